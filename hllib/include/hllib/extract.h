@@ -1,0 +1,32 @@
+// Extracting items of a package into a folder of the file system.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "hllib/export.h"
+#include "hllib/package.h"
+#include "hllib/status.h"
+
+namespace hl {
+
+struct ExtractSummary {
+  uint32_t filesWritten = 0;
+  uint32_t failures = 0;
+  uint64_t bytesWritten = 0;
+};
+
+// Told of every file written or item that failed, with its path below the extracted item.
+using ExtractObserver = std::function<void(const std::string& path, const Status& status)>;
+
+// Writes `item` into the folder `destination` (created when missing): a file under its own
+// name, a folder as a folder of its own name with its whole tree, the root's contents
+// directly. Items that cannot be written are reported and skipped; the result is the first
+// failure, or Ok when everything was written. Nothing is written outside `destination`.
+HLLIB_API Status extractItem(const Package& package, uint32_t item,
+                             const std::filesystem::path& destination,
+                             const ExtractObserver& observer, ExtractSummary& summary);
+
+}  // namespace hl

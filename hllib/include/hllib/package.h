@@ -1,0 +1,97 @@
+// The package library's facade: open a GCF or NCF package, walk its items, read, extract and
+// validate files. Every call reports failure through a Status; none throws.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hllib/export.h"
+#include "hllib/status.h"
+
+namespace hl {
+
+class PackageData;
+
+enum class PackageType { Gcf, Ncf };
+
+constexpr uint32_t kNoItem = 0xFFFFFFFFu;
+constexpr uint32_t kRootItem = 0;
+
+// What the package stores of one file.
+struct FileInfo {
+  uint64_t size = 0;         // the item's size
+  uint64_t storedBytes = 0;  // bytes actually present in the package (or on disk, for an NCF)
+  bool encrypted = false;
+  bool complete() const { return storedBytes == size && !encrypted; }
+};
+
+// Receives a file's bytes in order; returns false to stop the read.
+using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
+
+// Called for every item below a folder in directory order, with its path relative to that
+// folder (components joined by the separator given to the walk).
+using ItemVisitor = std::function<void(uint32_t item, const std::string& relativePath)>;
+
+struct ChunkReport {
+  uint32_t checksummedChunks = 0;
+  std::vector<uint32_t> badChunks;  // indices of 32 KiB chunks whose checksum does not match
+};
+
+class HLLIB_API Package {
+ public:
+  // Opens and checks the package's structure. Returns null and sets `status` on failure.
+  static std::unique_ptr<Package> open(const std::filesystem::path& path, Status& status);
+  ~Package();
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+
+  PackageType type() const;
+  uint32_t formatVersion() const;
+  uint32_t blockSize() const;
+  uint32_t blockCount() const;
+  uint32_t itemCount() const;
+  uint32_t fileCount() const;
+  // Inconsistencies that did not stop the package from being read.
+  const std::vector<std::string>& warnings() const;
+
+  // Items are numbered 0 .. itemCount()-1; 0 is the root folder, whose name is empty.
+  bool isFile(uint32_t item) const;
+  bool isEncrypted(uint32_t item) const;
+  std::string_view name(uint32_t item) const;  // single-byte, as stored
+  uint32_t itemSize(uint32_t item) const;
+  uint32_t parent(uint32_t item) const;  // kNoItem for the root
+  uint32_t fileCountBelow(uint32_t folder) const;
+
+  // Finds an item by its path below the root, components separated by '\' or '/'. Names are
+  // matched exactly first, then without regard to ASCII case. "" names the root.
+  uint32_t find(std::string_view path) const;
+  // The item's path from the root, components joined by `separator`; "" for the root.
+  std::string path(uint32_t item, char separator = '\\') const;
+  // Every item below `folder`, depth first in directory order.
+  void walk(uint32_t folder, char separator, const ItemVisitor& visit) const;
+
+  // NCF only: the folder that holds the package's files on disk.
+  void setContentRoot(const std::filesystem::path& root);
+
+  Status inspect(uint32_t file, FileInfo& info) const;
+  // Streams a complete file's bytes; an incomplete or encrypted file is refused.
+  Status read(uint32_t file, const ByteSink& sink) const;
+  // Compares every chunk of a file with its stored checksum. Ok only when all match.
+  Status validate(uint32_t file, ChunkReport& report) const;
+
+  // Writes one file to `target` (replaced only once the new copy is complete).
+  Status extractFile(uint32_t file, const std::filesystem::path& target) const;
+
+  const PackageData& data() const { return *data_; }
+
+ private:
+  explicit Package(std::unique_ptr<PackageData> data);
+  std::unique_ptr<PackageData> data_;
+};
+
+}  // namespace hl

@@ -1,0 +1,38 @@
+// The outcome of a library call: success, or what went wrong and a message naming it.
+// The library reports failures this way and never lets an exception leave a public call.
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace hl {
+
+enum class ErrorCode {
+  Ok,
+  OpenFailed,    // the file could not be opened or read
+  NotAPackage,   // the bytes are not a GCF or NCF package at all
+  Unsupported,   // a package of a format version this library cannot read
+  Damaged,       // a package whose structure contradicts itself or its file
+  ItemNotFound,  // no item with the requested path
+  Incomplete,    // fewer bytes stored than the item's size
+  Encrypted,     // content that needs a key this library does not have
+  UnsafeName,    // an item name that could escape the destination folder
+  WriteFailed,   // writing output failed (disk full, no permission...)
+  Invalid,       // a request that makes no sense (a folder where a file is needed...)
+};
+
+class Status {
+ public:
+  Status() = default;
+  Status(ErrorCode code, std::string message) : code_(code), message_(std::move(message)) {}
+
+  bool ok() const { return code_ == ErrorCode::Ok; }
+  ErrorCode code() const { return code_; }
+  const std::string& message() const { return message_; }
+
+ private:
+  ErrorCode code_ = ErrorCode::Ok;
+  std::string message_;
+};
+
+}  // namespace hl

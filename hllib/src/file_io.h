@@ -1,0 +1,88 @@
+// The library's only platform layer: files, folders and read-only mappings, with one POSIX and
+// one Win32 implementation behind this interface. Paths are std::filesystem::path, so Windows
+// paths stay UTF-16 all the way to the wide API.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "hllib/status.h"
+
+namespace hl::io {
+
+using Path = std::filesystem::path;
+
+// An open file. Reads and writes take absolute 64-bit offsets and move no shared position.
+class File {
+ public:
+  enum class Mode {
+    Read,
+    CreateNew,  // fails when the file exists: used for temporary files
+    Truncate,   // creates or empties
+  };
+
+  static std::unique_ptr<File> open(const Path& path, Mode mode, Status& status);
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  uint64_t size() const { return size_; }
+  // Reads exactly `count` bytes; fewer available is an error.
+  Status readAt(uint64_t offset, void* out, size_t count) const;
+  Status writeAt(uint64_t offset, const void* data, size_t count);
+  // Copies `count` bytes of `source` from `sourceOffset` to this file at `offset`, in the
+  // kernel where the platform can.
+  Status copyFrom(const File& source, uint64_t sourceOffset, uint64_t offset, uint64_t count);
+  Status setSize(uint64_t size);
+  Status flush();  // to stable storage
+  Status close();  // reports errors that closing reveals
+
+  const Path& path() const { return path_; }
+
+ private:
+  friend class FileView;
+  File(const Path& path, intptr_t handle, uint64_t size);
+  Path path_;
+  intptr_t handle_;
+  uint64_t size_;
+};
+
+// A read-only view of a file's first `length` bytes, mapped where possible and read into
+// memory otherwise.
+class FileView {
+ public:
+  static std::unique_ptr<FileView> map(const File& file, uint64_t length, Status& status);
+  ~FileView();
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+
+  const uint8_t* data() const { return data_; }
+  uint64_t size() const { return size_; }
+
+ private:
+  FileView() = default;
+  const uint8_t* data_ = nullptr;
+  uint64_t size_ = 0;
+  bool mapped_ = false;
+  std::unique_ptr<uint8_t[]> copy_;
+};
+
+enum class PathKind { Missing, File, Folder, Other };
+PathKind pathKind(const Path& path);  // does not follow a final symbolic link
+
+Status createFolder(const Path& path);  // succeeds when the folder already exists
+// Replaces `target` by `source` in one step, also when `target` exists.
+Status replaceFile(const Path& source, const Path& target);
+void removeFile(const Path& path);  // best effort: used to clean up after a failure
+
+std::string describe(const Path& path);  // the path for messages, UTF-8
+
+// A package's single-byte item name as a path component: on Windows through the system code
+// page, elsewhere byte for byte.
+Path fromPackageName(std::string_view name);
+
+}  // namespace hl::io

@@ -1,0 +1,196 @@
+// POSIX implementation of the file layer: pread/pwrite, mmap, copy_file_range where Linux has it.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "file_io.h"
+
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
+
+namespace hl::io {
+namespace {
+
+Status osError(ErrorCode code, const std::string& what, const Path& path, int error) {
+  return {code, what + " " + describe(path) + ": " + std::strerror(error)};
+}
+
+int fd(intptr_t handle) { return static_cast<int>(handle); }
+
+}  // namespace
+
+std::string describe(const Path& path) { return "'" + path.string() + "'"; }
+
+File::File(const Path& path, intptr_t handle, uint64_t size)
+    : path_(path), handle_(handle), size_(size) {}
+
+File::~File() {
+  if (handle_ >= 0) ::close(fd(handle_));
+}
+
+std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::Read: flags |= O_RDONLY; break;
+    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+    case Mode::Truncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+  }
+  int handle = ::open(path.c_str(), flags, 0666);
+  if (handle < 0) {
+    status = osError(mode == Mode::Read ? ErrorCode::OpenFailed : ErrorCode::WriteFailed,
+                     "cannot open", path, errno);
+    return nullptr;
+  }
+  struct stat info {};
+  if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
+    int error = errno;
+    ::close(handle);
+    status = S_ISDIR(info.st_mode)
+                 ? Status(ErrorCode::OpenFailed, "cannot open " + describe(path) + ": it is a folder")
+                 : osError(ErrorCode::OpenFailed, "cannot open", path, error ? error : EINVAL);
+    return nullptr;
+  }
+  return std::unique_ptr<File>(new File(path, handle, static_cast<uint64_t>(info.st_size)));
+}
+
+Status File::readAt(uint64_t offset, void* out, size_t count) const {
+  auto* cursor = static_cast<uint8_t*>(out);
+  while (count > 0) {
+    ssize_t got = ::pread(fd(handle_), cursor, count, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return osError(ErrorCode::OpenFailed, "cannot read", path_, errno);
+    if (got == 0) return {ErrorCode::Damaged, "unexpected end of " + describe(path_)};
+    cursor += got;
+    offset += static_cast<uint64_t>(got);
+    count -= static_cast<size_t>(got);
+  }
+  return {};
+}
+
+Status File::writeAt(uint64_t offset, const void* data, size_t count) {
+  const auto* cursor = static_cast<const uint8_t*>(data);
+  while (count > 0) {
+    ssize_t put = ::pwrite(fd(handle_), cursor, count, static_cast<off_t>(offset));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return osError(ErrorCode::WriteFailed, "cannot write", path_, put < 0 ? errno : ENOSPC);
+    cursor += put;
+    offset += static_cast<uint64_t>(put);
+    count -= static_cast<size_t>(put);
+  }
+  if (offset > size_) size_ = offset;
+  return {};
+}
+
+Status File::copyFrom(const File& source, uint64_t sourceOffset, uint64_t offset,
+                      uint64_t count) {
+#if defined(__linux__) && defined(SYS_copy_file_range)
+  // The kernel copies (or shares) the range without passing it through user space.
+  while (count > 0) {
+    loff_t in = static_cast<loff_t>(sourceOffset), out = static_cast<loff_t>(offset);
+    size_t step = count > (1u << 30) ? (1u << 30) : static_cast<size_t>(count);
+    long copied = ::syscall(SYS_copy_file_range, fd(source.handle_), &in, fd(handle_), &out, step, 0u);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied <= 0) break;  // unsupported here or nothing copied: finish with plain reads
+    sourceOffset += static_cast<uint64_t>(copied);
+    offset += static_cast<uint64_t>(copied);
+    count -= static_cast<uint64_t>(copied);
+    if (offset > size_) size_ = offset;
+  }
+#endif
+  constexpr size_t kBufferSize = 1 << 20;
+  std::unique_ptr<uint8_t[]> buffer;
+  while (count > 0) {
+    if (!buffer) buffer.reset(new uint8_t[kBufferSize]);
+    size_t step = count > kBufferSize ? kBufferSize : static_cast<size_t>(count);
+    Status status = source.readAt(sourceOffset, buffer.get(), step);
+    if (!status.ok()) return status;
+    status = writeAt(offset, buffer.get(), step);
+    if (!status.ok()) return status;
+    sourceOffset += step;
+    offset += step;
+    count -= step;
+  }
+  return {};
+}
+
+Status File::setSize(uint64_t size) {
+  if (::ftruncate(fd(handle_), static_cast<off_t>(size)) != 0)
+    return osError(ErrorCode::WriteFailed, "cannot resize", path_, errno);
+  size_ = size;
+  return {};
+}
+
+Status File::flush() {
+  if (::fsync(fd(handle_)) != 0) return osError(ErrorCode::WriteFailed, "cannot flush", path_, errno);
+  return {};
+}
+
+Status File::close() {
+  int handle = fd(handle_);
+  handle_ = -1;
+  if (::close(handle) != 0) return osError(ErrorCode::WriteFailed, "cannot close", path_, errno);
+  return {};
+}
+
+std::unique_ptr<FileView> FileView::map(const File& file, uint64_t length, Status& status) {
+  std::unique_ptr<FileView> view(new FileView());
+  view->size_ = length;
+  if (length == 0) return view;
+  if (length <= SIZE_MAX) {
+    void* address = ::mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED,
+                           fd(file.handle_), 0);
+    if (address != MAP_FAILED) {
+      view->data_ = static_cast<const uint8_t*>(address);
+      view->mapped_ = true;
+      return view;
+    }
+    view->copy_.reset(new (std::nothrow) uint8_t[length]);
+  }
+  if (!view->copy_) {
+    status = {ErrorCode::OpenFailed, "not enough memory to read " + describe(file.path())};
+    return nullptr;
+  }
+  status = file.readAt(0, view->copy_.get(), static_cast<size_t>(length));
+  if (!status.ok()) return nullptr;
+  view->data_ = view->copy_.get();
+  return view;
+}
+
+FileView::~FileView() {
+  if (mapped_) ::munmap(const_cast<uint8_t*>(data_), static_cast<size_t>(size_));
+}
+
+PathKind pathKind(const Path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return PathKind::Missing;
+  if (S_ISREG(info.st_mode)) return PathKind::File;
+  if (S_ISDIR(info.st_mode)) return PathKind::Folder;
+  return PathKind::Other;
+}
+
+Status createFolder(const Path& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return {};
+  int error = errno;
+  if (error == EEXIST && pathKind(path) == PathKind::Folder) return {};
+  if (error == EEXIST)
+    return {ErrorCode::WriteFailed, "cannot create folder " + describe(path) + ": something else is there"};
+  return osError(ErrorCode::WriteFailed, "cannot create folder", path, error);
+}
+
+Status replaceFile(const Path& source, const Path& target) {
+  if (::rename(source.c_str(), target.c_str()) != 0)
+    return osError(ErrorCode::WriteFailed, "cannot replace", target, errno);
+  return {};
+}
+
+void removeFile(const Path& path) { ::unlink(path.c_str()); }
+
+Path fromPackageName(std::string_view name) { return Path(std::string(name)); }
+
+}  // namespace hl::io

@@ -1,0 +1,55 @@
+// Decoded access to the tables of an open package.
+#include "package_data.h"
+
+namespace hl {
+
+namespace de = layout::directory_entry;
+namespace be = layout::block_entry;
+
+DirectoryEntry PackageData::entry(uint32_t item) const {
+  const uint8_t* p = at(sections.directoryEntries + uint64_t{item} * de::kSize);
+  return {le32(p + de::kNameOffset), le32(p + de::kItemSize),   le32(p + de::kChecksumIndex),
+          le32(p + de::kFlags),      le32(p + de::kParentIndex), le32(p + de::kNextIndex),
+          le32(p + de::kFirstIndex)};
+}
+
+std::string_view PackageData::name(uint32_t item) const {
+  // The tree check made sure every reachable name starts inside the table and the table ends
+  // in a NUL, so the name ends inside it too.
+  uint32_t offset = entry(item).nameOffset;
+  if (offset >= nameSize) return {};
+  return reinterpret_cast<const char*>(at(sections.names + offset));
+}
+
+BlockEntry PackageData::blockEntry(uint32_t index) const {
+  const uint8_t* p = at(sections.blockEntries + uint64_t{index} * be::kSize);
+  return {le16(p + be::kFlags),
+          le32(p + be::kFileDataOffset),
+          le32(p + be::kFileDataSize),
+          le32(p + be::kFirstDataBlockIndex),
+          le32(p + be::kNextBlockEntryIndex),
+          le32(p + be::kPreviousBlockEntryIndex),
+          le32(p + be::kDirectoryIndex)};
+}
+
+uint32_t PackageData::nextDataBlock(uint32_t block) const {
+  return u32(sections.fragmentationMap + uint64_t{block} * layout::fragmentation_map_header::kEntrySize);
+}
+
+uint32_t PackageData::firstBlockEntry(uint32_t item) const {
+  return u32(sections.directoryMap + uint64_t{item} * layout::directory_map::kEntrySize);
+}
+
+bool PackageData::checksumRange(uint32_t item, ChecksumRange& range) const {
+  uint32_t index = entry(item).checksumIndex;
+  if (index >= checksumMapCount) return false;
+  uint64_t offset = sections.checksumMap + uint64_t{index} * layout::checksum_map_header::kMapEntrySize;
+  range = {u32(offset), u32(offset + 4)};
+  return true;
+}
+
+uint32_t PackageData::checksum(uint32_t index) const {
+  return u32(sections.checksums + uint64_t{index} * layout::checksum_map_header::kChecksumSize);
+}
+
+}  // namespace hl

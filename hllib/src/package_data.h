@@ -1,0 +1,98 @@
+// The in-memory model of an open package: where each table lies and decoded access to it.
+// Offsets are absolute and 64-bit; every table was checked against the file when it was
+// opened, so the accessors only check the index they are given.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "byte_order.h"
+#include "file_io.h"
+#include "hllib/package.h"
+#include "layout.h"
+
+namespace hl {
+
+struct DirectoryEntry {
+  uint32_t nameOffset, itemSize, checksumIndex, flags, parent, next, first;
+  bool isFile() const { return (flags & layout::directory_entry::kFlagFile) != 0; }
+};
+
+struct BlockEntry {
+  uint16_t flags;
+  uint32_t fileDataOffset, fileDataSize, firstDataBlock, next, previous, directoryIndex;
+};
+
+struct ChecksumRange {
+  uint32_t count, first;
+};
+
+class PackageData {
+ public:
+  // Where the package's sections lie, as found when it was opened.
+  struct Sections {
+    uint64_t blockEntries = 0;      // first block entry
+    uint64_t fragmentationMap = 0;  // first map entry
+    uint64_t directoryHeader = 0;
+    uint64_t directoryEntries = 0;
+    uint64_t names = 0;
+    uint64_t directoryMap = 0;  // first map entry (an NCF's table of unknown entries)
+    bool directoryMapHeader = true;
+    uint64_t checksumHeader = 0;
+    uint64_t checksumMap = 0;  // first map entry
+    uint64_t checksums = 0;
+    uint64_t applicationVersion = 0;  // 0 when the package has none
+    uint64_t dataBlockHeader = 0;
+    uint64_t metadataEnd = 0;  // end of everything before the data area
+  };
+
+  std::unique_ptr<io::File> file;
+  std::unique_ptr<io::FileView> view;  // the file's first sections.metadataEnd bytes
+  Sections sections;
+  PackageType type = PackageType::Gcf;
+  uint32_t formatVersion = 0;
+  uint32_t blockSize = 0;
+  uint32_t blockCount = 0;       // data blocks
+  uint32_t blockEntryCount = 0;  // block entries
+  uint32_t terminator = layout::fragmentation_map_header::kShortTerminator;
+  uint64_t firstBlockOffset = 0;
+  uint32_t itemCount = 0;
+  uint32_t fileCount = 0;
+  uint32_t nameSize = 0;
+  uint32_t chunkSize = layout::directory_header::kDefaultChunkSize;
+  uint32_t checksumMapCount = 0;
+  uint32_t checksumCount = 0;
+  std::vector<std::string> warnings;
+  io::Path contentRoot;  // NCF: where the files lie on disk
+
+  const uint8_t* at(uint64_t offset) const { return view->data() + offset; }
+  uint32_t u32(uint64_t offset) const { return le32(at(offset)); }
+
+  DirectoryEntry entry(uint32_t item) const;
+  std::string_view name(uint32_t item) const;
+  BlockEntry blockEntry(uint32_t index) const;
+  uint32_t nextDataBlock(uint32_t block) const;
+  uint32_t firstBlockEntry(uint32_t item) const;  // == blockEntryCount: none
+  bool checksumRange(uint32_t item, ChecksumRange& range) const;
+  uint32_t checksum(uint32_t index) const;
+  uint64_t blockOffset(uint32_t block) const {
+    return firstBlockOffset + static_cast<uint64_t>(block) * blockSize;
+  }
+};
+
+// The item's path below the root, components joined by `separator`; "" for the root.
+std::string itemPath(const PackageData& data, uint32_t item, char separator);
+// The item's path below the root as a relative file-system path. False when a name on the
+// way could leave the folder the path is joined to.
+bool itemFilePath(const PackageData& data, uint32_t item, io::Path& path);
+
+// Reads and checks everything up to the data area.
+std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& status);
+// Checks that the directory is one tree: every item reached once from the root, with its
+// parent link agreeing. Later walks rely on this.
+Status checkDirectoryTree(PackageData& data);
+
+}  // namespace hl

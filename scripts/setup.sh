@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs every Debian package the builds, tests and benchmarks need, when missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  zlib1g-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
+  wine64 xvfb xauth time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
