@@ -1,0 +1,232 @@
+// Shared helpers of the library and tool tests.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
+#endif
+
+namespace testing_support {
+
+using hl::write::Content;
+using hl::write::Node;
+
+ScratchFolder::ScratchFolder() {
+  static std::atomic<unsigned> counter{0};
+  auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  path_ = fs::temp_directory_path() /
+          ("vaultpick-test-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++));
+  fs::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::vector<uint8_t> contentOf(const Content& content) {
+  std::vector<uint8_t> bytes(content.size);
+  if (content.size) content.fill(0, bytes.data(), bytes.size());
+  return bytes;
+}
+
+static void collect(const Node& node, const std::string& prefix, ExpectedFiles& files) {
+  for (const Node& child : node.children) {
+    std::string path = prefix.empty() ? child.name : prefix + "\\" + child.name;
+    if (child.isFile)
+      files[path] = contentOf(child.content);
+    else
+      collect(child, path, files);
+  }
+}
+
+ExpectedFiles expectedFiles(const Node& node) {
+  ExpectedFiles files;
+  collect(node, "", files);
+  return files;
+}
+
+Node mixedTree(uint32_t blockSize) {
+  return Node::folder("", {
+      Node::file("readme.txt", Content::text("Welcome to the package.\r\n")),
+      Node::file("empty.dat", Content::bytes({})),
+      Node::folder("maps", {
+          Node::file("de_dust.bsp", Content::pattern(blockSize * 3 + 17, 1)),
+          Node::folder("sub", {
+              Node::file("deep.txt", Content::pattern(blockSize - 1, 2)),
+              Node::file("exact.bin", Content::pattern(blockSize, 3)),
+          }),
+          Node::folder("empty folder"),
+      }),
+      Node::folder("sound", {
+          Node::file("big.wav", Content::pattern(70000, 4)),
+          Node::file("one.byte", Content::pattern(1, 5)),
+      }),
+      Node::file("name with spaces, commas.txt", Content::pattern(100, 6)),
+  });
+}
+
+Node manyFilesTree(uint32_t count, uint32_t perFolder) {
+  Node root = Node::folder("");
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i % perFolder == 0) root.children.push_back(Node::folder("dir" + std::to_string(i / perFolder)));
+    root.children.back().children.push_back(
+        Node::file("file" + std::to_string(i) + ".txt", Content::pattern(1 + (i * 37) % 300, i)));
+  }
+  return root;
+}
+
+fs::path makePackage(const Node& root, const hl::write::Options& options, const fs::path& target) {
+  hl::Status status = hl::write::writePackage(root, options, target);
+  EXPECT_TRUE(status.ok()) << status.message();
+  return target;
+}
+
+std::unique_ptr<hl::Package> openPackage(const fs::path& path) {
+  hl::Status status;
+  std::unique_ptr<hl::Package> package = hl::Package::open(path, status);
+  EXPECT_TRUE(package) << status.message();
+  return package;
+}
+
+std::vector<uint8_t> readAll(const hl::Package& package, uint32_t file) {
+  std::vector<uint8_t> bytes;
+  hl::Status status = package.read(file, [&](const uint8_t* data, size_t size) {
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  });
+  EXPECT_TRUE(status.ok()) << status.message();
+  return bytes;
+}
+
+void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected) {
+  size_t files = 0;
+  package.walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
+    if (!package.isFile(item)) return;
+    ++files;
+    auto wanted = expected.find(path);
+    ASSERT_NE(wanted, expected.end()) << "unexpected file " << path;
+    EXPECT_TRUE(readAll(package, item) == wanted->second) << path << " reads back different bytes";
+  });
+  EXPECT_EQ(files, expected.size());
+}
+
+std::vector<uint8_t> readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+fs::path::string_type arg(const char* utf8) { return fs::u8path(utf8).native(); }
+fs::path::string_type arg(const std::string& utf8) { return fs::u8path(utf8).native(); }
+fs::path::string_type arg(const fs::path& path) { return path.native(); }
+
+static std::string readText(const fs::path& path) {
+  std::vector<uint8_t> bytes = readFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+#if defined(_WIN32)
+
+static fs::path toolPath() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return fs::path(self).parent_path() / L"HLExtract.exe";
+}
+
+// Quoting by the rules the C runtime uses to split a command line back into arguments.
+static std::wstring quote(const std::wstring& word) {
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : word) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
+}
+
+ToolResult runTool(const std::vector<std::wstring>& arguments) {
+  ScratchFolder scratch;
+  fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  std::wstring line = quote(toolPath().native());
+  for (const std::wstring& word : arguments) line += L" " + quote(word);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process{};
+  ToolResult result;
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                     &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    result.exitCode = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(out);
+  CloseHandle(err);
+  result.out = readText(outPath);
+  result.err = readText(errPath);
+  return result;
+}
+
+#else
+
+static fs::path toolPath() { return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract"; }
+
+ToolResult runTool(const std::vector<std::string>& arguments) {
+  ScratchFolder scratch;
+  fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
+  std::string tool = toolPath().string();
+  std::vector<char*> argv{tool.data()};
+  std::vector<std::string> words(arguments);
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ToolResult result;
+  pid_t pid = 0;
+  if (posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  result.out = readText(outPath);
+  result.err = readText(errPath);
+  return result;
+}
+
+#endif
+
+}  // namespace testing_support

@@ -1,0 +1,69 @@
+// Shared helpers of the library and tool tests: scratch folders, packages of several shapes
+// made by our writer, and running the real tool as a separate process.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hllib/package.h"
+#include "hllib/writer.h"
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+// A fresh folder below the system's temporary folder, removed with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  const fs::path& path() const { return path_; }
+  fs::path operator/(const std::string& name) const { return path_ / fs::u8path(name); }
+
+ private:
+  fs::path path_;
+};
+
+// Expected contents of a package: every file's path below the root ('\\'-separated) and bytes.
+using ExpectedFiles = std::map<std::string, std::vector<uint8_t>>;
+
+std::vector<uint8_t> contentOf(const hl::write::Content& content);
+// Every file below `node`, as the package should hold it.
+ExpectedFiles expectedFiles(const hl::write::Node& node);
+
+// A tree of nested folders, an empty file, files of odd sizes around the block size, and a
+// file over one checksum chunk.
+hl::write::Node mixedTree(uint32_t blockSize);
+// `count` small files spread over folders of `perFolder` files each.
+hl::write::Node manyFilesTree(uint32_t count, uint32_t perFolder);
+
+// Writes the package or fails the calling test.
+fs::path makePackage(const hl::write::Node& root, const hl::write::Options& options,
+                      const fs::path& target);
+std::unique_ptr<hl::Package> openPackage(const fs::path& path);
+
+// A file's bytes through the library; fails the calling test when it cannot be read.
+std::vector<uint8_t> readAll(const hl::Package& package, uint32_t file);
+// Reads every file through the library and compares it with what was written.
+void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected);
+
+std::vector<uint8_t> readFile(const fs::path& path);
+void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes);
+
+struct ToolResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+// Runs the hlextract program that this build made, with `arguments` passed unchanged.
+ToolResult runTool(const std::vector<fs::path::string_type>& arguments);
+
+// Native strings for runTool from UTF-8 text and paths.
+fs::path::string_type arg(const char* utf8);
+fs::path::string_type arg(const std::string& utf8);
+fs::path::string_type arg(const fs::path& path);
+
+}  // namespace testing_support
