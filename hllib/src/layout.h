@@ -74,8 +74,11 @@ constexpr uint32_t kHeaderSize = 20;
 constexpr uint32_t kBlockCount = 0x00;
 constexpr uint32_t kFirstBlockEntryIndex = 0x04;
 constexpr uint32_t kLastBlockEntryIndex = 0x08;
-constexpr uint32_t kChecksum = 0x10;
+constexpr uint32_t kChecksum = 0x10;  // sum of the four preceding u32 fields
+constexpr uint32_t kFieldsBeforeChecksum = 4;
 constexpr uint32_t kEntrySize = 8;
+constexpr uint32_t kEntryPrevious = 0x00;  // == block entry count: none
+constexpr uint32_t kEntryNext = 0x04;
 }  // namespace block_entry_map
 
 namespace directory_header {
@@ -121,6 +124,7 @@ constexpr uint32_t kFlagCopyLocalNoOverwrite = 0x00000001;
 namespace directory_map {
 constexpr uint32_t kHeaderSize = 8;
 constexpr uint32_t kHeaderVersion = 0x00;  // always 1
+constexpr uint32_t kExpectedHeaderVersion = 1;
 constexpr uint32_t kEntrySize = 4;
 }  // namespace directory_map
 
@@ -128,6 +132,7 @@ namespace checksum_header {
 constexpr uint32_t kSize = 8;
 constexpr uint32_t kHeaderVersion = 0x00;  // always 1
 constexpr uint32_t kChecksumSize = 0x04;   // bytes that follow: map header through signature
+constexpr uint32_t kExpectedHeaderVersion = 1;
 }  // namespace checksum_header
 
 namespace checksum_map_header {
@@ -138,6 +143,7 @@ constexpr uint32_t kMapCount = 0x08;
 constexpr uint32_t kChecksumCount = 0x0C;
 
 constexpr uint32_t kExpectedMagic = 0x14893721;
+constexpr uint32_t kExpectedVersion = 1;
 constexpr uint32_t kMapEntrySize = 8;  // checksum count, first checksum index
 constexpr uint32_t kChecksumSize = 4;
 constexpr uint32_t kSignatureSize = 128;

@@ -30,8 +30,8 @@ struct HLLIB_API Node {
   std::string name;
   bool isFile = false;
   Content content;
-  uint32_t extraFlags = 0;      // directory flags beyond the file bit, e.g. encrypted (0x100)
-  int64_t storedBytes = -1;     // >= 0 and < size: only that many leading bytes are stored
+  uint32_t extraFlags = 0;   // directory flags beyond the file bit, e.g. encrypted (0x100)
+  int64_t storedBytes = -1;  // >= 0 and < size: only that many leading bytes are stored
   std::vector<Node> children;
 
   static Node file(std::string name, Content content);
@@ -60,9 +60,9 @@ struct HLLIB_API Options {
   // NCF only: when set, the files' bytes are written below this folder as they would lie on
   // disk (a file with storedBytes gets only that many bytes).
   std::filesystem::path ncfContentRoot;
-  // Accepts names a reader must refuse or warn about (empty, ".", "..", separators, ':', NUL,
-  // duplicates in a folder), for building hostile packages in tests. The files of such names
-  // are still never written below ncfContentRoot.
+  // Accepts item names that extraction refuses (empty, ".", "..", separators, ':', control or
+  // wildcard characters, a trailing dot or space, Windows device names), for building hostile
+  // packages in tests. Such names are still never written below ncfContentRoot.
   bool allowUnsafeNames = false;
 };
 

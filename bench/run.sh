@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Benchmarks of the package tool, each against the baseline it is judged by, measured in the
+# same run: bash bench/run.sh [scratch folder]
+#   (a) listing a package of 100,000 files into a list file   vs  a bare start of the tool (-h)
+#   (b) extracting one file from that package                 vs  a bare start of the tool (-h)
+#   (c) extracting the whole of a ~1 GiB package              vs  cp -r of the same tree
+# plus the peak memory of (a) and (c). Packages are made by our own writer (hlmake).
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root="$PWD"
+bash scripts/setup.sh
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVAULTPICK_BUILD_TESTS=OFF >/dev/null
+cmake --build build/bench -j 2 --target hlextract hlmake >/dev/null
+
+bin="$root/build/bench/bin"
+work="${1:-$root/build/bench-data}"
+mkdir -p "$work"
+files="$work/files100k.gcf"
+big="$work/bytes1g.gcf"
+tree="$work/bytes1g-tree"
+[ -f "$files" ] || "$bin/hlmake" files 100000 "$files"
+[ -f "$big" ] || { rm -rf "$tree"; "$bin/hlmake" bytes 1024 "$big" --tree "$tree"; }
+
+one_file=$("$bin/hlextract" -p "$files" -l | grep -v '\\$' | sed -n '50000p')
+runs=(--warmup 3 --style basic)
+
+# hyperfine's JSON mean of command N, in seconds.
+mean() { python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['results'][int(sys.argv[2])]['mean'])" "$1" "$2"; }
+ratio() { python3 -c "import sys; print(f'{float(sys.argv[1]) / float(sys.argv[2]):.2f}')" "$1" "$2"; }
+peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+report() {  # report LABEL JSON GOAL
+  local measured baseline
+  measured=$(mean "$2" 0)
+  baseline=$(mean "$2" 1)
+  printf '%-58s %8.2f ms vs %8.2f ms  ratio %5sx  (goal <= %s)\n' "$1" \
+    "$(python3 -c "print($measured * 1000)")" "$(python3 -c "print($baseline * 1000)")" \
+    "$(ratio "$measured" "$baseline")" "$3"
+}
+
+hyperfine "${runs[@]}" --runs 30 --export-json "$work/a.json" \
+  "$bin/hlextract -p $files -lf $work/list.txt" "$bin/hlextract -h" >/dev/null
+hyperfine "${runs[@]}" --runs 30 --export-json "$work/b.json" \
+  "$bin/hlextract -p $files -d $work/one -e '$one_file'" "$bin/hlextract -h" >/dev/null
+hyperfine "${runs[@]}" --runs 5 --export-json "$work/c.json" \
+  --prepare "rm -rf $work/out-tool $work/out-cp" \
+  "$bin/hlextract -q -p $big -d $work/out-tool -e 'root\\'" "cp -r $tree $work/out-cp" >/dev/null
+
+echo "== benchmarks ($(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores)"
+report "(a) -lf of 100,000 files vs bare start" "$work/a.json" "10"
+report "(b) one file of 100,000 vs bare start" "$work/b.json" "2"
+report "(c) -e root\\ of $(du -sh "$big" | cut -f1) package vs cp -r" "$work/c.json" "1.3"
+rm -rf "$work/out-tool"
+echo "peak memory (a): $(peak_kib "$bin/hlextract" -p "$files" -lf "$work/list.txt") KiB"
+echo "peak memory (c): $(peak_kib "$bin/hlextract" -q -p "$big" -d "$work/out-tool" -e 'root\') KiB"
+echo "peak memory of a bare start: $(peak_kib "$bin/hlextract" -h) KiB"
+rm -rf "$work/out-tool" "$work/out-cp" "$work/one"

@@ -1,0 +1,179 @@
+// A test-side decoder of written packages: sections in file order, fields little-endian.
+#include "package_image.h"
+
+#include <algorithm>
+#include <fstream>
+#include <stdexcept>
+
+namespace package_image {
+namespace {
+
+constexpr uint64_t kMaxHead = 64u << 20;
+
+std::vector<uint8_t> readRange(const std::filesystem::path& path, uint64_t offset, size_t count) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::vector<uint8_t> bytes(count);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+  if (static_cast<size_t>(in.gcount()) != count) throw std::out_of_range("read past the file");
+  return bytes;
+}
+
+class Cursor {
+ public:
+  explicit Cursor(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  uint32_t u32() {
+    uint32_t value = u32At(bytes_, at_);
+    at_ += 4;
+    return value;
+  }
+  std::vector<uint32_t> u32s(uint64_t count) {
+    std::vector<uint32_t> values;
+    for (uint64_t i = 0; i < count; ++i) values.push_back(u32());
+    return values;
+  }
+  void skip(uint64_t count) { at_ += count; }
+  uint64_t at() const { return at_; }
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  uint64_t at_ = 0;
+};
+
+void readDirectory(Image& image, Cursor& c) {
+  image.directoryAt = c.at();
+  std::vector<uint32_t> header = c.u32s(14);
+  const uint32_t itemCount = header[3];
+  image.fileCount = header[4];
+  image.directorySize = header[6];
+  image.nameSize = header[7];
+  for (uint32_t i = 0; i < itemCount; ++i) {
+    std::vector<uint32_t> f = c.u32s(7);
+    image.items.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6], {}});
+  }
+  const uint64_t names = c.at();
+  c.skip(image.nameSize);
+  if (c.at() > image.head.size()) throw std::out_of_range("name table past the end");
+  for (Item& item : image.items)
+    item.name = reinterpret_cast<const char*>(image.head.data() + names + item.nameOffset);
+  image.hashKeys = c.u32s(header[8]);
+  image.hashChain = c.u32s(itemCount);
+  c.skip(4ull * header[9] + 4ull * header[10]);
+  image.directoryEnd = c.at();
+}
+
+}  // namespace
+
+uint32_t u32At(const std::vector<uint8_t>& bytes, uint64_t offset) {
+  if (offset + 4 > bytes.size()) throw std::out_of_range("read past the package's end");
+  const uint8_t* p = bytes.data() + offset;
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+Image decode(const std::filesystem::path& path) {
+  Image image;
+  image.path = path;
+  image.head = readRange(path, 0, std::min(std::filesystem::file_size(path), kMaxHead));
+  Cursor c(image.head);
+  std::vector<uint32_t> header = c.u32s(11);
+  image.cacheType = header[1];
+  image.formatVersion = header[2];
+  image.fileSizeField = header[7];
+  image.blockSize = header[8];
+  image.blockCount = header[9];
+  const bool gcf = image.cacheType == 1;
+  const bool format3 = gcf && image.formatVersion == 3;
+
+  if (gcf) {
+    std::vector<uint32_t> entryHeader = c.u32s(8);
+    image.entriesUsed = entryHeader[1];
+    image.lastUsedEntry = entryHeader[2];
+    for (uint32_t i = 0; i < entryHeader[0]; ++i) {
+      std::vector<uint32_t> f = c.u32s(7);
+      image.entries.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6]});
+    }
+    std::vector<uint32_t> mapHeader = c.u32s(4);
+    image.firstUnusedBlock = mapHeader[1];
+    image.terminatorField = mapHeader[2];
+    image.nextBlock = c.u32s(mapHeader[0]);
+    if (image.formatVersion < 6) {
+      image.blockEntryMapAt = c.at();
+      std::vector<uint32_t> entryMapHeader = c.u32s(5);
+      image.entryMapFirst = entryMapHeader[1];
+      image.entryMapLast = entryMapHeader[2];
+      for (uint32_t i = 0; i < entryMapHeader[0]; ++i) {
+        uint32_t previous = c.u32();
+        image.entryMap.emplace_back(previous, c.u32());
+      }
+    }
+  }
+  readDirectory(image, c);
+  if (!format3) {
+    image.directoryMapHeaderAt = c.at();
+    c.skip(8);
+  }
+  image.directoryMap = c.u32s(image.items.size());
+
+  image.checksumsAt = c.at();
+  c.skip(4);
+  image.checksumSize = c.u32();
+  std::vector<uint32_t> mapHeader = c.u32s(4);
+  image.checksumMagic = mapHeader[0];
+  for (uint32_t i = 0; i < mapHeader[2]; ++i) {
+    uint32_t count = c.u32();
+    image.checksumMap.emplace_back(count, c.u32());
+  }
+  image.checksums = c.u32s(mapHeader[3]);
+  c.skip(128);
+  image.checksumsEnd = c.at();
+  if (!format3) image.applicationVersion = c.u32();
+  if (gcf) {
+    image.dataBlockHeaderAt = c.at();
+    std::vector<uint32_t> dataHeader = c.u32s(5);
+    image.firstBlockOffset = dataHeader[2];
+    image.blocksUsed = dataHeader[3];
+  }
+  image.metadataEnd = c.at();
+  return image;
+}
+
+std::vector<std::vector<uint32_t>> fileBlocks(const Image& image, uint32_t item) {
+  std::vector<std::vector<uint32_t>> fragments;
+  const auto none = static_cast<uint32_t>(image.entries.size());
+  uint32_t previous = none;
+  for (uint32_t e = image.directoryMap.at(item); e != none; e = image.entries.at(e).next) {
+    const BlockEntry& entry = image.entries.at(e);
+    if (entry.item != item || entry.previous != previous || fragments.size() > none)
+      throw std::logic_error("block entry " + std::to_string(e) + " is not linked to its file");
+    std::vector<uint32_t> blocks{entry.firstBlock};
+    while (uint64_t{blocks.size()} * image.blockSize < entry.size)
+      blocks.push_back(image.nextBlock.at(blocks.back()));
+    if (image.nextBlock.at(blocks.back()) != image.terminator())
+      throw std::logic_error("a fragment's last block does not end its chain");
+    fragments.push_back(blocks);
+    previous = e;
+  }
+  return fragments;
+}
+
+std::vector<uint8_t> storedBytes(const Image& image, uint32_t item) {
+  std::vector<uint8_t> bytes;
+  std::vector<std::vector<uint32_t>> fragments = fileBlocks(image, item);
+  uint32_t e = image.directoryMap.at(item);
+  for (const std::vector<uint32_t>& blocks : fragments) {
+    const BlockEntry& entry = image.entries.at(e);
+    if (entry.offset != bytes.size()) throw std::logic_error("fragments out of order");
+    uint32_t left = entry.size;
+    for (uint32_t block : blocks) {
+      const uint32_t n = std::min(left, image.blockSize);
+      std::vector<uint8_t> part =
+          readRange(image.path, image.firstBlockOffset + uint64_t{block} * image.blockSize, n);
+      bytes.insert(bytes.end(), part.begin(), part.end());
+      left -= n;
+    }
+    e = entry.next;
+  }
+  return bytes;
+}
+
+}  // namespace package_image
