@@ -38,12 +38,13 @@ report() {  # report LABEL JSON GOAL
     "$(ratio "$measured" "$baseline")" "$3"
 }
 
-hyperfine "${runs[@]}" --runs 30 --export-json "$work/a.json" \
+# A bare start takes a few milliseconds: without -N the shell's own start would swamp it.
+hyperfine "${runs[@]}" -N --runs 40 --export-json "$work/a.json" \
   "$bin/hlextract -p $files -lf $work/list.txt" "$bin/hlextract -h" >/dev/null
-hyperfine "${runs[@]}" --runs 30 --export-json "$work/b.json" \
+hyperfine "${runs[@]}" -N --runs 40 --export-json "$work/b.json" \
   "$bin/hlextract -p $files -d $work/one -e '$one_file'" "$bin/hlextract -h" >/dev/null
-hyperfine "${runs[@]}" --runs 5 --export-json "$work/c.json" \
-  --prepare "rm -rf $work/out-tool $work/out-cp" \
+hyperfine "${runs[@]}" --runs 8 --export-json "$work/c.json" \
+  --prepare "rm -rf $work/out-tool $work/out-cp; sync" \
   "$bin/hlextract -q -p $big -d $work/out-tool -e 'root\\'" "cp -r $tree $work/out-cp" >/dev/null
 
 echo "== benchmarks ($(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores)"

@@ -42,7 +42,8 @@ const char* const kUsage =
     "5 unsupported version, 6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item,\n"
     "10 write failed, 11 unsafe item name, 12 not supported yet, 1 internal fault.\n";
 
-bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments, std::string& error) {
+bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
+                    std::string& error) {
   for (size_t i = 0; i < words.size(); ++i) {
     const NativeString& word = words[i];
     auto value = [&](NativeString& out) {

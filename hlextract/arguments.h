@@ -10,23 +10,24 @@ namespace hlextract {
 using NativeString = std::filesystem::path::string_type;
 
 struct Arguments {
-  std::filesystem::path package;      // -p
-  std::filesystem::path listFile;     // -lf
-  std::filesystem::path destination;  // -d
-  std::filesystem::path contentRoot;  // -n
-  std::vector<NativeString> extract;  // -e, repeatable
-  std::vector<NativeString> validate; // -t, repeatable
-  bool list = false;                  // -l
-  bool defragment = false;            // -f
-  bool forceRewrite = false;          // -r
-  bool verbose = false;               // -v
-  bool quiet = false;                 // -q
-  bool help = false;                  // -h
-  bool version = false;               // --version
+  std::filesystem::path package;       // -p
+  std::filesystem::path listFile;      // -lf
+  std::filesystem::path destination;   // -d
+  std::filesystem::path contentRoot;   // -n
+  std::vector<NativeString> extract;   // -e, repeatable
+  std::vector<NativeString> validate;  // -t, repeatable
+  bool list = false;                   // -l
+  bool defragment = false;             // -f
+  bool forceRewrite = false;           // -r
+  bool verbose = false;                // -v
+  bool quiet = false;                  // -q
+  bool help = false;                   // -h
+  bool version = false;                // --version
 };
 
 // Fills `arguments`; on a mistake returns false with `error` saying what is wrong.
-bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments, std::string& error);
+bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
+                    std::string& error);
 
 extern const char* const kUsage;
 

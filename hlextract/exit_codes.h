@@ -6,34 +6,45 @@
 namespace hlextract {
 
 enum ExitCode : int {
-  kExitOk = 0,               // everything asked for was done
-  kExitInternal = 1,         // an unexpected fault inside the tool
-  kExitUsage = 2,            // the command line is wrong
-  kExitNoPackage = 3,        // the package file cannot be opened or read
-  kExitNotAPackage = 4,      // the file is not a GCF or NCF package
-  kExitUnsupported = 5,      // a package format version the tool cannot read
-  kExitDamaged = 6,          // the package, or an item's data or checksums, is damaged
-  kExitItemNotFound = 7,     // no item with the given path
-  kExitIncomplete = 8,       // an item has fewer bytes stored than its size
-  kExitEncrypted = 9,        // an item is encrypted
-  kExitWriteFailed = 10,     // writing an output file or folder failed
-  kExitUnsafeName = 11,      // an item name that would leave the destination folder
-  kExitNotSupportedYet = 12, // an operation this version does not offer
+  kExitOk = 0,                // everything asked for was done
+  kExitInternal = 1,          // an unexpected fault inside the tool
+  kExitUsage = 2,             // the command line is wrong
+  kExitNoPackage = 3,         // the package file cannot be opened or read
+  kExitNotAPackage = 4,       // the file is not a GCF or NCF package
+  kExitUnsupported = 5,       // a package format version the tool cannot read
+  kExitDamaged = 6,           // the package, or an item's data or checksums, is damaged
+  kExitItemNotFound = 7,      // no item with the given path
+  kExitIncomplete = 8,        // an item has fewer bytes stored than its size
+  kExitEncrypted = 9,         // an item is encrypted
+  kExitWriteFailed = 10,      // writing an output file or folder failed
+  kExitUnsafeName = 11,       // an item name that would leave the destination folder
+  kExitNotSupportedYet = 12,  // an operation this version does not offer
 };
 
 inline ExitCode exitCodeFor(hl::ErrorCode code) {
   switch (code) {
-    case hl::ErrorCode::Ok: return kExitOk;
-    case hl::ErrorCode::OpenFailed: return kExitNoPackage;
-    case hl::ErrorCode::NotAPackage: return kExitNotAPackage;
-    case hl::ErrorCode::Unsupported: return kExitUnsupported;
-    case hl::ErrorCode::Damaged: return kExitDamaged;
-    case hl::ErrorCode::ItemNotFound: return kExitItemNotFound;
-    case hl::ErrorCode::Incomplete: return kExitIncomplete;
-    case hl::ErrorCode::Encrypted: return kExitEncrypted;
-    case hl::ErrorCode::UnsafeName: return kExitUnsafeName;
-    case hl::ErrorCode::WriteFailed: return kExitWriteFailed;
-    case hl::ErrorCode::Invalid: return kExitUsage;
+    case hl::ErrorCode::Ok:
+      return kExitOk;
+    case hl::ErrorCode::OpenFailed:
+      return kExitNoPackage;
+    case hl::ErrorCode::NotAPackage:
+      return kExitNotAPackage;
+    case hl::ErrorCode::Unsupported:
+      return kExitUnsupported;
+    case hl::ErrorCode::Damaged:
+      return kExitDamaged;
+    case hl::ErrorCode::ItemNotFound:
+      return kExitItemNotFound;
+    case hl::ErrorCode::Incomplete:
+      return kExitIncomplete;
+    case hl::ErrorCode::Encrypted:
+      return kExitEncrypted;
+    case hl::ErrorCode::UnsafeName:
+      return kExitUnsafeName;
+    case hl::ErrorCode::WriteFailed:
+      return kExitWriteFailed;
+    case hl::ErrorCode::Invalid:
+      return kExitUsage;
   }
   return kExitInternal;
 }

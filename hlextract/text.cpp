@@ -12,9 +12,11 @@ namespace {
 
 std::string narrow(const std::wstring& word, UINT codePage) {
   if (word.empty()) return {};
-  int length = WideCharToMultiByte(codePage, 0, word.data(), static_cast<int>(word.size()), nullptr, 0, nullptr, nullptr);
+  int length = WideCharToMultiByte(codePage, 0, word.data(), static_cast<int>(word.size()), nullptr,
+                                   0, nullptr, nullptr);
   std::string bytes(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(codePage, 0, word.data(), static_cast<int>(word.size()), bytes.data(), length, nullptr, nullptr);
+  WideCharToMultiByte(codePage, 0, word.data(), static_cast<int>(word.size()), bytes.data(), length,
+                      nullptr, nullptr);
   return bytes;
 }
 

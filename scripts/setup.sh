@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   zlib1g-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
-  wine64 xvfb xauth time
+  wine64 xvfb xauth time hyperfine
 )
 
 missing=()

@@ -46,9 +46,10 @@ Status checkDirectoryTree(PackageData& data) {
     // Each child is marked when reached, so a sibling chain that loops ends at the repeat.
     for (uint32_t child = data.entry(folder).first; child != 0;) {
       if (child >= data.itemCount)
-        return damaged(item(folder) + " links to item " + std::to_string(child) + ", past the last item " +
-                       std::to_string(data.itemCount - 1));
-      if (visited[child]) return damaged(item(child) + " is reached twice: the directory tree has a cycle");
+        return damaged(item(folder) + " links to item " + std::to_string(child) +
+                       ", past the last item " + std::to_string(data.itemCount - 1));
+      if (visited[child])
+        return damaged(item(child) + " is reached twice: the directory tree has a cycle");
       visited[child] = true;
       ++reached;
       DirectoryEntry entry = data.entry(child);
@@ -69,10 +70,11 @@ Status checkDirectoryTree(PackageData& data) {
   }
   if (filesWithChildren) data.warnings.push_back("some files claim children, which are ignored");
   if (reached != data.itemCount)
-    data.warnings.push_back(std::to_string(data.itemCount - reached) + " items are not in the directory tree");
+    data.warnings.push_back(std::to_string(data.itemCount - reached) +
+                            " items are not in the directory tree");
   if (files != data.fileCount)
-    data.warnings.push_back("the directory counts " + std::to_string(data.fileCount) + " files, its tree holds " +
-                            std::to_string(files));
+    data.warnings.push_back("the directory counts " + std::to_string(data.fileCount) +
+                            " files, its tree holds " + std::to_string(files));
   return {};
 }
 
@@ -88,10 +90,13 @@ uint32_t Package::find(std::string_view path) const {
     if (component.empty()) continue;
     if (d.entry(current).isFile()) return kNoItem;
     uint32_t exact = kNoItem, folded = kNoItem;
-    for (uint32_t child = d.entry(current).first; child != 0 && exact == kNoItem; child = d.entry(child).next) {
+    for (uint32_t child = d.entry(current).first; child != 0 && exact == kNoItem;
+         child = d.entry(child).next) {
       std::string_view name = d.name(child);
-      if (name == component) exact = child;
-      else if (folded == kNoItem && equalsIgnoringCase(name, component)) folded = child;
+      if (name == component)
+        exact = child;
+      else if (folded == kNoItem && equalsIgnoringCase(name, component))
+        folded = child;
     }
     current = exact != kNoItem ? exact : folded;
     if (current == kNoItem) return kNoItem;

@@ -40,7 +40,8 @@ Status writeFile(const PackageData& d, uint32_t item, const io::Path& target) {
 }
 
 Status unsafe(const std::string& name) {
-  return {ErrorCode::UnsafeName, "refusing the item name '" + name + "': it could leave the destination folder"};
+  return {ErrorCode::UnsafeName,
+          "refusing the item name '" + name + "': it could leave the destination folder"};
 }
 
 class TreeExtraction {
@@ -104,7 +105,8 @@ Status Package::extractFile(uint32_t file, const std::filesystem::path& target) 
 Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
                    const ExtractObserver& observer, ExtractSummary& summary) {
   try {
-    if (item >= package.itemCount()) return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
+    if (item >= package.itemCount())
+      return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
     Status status = io::createFolder(destination);
     if (!status.ok()) return status;
     TreeExtraction extraction(package, observer, summary);

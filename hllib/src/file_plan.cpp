@@ -17,17 +17,19 @@ struct Fragment {
   uint32_t offset, size, firstBlock;
 };
 
-Status collectFragments(const PackageData& d, uint32_t item, FilePlan& plan, std::vector<Fragment>& fragments) {
+Status collectFragments(const PackageData& d, uint32_t item, FilePlan& plan,
+                        std::vector<Fragment>& fragments) {
   uint32_t index = d.firstBlockEntry(item);
   uint32_t steps = 0;
   while (index != d.blockEntryCount) {
     if (index > d.blockEntryCount)
-      return damaged(item, "links to block entry " + std::to_string(index) + ", past the last entry " +
-                               std::to_string(d.blockEntryCount - 1));
+      return damaged(item, "links to block entry " + std::to_string(index) +
+                               ", past the last entry " + std::to_string(d.blockEntryCount - 1));
     if (++steps > d.blockEntryCount) return damaged(item, "its block entries link in a cycle");
     BlockEntry entry = d.blockEntry(index);
     if (!(entry.flags & be::kFlagInUse))
-      return damaged(item, "links to block entry " + std::to_string(index) + ", which is not in use");
+      return damaged(item,
+                     "links to block entry " + std::to_string(index) + ", which is not in use");
     if (entry.directoryIndex != item)
       return damaged(item, "block entry " + std::to_string(index) + " belongs to item " +
                                std::to_string(entry.directoryIndex));
@@ -36,7 +38,8 @@ Status collectFragments(const PackageData& d, uint32_t item, FilePlan& plan, std
                                std::to_string(entry.fileDataOffset) + " to " +
                                std::to_string(uint64_t{entry.fileDataOffset} + entry.fileDataSize) +
                                " of a file of " + std::to_string(plan.info.size));
-    if (entry.flags & (be::kFlagEncrypted | be::kFlagCompressedEncrypted)) plan.info.encrypted = true;
+    if (entry.flags & (be::kFlagEncrypted | be::kFlagCompressedEncrypted))
+      plan.info.encrypted = true;
     fragments.push_back({entry.fileDataOffset, entry.fileDataSize, entry.firstDataBlock});
     index = entry.next;
   }
@@ -51,19 +54,21 @@ Status collectFragments(const PackageData& d, uint32_t item, FilePlan& plan, std
   return {};
 }
 
-Status resolveBlocks(const PackageData& d, uint32_t item, const Fragment& fragment, FilePlan& plan) {
+Status resolveBlocks(const PackageData& d, uint32_t item, const Fragment& fragment,
+                     FilePlan& plan) {
   uint64_t remaining = fragment.size;
   uint64_t position = fragment.offset;
   uint64_t blocks = (remaining + d.blockSize - 1) / d.blockSize;
   uint32_t block = fragment.firstBlock;
   for (uint64_t walked = 0; remaining > 0; ++walked) {
     if (block >= d.blockCount)
-      return damaged(item, "links to data block " + std::to_string(block) + ", past the last block " +
-                               std::to_string(d.blockCount - 1));
+      return damaged(item, "links to data block " + std::to_string(block) +
+                               ", past the last block " + std::to_string(d.blockCount - 1));
     uint64_t size = std::min<uint64_t>(d.blockSize, remaining);
     uint64_t offset = d.blockOffset(block);
     ByteRun* last = plan.runs.empty() ? nullptr : &plan.runs.back();
-    if (last && last->sourceOffset + last->size == offset && last->fileOffset + last->size == position)
+    if (last && last->sourceOffset + last->size == offset &&
+        last->fileOffset + last->size == position)
       last->size += size;
     else
       plan.runs.push_back({position, offset, size});
@@ -93,10 +98,12 @@ Status checkRunsDisjoint(uint32_t item, const std::vector<ByteRun>& runs) {
 
 Status planDiskFile(const PackageData& d, uint32_t item, FilePlan& plan) {
   if (d.contentRoot.empty())
-    return {ErrorCode::Invalid, "an NCF package keeps its files on disk: name their folder to read them"};
+    return {ErrorCode::Invalid,
+            "an NCF package keeps its files on disk: name their folder to read them"};
   io::Path relative;
   if (!itemFilePath(d, item, relative))
-    return {ErrorCode::UnsafeName, "item " + std::to_string(item) + " has a name that could leave the content folder"};
+    return {ErrorCode::UnsafeName,
+            "item " + std::to_string(item) + " has a name that could leave the content folder"};
   io::Path path = d.contentRoot / relative;
   Status status;
   plan.diskFile = io::File::open(path, io::File::Mode::Read, status);
@@ -127,12 +134,15 @@ Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan&
 }
 
 Status readable(const PackageData& d, uint32_t item, const FilePlan& plan) {
-  if (plan.info.encrypted) return {ErrorCode::Encrypted, "item " + std::to_string(item) + " is encrypted"};
+  if (plan.info.encrypted)
+    return {ErrorCode::Encrypted, "item " + std::to_string(item) + " is encrypted"};
   if (plan.info.storedBytes < plan.info.size) {
-    std::string where = d.type == PackageType::Ncf && !plan.diskFile ? " (its file is missing on disk)" : "";
-    return {ErrorCode::Incomplete, "item " + std::to_string(item) + " is incomplete: " +
-                                       std::to_string(plan.info.storedBytes) + " of " +
-                                       std::to_string(plan.info.size) + " bytes are stored" + where};
+    std::string where =
+        d.type == PackageType::Ncf && !plan.diskFile ? " (its file is missing on disk)" : "";
+    return {ErrorCode::Incomplete, "item " + std::to_string(item) +
+                                       " is incomplete: " + std::to_string(plan.info.storedBytes) +
+                                       " of " + std::to_string(plan.info.size) +
+                                       " bytes are stored" + where};
   }
   return {};
 }

@@ -17,9 +17,9 @@ struct ByteRun {
 
 struct FilePlan {
   FileInfo info;
-  const io::File* source = nullptr;      // the package, or an NCF's file on disk
-  std::unique_ptr<io::File> diskFile;    // owns the NCF's file
-  std::vector<ByteRun> runs;             // in file order
+  const io::File* source = nullptr;    // the package, or an NCF's file on disk
+  std::unique_ptr<io::File> diskFile;  // owns the NCF's file
+  std::vector<ByteRun> runs;           // in file order
 };
 
 // Fills `plan` for a file item. With `resolveRuns` false only `info` is worked out (the data

@@ -13,11 +13,13 @@ bool isDeviceName(std::string_view name) {
   char upper[8] = {};
   if (base.size() > 7) return false;
   for (size_t i = 0; i < base.size(); ++i)
-    upper[i] = (base[i] >= 'a' && base[i] <= 'z') ? static_cast<char>(base[i] - 'a' + 'A') : base[i];
+    upper[i] =
+        (base[i] >= 'a' && base[i] <= 'z') ? static_cast<char>(base[i] - 'a' + 'A') : base[i];
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (const char* device : kDevices)
     if (std::strcmp(upper, device) == 0) return true;
-  bool numbered = base.size() == 4 && (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0);
+  bool numbered = base.size() == 4 &&
+                  (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0);
   return numbered && upper[3] >= '0' && upper[3] <= '9';
 }
 

@@ -1,8 +1,9 @@
 // The public facade over an open package's model; no exception leaves these calls.
+#include "hllib/package.h"
+
 #include <new>
 
 #include "file_plan.h"
-#include "hllib/package.h"
 #include "package_data.h"
 
 namespace hl {
@@ -31,10 +32,13 @@ uint32_t Package::itemCount() const { return data_->itemCount; }
 uint32_t Package::fileCount() const { return data_->fileCount; }
 const std::vector<std::string>& Package::warnings() const { return data_->warnings; }
 
-bool Package::isFile(uint32_t item) const { return item < data_->itemCount && data_->entry(item).isFile(); }
+bool Package::isFile(uint32_t item) const {
+  return item < data_->itemCount && data_->entry(item).isFile();
+}
 
 bool Package::isEncrypted(uint32_t item) const {
-  return item < data_->itemCount && (data_->entry(item).flags & layout::directory_entry::kFlagEncrypted);
+  return item < data_->itemCount &&
+         (data_->entry(item).flags & layout::directory_entry::kFlagEncrypted);
 }
 
 std::string_view Package::name(uint32_t item) const {

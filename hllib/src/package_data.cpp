@@ -8,7 +8,7 @@ namespace be = layout::block_entry;
 
 DirectoryEntry PackageData::entry(uint32_t item) const {
   const uint8_t* p = at(sections.directoryEntries + uint64_t{item} * de::kSize);
-  return {le32(p + de::kNameOffset), le32(p + de::kItemSize),   le32(p + de::kChecksumIndex),
+  return {le32(p + de::kNameOffset), le32(p + de::kItemSize),    le32(p + de::kChecksumIndex),
           le32(p + de::kFlags),      le32(p + de::kParentIndex), le32(p + de::kNextIndex),
           le32(p + de::kFirstIndex)};
 }
@@ -33,7 +33,8 @@ BlockEntry PackageData::blockEntry(uint32_t index) const {
 }
 
 uint32_t PackageData::nextDataBlock(uint32_t block) const {
-  return u32(sections.fragmentationMap + uint64_t{block} * layout::fragmentation_map_header::kEntrySize);
+  return u32(sections.fragmentationMap +
+             uint64_t{block} * layout::fragmentation_map_header::kEntrySize);
 }
 
 uint32_t PackageData::firstBlockEntry(uint32_t item) const {
@@ -43,7 +44,8 @@ uint32_t PackageData::firstBlockEntry(uint32_t item) const {
 bool PackageData::checksumRange(uint32_t item, ChecksumRange& range) const {
   uint32_t index = entry(item).checksumIndex;
   if (index >= checksumMapCount) return false;
-  uint64_t offset = sections.checksumMap + uint64_t{index} * layout::checksum_map_header::kMapEntrySize;
+  uint64_t offset =
+      sections.checksumMap + uint64_t{index} * layout::checksum_map_header::kMapEntrySize;
   range = {u32(offset), u32(offset + 4)};
   return true;
 }

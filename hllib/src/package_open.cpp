@@ -66,13 +66,15 @@ Status locateBlockTables(PackageData& data, uint64_t& offset, const Hypothesis& 
   Status status = readStructure(data, offset, header, beh::kSize, "block entry header");
   if (!status.ok()) return status;
   data.blockEntryCount = le32(header + beh::kBlockCount);
-  warnOnSum(data, header, beh::kFieldsBeforeChecksum, le32(header + beh::kChecksum), "block entry header");
+  warnOnSum(data, header, beh::kFieldsBeforeChecksum, le32(header + beh::kChecksum),
+            "block entry header");
   if (data.blockEntryCount != data.blockCount)
     data.warnings.push_back(std::to_string(data.blockEntryCount) + " block entries for " +
                             std::to_string(data.blockCount) + " data blocks");
   offset += beh::kSize;
   data.sections.blockEntries = offset;
-  status = checkTable(data, offset, data.blockEntryCount, layout::block_entry::kSize, "block entry table");
+  status = checkTable(data, offset, data.blockEntryCount, layout::block_entry::kSize,
+                      "block entry table");
   if (!status.ok()) return status;
   offset += uint64_t{data.blockEntryCount} * layout::block_entry::kSize;
 
@@ -80,10 +82,13 @@ Status locateBlockTables(PackageData& data, uint64_t& offset, const Hypothesis& 
   status = readStructure(data, offset, mapHeader, fmh::kSize, "fragmentation map header");
   if (!status.ok()) return status;
   if (le32(mapHeader + fmh::kBlockCount) != data.blockCount)
-    return damaged("the fragmentation map counts " + std::to_string(le32(mapHeader + fmh::kBlockCount)) +
+    return damaged("the fragmentation map counts " +
+                   std::to_string(le32(mapHeader + fmh::kBlockCount)) +
                    " blocks, the file header " + std::to_string(data.blockCount));
-  warnOnSum(data, mapHeader, fmh::kFieldsBeforeChecksum, le32(mapHeader + fmh::kChecksum), "fragmentation map header");
-  data.terminator = le32(mapHeader + fmh::kTerminator) == 0 ? fmh::kShortTerminator : fmh::kLongTerminator;
+  warnOnSum(data, mapHeader, fmh::kFieldsBeforeChecksum, le32(mapHeader + fmh::kChecksum),
+            "fragmentation map header");
+  data.terminator =
+      le32(mapHeader + fmh::kTerminator) == 0 ? fmh::kShortTerminator : fmh::kLongTerminator;
   offset += fmh::kSize;
   data.sections.fragmentationMap = offset;
   status = checkTable(data, offset, data.blockCount, fmh::kEntrySize, "fragmentation map");
@@ -92,7 +97,8 @@ Status locateBlockTables(PackageData& data, uint64_t& offset, const Hypothesis& 
 
   if (guess.blockEntryMap) {
     uint8_t entryMapHeader[bem::kHeaderSize];
-    status = readStructure(data, offset, entryMapHeader, bem::kHeaderSize, "block entry map header");
+    status =
+        readStructure(data, offset, entryMapHeader, bem::kHeaderSize, "block entry map header");
     if (!status.ok()) return status;
     uint32_t count = le32(entryMapHeader + bem::kBlockCount);
     offset += bem::kHeaderSize;
@@ -107,7 +113,8 @@ Status locateDirectory(PackageData& data, uint64_t& offset, uint32_t cacheId) {
   uint8_t header[dh::kSize];
   Status status = readStructure(data, offset, header, dh::kSize, "directory header");
   if (!status.ok()) return status;
-  if (le32(header + dh::kHeaderVersion) != dh::kExpectedHeaderVersion || le32(header + dh::kCacheId) != cacheId)
+  if (le32(header + dh::kHeaderVersion) != dh::kExpectedHeaderVersion ||
+      le32(header + dh::kCacheId) != cacheId)
     return damaged("no directory header at offset " + hex(offset) + " (its version is " +
                    std::to_string(le32(header + dh::kHeaderVersion)) + ", its cache id " +
                    std::to_string(le32(header + dh::kCacheId)) + ")");
@@ -130,7 +137,8 @@ Status locateDirectory(PackageData& data, uint64_t& offset, uint32_t cacheId) {
   status = checkTable(data, offset, 1, size, "directory");
   if (!status.ok()) return status;
   if (size != le32(header + dh::kDirectorySize))
-    data.warnings.push_back("the directory size field says " + std::to_string(le32(header + dh::kDirectorySize)) +
+    data.warnings.push_back("the directory size field says " +
+                            std::to_string(le32(header + dh::kDirectorySize)) +
                             " bytes, its counts " + std::to_string(size));
   data.sections.directoryEntries = offset + dh::kSize;
   data.sections.names = data.sections.directoryEntries + items * layout::directory_entry::kSize;
@@ -167,16 +175,18 @@ Status locateChecksums(PackageData& data, uint64_t& offset) {
   uint64_t tables = cmh::kSize + uint64_t{data.checksumMapCount} * cmh::kMapEntrySize +
                     uint64_t{data.checksumCount} * cmh::kChecksumSize;
   if (tables > checksumSize)
-    return damaged("the checksum tables need " + std::to_string(tables) + " bytes, the section holds " +
-                   std::to_string(checksumSize));
+    return damaged("the checksum tables need " + std::to_string(tables) +
+                   " bytes, the section holds " + std::to_string(checksumSize));
   status = checkTable(data, offset, 1, ch::kSize + uint64_t{checksumSize}, "checksum section");
   if (!status.ok()) return status;
   if (tables + cmh::kSignatureSize != checksumSize)
     data.warnings.push_back("the checksum section is " + std::to_string(checksumSize) +
-                            " bytes, its tables and signature " + std::to_string(tables + cmh::kSignatureSize));
+                            " bytes, its tables and signature " +
+                            std::to_string(tables + cmh::kSignatureSize));
   data.sections.checksumHeader = offset;
   data.sections.checksumMap = offset + ch::kSize + cmh::kSize;
-  data.sections.checksums = data.sections.checksumMap + uint64_t{data.checksumMapCount} * cmh::kMapEntrySize;
+  data.sections.checksums =
+      data.sections.checksumMap + uint64_t{data.checksumMapCount} * cmh::kMapEntrySize;
   offset += ch::kSize + uint64_t{checksumSize};
   return {};
 }
@@ -189,12 +199,14 @@ Status locateDataArea(PackageData& data, uint64_t& offset, const Hypothesis& gue
   uint8_t header[dbh::kSize];
   Status status = readStructure(data, offset, header, dbh::kSize, "data block header");
   if (!status.ok()) return status;
-  if (le32(header + dbh::kBlockCount) != data.blockCount || le32(header + dbh::kBlockSize) != data.blockSize)
+  if (le32(header + dbh::kBlockCount) != data.blockCount ||
+      le32(header + dbh::kBlockSize) != data.blockSize)
     return damaged("the data block header at " + hex(offset) + " describes " +
                    std::to_string(le32(header + dbh::kBlockCount)) + " blocks of " +
                    std::to_string(le32(header + dbh::kBlockSize)) + " bytes, the file header " +
                    std::to_string(data.blockCount) + " of " + std::to_string(data.blockSize));
-  warnOnSum(data, header, dbh::kFieldsBeforeChecksum, le32(header + dbh::kChecksum), "data block header");
+  warnOnSum(data, header, dbh::kFieldsBeforeChecksum, le32(header + dbh::kChecksum),
+            "data block header");
   data.sections.dataBlockHeader = offset;
   offset += dbh::kSize;
   data.firstBlockOffset = le32(header + dbh::kFirstBlockOffset);
@@ -203,8 +215,9 @@ Status locateDataArea(PackageData& data, uint64_t& offset, const Hypothesis& gue
                    ", inside the package's tables, which end at " + hex(offset));
   uint64_t end = data.firstBlockOffset + uint64_t{data.blockCount} * data.blockSize;
   if (end > data.file->size())
-    return damaged("package is truncated: its " + std::to_string(data.blockCount) + " data blocks end at " +
-                   std::to_string(end) + " bytes, the file has " + std::to_string(data.file->size()));
+    return damaged("package is truncated: its " + std::to_string(data.blockCount) +
+                   " data blocks end at " + std::to_string(end) + " bytes, the file has " +
+                   std::to_string(data.file->size()));
   return {};
 }
 
@@ -235,9 +248,11 @@ bool isTruncation(const Status& status) {
 
 Status checkFileHeader(PackageData& data, const uint8_t* header) {
   if (le32(header + fh::kHeaderVersion) != fh::kExpectedHeaderVersion ||
-      (le32(header + fh::kCacheType) != fh::kCacheTypeGcf && le32(header + fh::kCacheType) != fh::kCacheTypeNcf))
+      (le32(header + fh::kCacheType) != fh::kCacheTypeGcf &&
+       le32(header + fh::kCacheType) != fh::kCacheTypeNcf))
     return {ErrorCode::NotAPackage, "not a GCF or NCF package (unknown header)"};
-  data.type = le32(header + fh::kCacheType) == fh::kCacheTypeGcf ? PackageType::Gcf : PackageType::Ncf;
+  data.type =
+      le32(header + fh::kCacheType) == fh::kCacheTypeGcf ? PackageType::Gcf : PackageType::Ncf;
   data.formatVersion = le32(header + fh::kFormatVersion);
   data.blockSize = le32(header + fh::kBlockSize);
   data.blockCount = le32(header + fh::kBlockCount);
@@ -262,8 +277,8 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
   if (!data->file) return nullptr;
   uint8_t header[fh::kSize];
   if (data->file->size() < fh::kSize) {
-    status = {ErrorCode::NotAPackage, "not a GCF or NCF package (only " +
-                                          std::to_string(data->file->size()) + " bytes)"};
+    status = {ErrorCode::NotAPackage,
+              "not a GCF or NCF package (only " + std::to_string(data->file->size()) + " bytes)"};
     return nullptr;
   }
   if (!(status = data->file->readAt(0, header, fh::kSize)).ok()) return nullptr;
@@ -283,14 +298,17 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
       if (status.ok() || isTruncation(status)) break;
     }
     if (!status.ok() && !isTruncation(status))
-      status = {ErrorCode::Unsupported, "GCF format version " + std::to_string(data->formatVersion) +
-                                            ": no known layout fits this package (" + status.message() + ")"};
+      status = {ErrorCode::Unsupported,
+                "GCF format version " + std::to_string(data->formatVersion) +
+                    ": no known layout fits this package (" + status.message() + ")"};
   }
   if (!status.ok()) return nullptr;
   if (fieldSum(header, fh::kFieldsBeforeChecksum) != le32(header + fh::kChecksum))
     data->warnings.push_back("the file header checksum does not match its fields");
-  if (data->type == PackageType::Gcf && le32(header + fh::kFileSize) != static_cast<uint32_t>(data->file->size()))
-    data->warnings.push_back("the file header gives a size of " + std::to_string(le32(header + fh::kFileSize)) +
+  if (data->type == PackageType::Gcf &&
+      le32(header + fh::kFileSize) != static_cast<uint32_t>(data->file->size()))
+    data->warnings.push_back("the file header gives a size of " +
+                             std::to_string(le32(header + fh::kFileSize)) +
                              " bytes, the file has " + std::to_string(data->file->size()));
 
   data->view = io::FileView::map(*data->file, data->sections.metadataEnd, status);

@@ -67,14 +67,16 @@ Status Package::validate(uint32_t file, ChunkReport& report) const {
     ChecksumRange range{};
     if (!d.checksumRange(file, range)) {
       if (d.entry(file).checksumIndex == layout::kNone32) return {};  // nothing stored to check
-      return {ErrorCode::Damaged, item + " names checksum map entry " + std::to_string(d.entry(file).checksumIndex) +
+      return {ErrorCode::Damaged, item + " names checksum map entry " +
+                                      std::to_string(d.entry(file).checksumIndex) +
                                       ", past the last entry"};
     }
     uint64_t chunks = (plan.info.size + d.chunkSize - 1) / d.chunkSize;
     if (range.count != chunks || uint64_t{range.first} + range.count > d.checksumCount)
-      return {ErrorCode::Damaged, item + " has " + std::to_string(range.count) + " checksums from index " +
-                                      std::to_string(range.first) + " for " + std::to_string(chunks) +
-                                      " chunks, of " + std::to_string(d.checksumCount) + " checksums in all"};
+      return {ErrorCode::Damaged, item + " has " + std::to_string(range.count) +
+                                      " checksums from index " + std::to_string(range.first) +
+                                      " for " + std::to_string(chunks) + " chunks, of " +
+                                      std::to_string(d.checksumCount) + " checksums in all"};
 
     ChunkChecker checker(d, range, report);
     status = readPlanned(plan, [&](const uint8_t* bytes, size_t size) {
@@ -85,7 +87,8 @@ Status Package::validate(uint32_t file, ChunkReport& report) const {
     checker.finish();
     if (!report.badChunks.empty())
       return {ErrorCode::Damaged, item + ": " + std::to_string(report.badChunks.size()) + " of " +
-                                      std::to_string(chunks) + " chunks do not match their checksums"};
+                                      std::to_string(chunks) +
+                                      " chunks do not match their checksums"};
     return {};
   } catch (const std::exception& error) {
     return {ErrorCode::Damaged, std::string("cannot validate the item: ") + error.what()};

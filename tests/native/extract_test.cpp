@@ -1,8 +1,9 @@
 // Extraction into folders: what lands where for a file, a folder and the root; hostile names
 // never leave the destination; a failed extraction leaves existing files as they were.
+#include "hllib/extract.h"
+
 #include <gtest/gtest.h>
 
-#include "hllib/extract.h"
 #include "test_support.h"
 
 namespace {
@@ -42,25 +43,29 @@ TEST(Extract, FileFolderAndRootLandWhereExpected) {
 
   hl::ExtractSummary summary;
   ASSERT_TRUE(extract(*package, "maps\\sub\\deep.txt", scratch / "file", summary).ok());
-  EXPECT_EQ(filesOnDisk(scratch / "file"), (ExpectedFiles{{"deep.txt", all["maps\\sub\\deep.txt"]}}))
+  EXPECT_EQ(filesOnDisk(scratch / "file"),
+            (ExpectedFiles{{"deep.txt", all["maps\\sub\\deep.txt"]}}))
       << "a file goes in under its own name, without its folders";
 
   ASSERT_TRUE(extract(*package, "maps", scratch / "folder", summary).ok());
   ExpectedFiles maps;
   for (const auto& [path, bytes] : all)
     if (path.rfind("maps\\", 0) == 0) maps[path] = bytes;
-  EXPECT_EQ(filesOnDisk(scratch / "folder"), maps) << "a folder goes in under its own name with its tree";
+  EXPECT_EQ(filesOnDisk(scratch / "folder"), maps)
+      << "a folder goes in under its own name with its tree";
   EXPECT_TRUE(fs::is_directory(scratch / "folder" / "maps" / "empty folder"));
 
   ASSERT_TRUE(extract(*package, "", scratch / "root", summary).ok());
-  EXPECT_EQ(filesOnDisk(scratch / "root"), all) << "the root's contents go directly into the folder";
+  EXPECT_EQ(filesOnDisk(scratch / "root"), all)
+      << "the root's contents go directly into the folder";
   EXPECT_EQ(fs::file_size(scratch / "root" / "empty.dat"), 0u);
   EXPECT_EQ(summary.failures, 0u);
 }
 
 TEST(Extract, HostileNamesNeverLeaveTheDestination) {
   ScratchFolder scratch;
-  const char* hostile[] = {"..", ".", "a/b", "a\\b", "c:evil", "CON", "nul.txt", "com1", "LPT9.log", "tab\there",
+  const char* hostile[] = {"..",        ".",         "a/b",      "a\\b",     "c:evil",
+                           "CON",       "nul.txt",   "com1",     "LPT9.log", "tab\there",
                            "trailing.", "trailing ", "quote\"d", "wild*"};
   Node tree = Node::folder("", {Node::file("good.txt", Content::text("good"))});
   Node escape = Node::folder("..", {Node::file("escaped.txt", Content::text("outside"))});
@@ -75,15 +80,17 @@ TEST(Extract, HostileNamesNeverLeaveTheDestination) {
   fs::create_directories(destination);
   hl::ExtractSummary summary;
   std::vector<std::string> refused;
-  hl::Status status = hl::extractItem(*package, hl::kRootItem, destination,
-                                      [&](const std::string& path, const hl::Status& result) {
-                                        if (result.code() == hl::ErrorCode::UnsafeName) refused.push_back(path);
-                                      },
-                                      summary);
+  hl::Status status = hl::extractItem(
+      *package, hl::kRootItem, destination,
+      [&](const std::string& path, const hl::Status& result) {
+        if (result.code() == hl::ErrorCode::UnsafeName) refused.push_back(path);
+      },
+      summary);
   EXPECT_EQ(status.code(), hl::ErrorCode::UnsafeName);
   EXPECT_EQ(refused.size(), std::size(hostile) + 1) << "each hostile name is reported once";
   EXPECT_EQ(summary.filesWritten, 1u);
-  EXPECT_EQ(filesOnDisk(scratch.path()).size(), 2u) << "only good.txt (and the package) exist anywhere";
+  EXPECT_EQ(filesOnDisk(scratch.path()).size(), 2u)
+      << "only good.txt (and the package) exist anywhere";
   EXPECT_TRUE(fs::exists(destination / "good.txt"));
 }
 
@@ -91,7 +98,8 @@ TEST(Extract, FailureLeavesAnExistingFileAlone) {
   ScratchFolder scratch;
   Node partial = Node::file("save.dat", Content::pattern(3000, 1));
   partial.storedBytes = 10;
-  auto package = openPackage(makePackage(Node::folder("", {partial}), Options(), scratch / "p.gcf"));
+  auto package =
+      openPackage(makePackage(Node::folder("", {partial}), Options(), scratch / "p.gcf"));
   ASSERT_TRUE(package);
   fs::create_directories(scratch / "out");
   writeFile(scratch / "out" / "save.dat", {'m', 'i', 'n', 'e'});
@@ -104,8 +112,8 @@ TEST(Extract, FailureLeavesAnExistingFileAlone) {
 
 TEST(Extract, ReplacesAnOlderCopy) {
   ScratchFolder scratch;
-  auto package = openPackage(
-      makePackage(Node::folder("", {Node::file("a.txt", Content::text("new"))}), Options(), scratch / "p.gcf"));
+  auto package = openPackage(makePackage(
+      Node::folder("", {Node::file("a.txt", Content::text("new"))}), Options(), scratch / "p.gcf"));
   ASSERT_TRUE(package);
   fs::create_directories(scratch / "out");
   writeFile(scratch / "out" / "a.txt", std::vector<uint8_t>(10000, 'o'));

@@ -18,8 +18,8 @@ namespace lo = hl::layout;
 
 // Section offsets of a version 6 package, found by following its headers' counts.
 struct Offsets {
-  uint64_t blockEntries, fragmentationHeader, fragmentationMap, directoryHeader, entries, names, directoryMap,
-      checksumMapHeader, dataBlockHeader;
+  uint64_t blockEntries, fragmentationHeader, fragmentationMap, directoryHeader, entries, names,
+      directoryMap, checksumMapHeader, dataBlockHeader;
   uint32_t blockCount, itemCount, nameSize;
 };
 
@@ -35,7 +35,8 @@ Offsets offsetsOf(const std::vector<uint8_t>& b) {
   o.entries = o.directoryHeader + lo::directory_header::kSize;
   o.names = o.entries + uint64_t{o.itemCount} * lo::directory_entry::kSize;
   o.nameSize = hl::le32(&b[o.directoryHeader + lo::directory_header::kNameSize]);
-  o.directoryMap = o.directoryHeader + hl::le32(&b[o.directoryHeader + lo::directory_header::kDirectorySize]) +
+  o.directoryMap = o.directoryHeader +
+                   hl::le32(&b[o.directoryHeader + lo::directory_header::kDirectorySize]) +
                    lo::directory_map::kHeaderSize;
   uint64_t checksumHeader = o.directoryMap + 4ull * o.itemCount;
   o.checksumMapHeader = checksumHeader + lo::checksum_header::kSize;
@@ -53,8 +54,9 @@ class Malformed : public ::testing::Test {
     options.blocksPerFragment = 2;
     options.placement = hl::write::Placement::Scattered;
     options.freeBlocks = 4;
-    tree_ = Node::folder("", {Node::file("a.txt", Content::pattern(1000, 1)),
-                              Node::folder("dir", {Node::file("b.bin", Content::pattern(700, 2))})});
+    tree_ =
+        Node::folder("", {Node::file("a.txt", Content::pattern(1000, 1)),
+                          Node::folder("dir", {Node::file("b.bin", Content::pattern(700, 2))})});
     path_ = makePackage(tree_, options, scratch_ / "good.gcf");
     good_ = readFile(path_);
     at_ = offsetsOf(good_);
@@ -91,7 +93,8 @@ TEST_F(Malformed, EveryPrefixIsRefusedCleanly) {
     hl::Status status;
     auto package = hl::Package::open(scratch_ / "cut.gcf", status);
     ASSERT_FALSE(package) << "a prefix of " << length << " bytes opened";
-    hl::ErrorCode expected = length < lo::file_header::kSize ? hl::ErrorCode::NotAPackage : hl::ErrorCode::Damaged;
+    hl::ErrorCode expected =
+        length < lo::file_header::kSize ? hl::ErrorCode::NotAPackage : hl::ErrorCode::Damaged;
     ASSERT_EQ(status.code(), expected) << length << ": " << status.message();
   }
 }
@@ -110,27 +113,34 @@ TEST_F(Malformed, BrokenStructureIsRefusedAtOpen) {
       {"format version 1", lo::file_header::kFormatVersion, 1, hl::ErrorCode::Unsupported},
       {"block size 0", lo::file_header::kBlockSize, 0, hl::ErrorCode::Damaged},
       {"block count", lo::file_header::kBlockCount, 0x7FFFFFFF, hl::ErrorCode::Damaged},
-      {"block entry count", lo::file_header::kSize + lo::block_entry_header::kBlockCount, 0xFFFFFFF0,
+      {"block entry count", lo::file_header::kSize + lo::block_entry_header::kBlockCount,
+       0xFFFFFFF0, hl::ErrorCode::Damaged},
+      {"fragmentation map count", at_.fragmentationHeader, at_.blockCount + 1,
        hl::ErrorCode::Damaged},
-      {"fragmentation map count", at_.fragmentationHeader, at_.blockCount + 1, hl::ErrorCode::Damaged},
-      {"item count huge", at_.directoryHeader + lo::directory_header::kItemCount, 0xFFFFFFFF, hl::ErrorCode::Damaged},
-      {"item count zero", at_.directoryHeader + lo::directory_header::kItemCount, 0, hl::ErrorCode::Damaged},
+      {"item count huge", at_.directoryHeader + lo::directory_header::kItemCount, 0xFFFFFFFF,
+       hl::ErrorCode::Damaged},
+      {"item count zero", at_.directoryHeader + lo::directory_header::kItemCount, 0,
+       hl::ErrorCode::Damaged},
       {"file count over item count", at_.directoryHeader + lo::directory_header::kFileCount, 99,
        hl::ErrorCode::Damaged},
-      {"name size huge", at_.directoryHeader + lo::directory_header::kNameSize, 0x7FFFFFFF, hl::ErrorCode::Damaged},
-      {"root child out of range", entry(0, lo::directory_entry::kFirstIndex), 1000, hl::ErrorCode::Damaged},
+      {"name size huge", at_.directoryHeader + lo::directory_header::kNameSize, 0x7FFFFFFF,
+       hl::ErrorCode::Damaged},
+      {"root child out of range", entry(0, lo::directory_entry::kFirstIndex), 1000,
+       hl::ErrorCode::Damaged},
       {"sibling cycle", entry(1, lo::directory_entry::kNextIndex), 1, hl::ErrorCode::Damaged},
       {"parent mismatch", entry(1, lo::directory_entry::kParentIndex), 2, hl::ErrorCode::Damaged},
       {"folder child cycle", entry(2, lo::directory_entry::kFirstIndex), 2, hl::ErrorCode::Damaged},
-      {"name offset past table", entry(1, lo::directory_entry::kNameOffset), 5000, hl::ErrorCode::Damaged},
-      {"name table without final NUL", at_.names + at_.nameSize - 4, 0x41414141, hl::ErrorCode::Damaged},
+      {"name offset past table", entry(1, lo::directory_entry::kNameOffset), 5000,
+       hl::ErrorCode::Damaged},
+      {"name table without final NUL", at_.names + at_.nameSize - 4, 0x41414141,
+       hl::ErrorCode::Damaged},
       {"checksum map magic", at_.checksumMapHeader, 0x12345678, hl::ErrorCode::Damaged},
-      {"checksum count", at_.checksumMapHeader + lo::checksum_map_header::kChecksumCount, 0x10000000,
-       hl::ErrorCode::Damaged},
-      {"data area past the end", at_.dataBlockHeader + lo::data_block_header::kFirstBlockOffset, 0xFFFFFF00,
-       hl::ErrorCode::Damaged},
-      {"data area inside the tables", at_.dataBlockHeader + lo::data_block_header::kFirstBlockOffset, 16,
-       hl::ErrorCode::Damaged},
+      {"checksum count", at_.checksumMapHeader + lo::checksum_map_header::kChecksumCount,
+       0x10000000, hl::ErrorCode::Damaged},
+      {"data area past the end", at_.dataBlockHeader + lo::data_block_header::kFirstBlockOffset,
+       0xFFFFFF00, hl::ErrorCode::Damaged},
+      {"data area inside the tables",
+       at_.dataBlockHeader + lo::data_block_header::kFirstBlockOffset, 16, hl::ErrorCode::Damaged},
   };
   for (const Case& c : cases) {
     std::unique_ptr<hl::Package> package;
@@ -156,11 +166,13 @@ TEST_F(Malformed, BrokenChainsAreRefusedWhenRead) {
   };
   const Case cases[] = {
       {"directory map past the entries", mapEntry, 100000},
-      {"block entry links to itself", blockEntry + lo::block_entry::kNextBlockEntryIndex, firstEntry},
+      {"block entry links to itself", blockEntry + lo::block_entry::kNextBlockEntryIndex,
+       firstEntry},
       {"block entry owned by another item", blockEntry + lo::block_entry::kDirectoryIndex, a + 1},
       {"block entry not in use", blockEntry + lo::block_entry::kFlags, 0x0001},
       {"fragment larger than the file", blockEntry + lo::block_entry::kFileDataSize, 5000},
-      {"first data block out of range", blockEntry + lo::block_entry::kFirstDataBlockIndex, at_.blockCount},
+      {"first data block out of range", blockEntry + lo::block_entry::kFirstDataBlockIndex,
+       at_.blockCount},
       {"data block chain loops", at_.fragmentationMap + 4ull * firstBlock, firstBlock},
       {"data block chain ends early", at_.fragmentationMap + 4ull * firstBlock, 0xFFFF},
   };
@@ -174,7 +186,8 @@ TEST_F(Malformed, BrokenChainsAreRefusedWhenRead) {
     EXPECT_FALSE(package->extractFile(a, out / "a.txt").ok()) << c.what;
     EXPECT_TRUE(fs::is_empty(out.path())) << c.what << ": nothing may be left behind";
     // The other file is untouched by the damage.
-    EXPECT_EQ(readAll(*package, package->find("dir\\b.bin")), contentOf(Content::pattern(700, 2))) << c.what;
+    EXPECT_EQ(readAll(*package, package->find("dir\\b.bin")), contentOf(Content::pattern(700, 2)))
+        << c.what;
   }
 }
 

@@ -75,11 +75,13 @@ TEST(Read, TreeLookupsAndPaths) {
   EXPECT_EQ(package->fileCountBelow(package->find("maps")), 3u);
 
   std::vector<std::string> order;
-  package->walk(hl::kRootItem, '\\', [&](uint32_t, const std::string& path) { order.push_back(path); });
-  std::vector<std::string> expected{"readme.txt", "empty.dat", "maps", "maps\\de_dust.bsp", "maps\\sub",
-                                    "maps\\sub\\deep.txt", "maps\\sub\\exact.bin", "maps\\empty folder",
-                                    "sound", "sound\\big.wav", "sound\\one.byte",
-                                    "name with spaces, commas.txt"};
+  package->walk(hl::kRootItem, '\\',
+                [&](uint32_t, const std::string& path) { order.push_back(path); });
+  std::vector<std::string> expected{
+      "readme.txt",           "empty.dat",          "maps",
+      "maps\\de_dust.bsp",    "maps\\sub",          "maps\\sub\\deep.txt",
+      "maps\\sub\\exact.bin", "maps\\empty folder", "sound",
+      "sound\\big.wav",       "sound\\one.byte",    "name with spaces, commas.txt"};
   EXPECT_EQ(order, expected) << "depth first, in directory order";
 }
 
@@ -112,14 +114,16 @@ TEST(Read, IncompleteAndEncryptedFilesAreReportedNotRead) {
   EXPECT_FALSE(info.complete());
   auto refuse = [&](const char* path) {
     bool called = false;
-    hl::Status status = package->read(package->find(path), [&](const uint8_t*, size_t) { return called = true; });
+    hl::Status status =
+        package->read(package->find(path), [&](const uint8_t*, size_t) { return called = true; });
     EXPECT_FALSE(called) << path << ": no bytes may be handed out";
     return status.code();
   };
   EXPECT_EQ(refuse("partial.bin"), hl::ErrorCode::Incomplete);
   EXPECT_EQ(refuse("locked.bin"), hl::ErrorCode::Encrypted);
   hl::ChunkReport report;
-  EXPECT_EQ(package->validate(package->find("partial.bin"), report).code(), hl::ErrorCode::Incomplete);
+  EXPECT_EQ(package->validate(package->find("partial.bin"), report).code(),
+            hl::ErrorCode::Incomplete);
   EXPECT_TRUE(package->validate(package->find("fine.txt"), report).ok());
 }
 
@@ -194,8 +198,10 @@ TEST(Read, NcfFilesComeFromTheContentFolder) {
   hl::ChunkReport report;
   EXPECT_EQ(package->validate(readme, report).code(), hl::ErrorCode::Incomplete);
   EXPECT_TRUE(package->validate(package->find("sound\\big.wav"), report).ok());
-  EXPECT_EQ(readAll(*package, package->find("sound\\big.wav")), contentOf(Content::pattern(70000, 4)));
-  EXPECT_EQ(readAll(*package, package->find("maps\\sub\\exact.bin")), contentOf(Content::pattern(8192, 3)));
+  EXPECT_EQ(readAll(*package, package->find("sound\\big.wav")),
+            contentOf(Content::pattern(70000, 4)));
+  EXPECT_EQ(readAll(*package, package->find("maps\\sub\\exact.bin")),
+            contentOf(Content::pattern(8192, 3)));
 }
 
 }  // namespace

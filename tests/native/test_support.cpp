@@ -26,8 +26,8 @@ using hl::write::Node;
 ScratchFolder::ScratchFolder() {
   static std::atomic<unsigned> counter{0};
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  path_ = fs::temp_directory_path() /
-          ("vaultpick-test-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++));
+  path_ = fs::temp_directory_path() / ("vaultpick-test-" + std::to_string(stamp % 1000000007) +
+                                       "-" + std::to_string(counter++));
   fs::create_directories(path_);
 }
 
@@ -59,29 +59,35 @@ ExpectedFiles expectedFiles(const Node& node) {
 }
 
 Node mixedTree(uint32_t blockSize) {
-  return Node::folder("", {
-      Node::file("readme.txt", Content::text("Welcome to the package.\r\n")),
-      Node::file("empty.dat", Content::bytes({})),
-      Node::folder("maps", {
-          Node::file("de_dust.bsp", Content::pattern(blockSize * 3 + 17, 1)),
-          Node::folder("sub", {
-              Node::file("deep.txt", Content::pattern(blockSize - 1, 2)),
-              Node::file("exact.bin", Content::pattern(blockSize, 3)),
-          }),
-          Node::folder("empty folder"),
-      }),
-      Node::folder("sound", {
-          Node::file("big.wav", Content::pattern(70000, 4)),
-          Node::file("one.byte", Content::pattern(1, 5)),
-      }),
-      Node::file("name with spaces, commas.txt", Content::pattern(100, 6)),
-  });
+  return Node::folder(
+      "", {
+              Node::file("readme.txt", Content::text("Welcome to the package.\r\n")),
+              Node::file("empty.dat", Content::bytes({})),
+              Node::folder(
+                  "maps",
+                  {
+                      Node::file("de_dust.bsp", Content::pattern(blockSize * 3 + 17, 1)),
+                      Node::folder("sub",
+                                   {
+                                       Node::file("deep.txt", Content::pattern(blockSize - 1, 2)),
+                                       Node::file("exact.bin", Content::pattern(blockSize, 3)),
+                                   }),
+                      Node::folder("empty folder"),
+                  }),
+              Node::folder("sound",
+                           {
+                               Node::file("big.wav", Content::pattern(70000, 4)),
+                               Node::file("one.byte", Content::pattern(1, 5)),
+                           }),
+              Node::file("name with spaces, commas.txt", Content::pattern(100, 6)),
+          });
 }
 
 Node manyFilesTree(uint32_t count, uint32_t perFolder) {
   Node root = Node::folder("");
   for (uint32_t i = 0; i < count; ++i) {
-    if (i % perFolder == 0) root.children.push_back(Node::folder("dir" + std::to_string(i / perFolder)));
+    if (i % perFolder == 0)
+      root.children.push_back(Node::folder("dir" + std::to_string(i / perFolder)));
     root.children.back().children.push_back(
         Node::file("file" + std::to_string(i) + ".txt", Content::pattern(1 + (i * 37) % 300, i)));
   }
@@ -130,7 +136,8 @@ std::vector<uint8_t> readFile(const fs::path& path) {
 
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 fs::path::string_type arg(const char* utf8) { return fs::u8path(utf8).native(); }
@@ -171,8 +178,10 @@ ToolResult runTool(const std::vector<std::wstring>& arguments) {
   ScratchFolder scratch;
   fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           0, nullptr);
+  HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           0, nullptr);
   std::wstring line = quote(toolPath().native());
   for (const std::wstring& word : arguments) line += L" " + quote(word);
   STARTUPINFOW startup{};
@@ -182,8 +191,8 @@ ToolResult runTool(const std::vector<std::wstring>& arguments) {
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
   ToolResult result;
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                     &process)) {
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                     nullptr, &startup, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
@@ -200,7 +209,9 @@ ToolResult runTool(const std::vector<std::wstring>& arguments) {
 
 #else
 
-static fs::path toolPath() { return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract"; }
+static fs::path toolPath() {
+  return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract";
+}
 
 ToolResult runTool(const std::vector<std::string>& arguments) {
   ScratchFolder scratch;
@@ -212,8 +223,10 @@ ToolResult runTool(const std::vector<std::string>& arguments) {
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   ToolResult result;
   pid_t pid = 0;
   if (posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ) == 0) {

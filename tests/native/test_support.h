@@ -42,7 +42,7 @@ hl::write::Node manyFilesTree(uint32_t count, uint32_t perFolder);
 
 // Writes the package or fails the calling test.
 fs::path makePackage(const hl::write::Node& root, const hl::write::Options& options,
-                      const fs::path& target);
+                     const fs::path& target);
 std::unique_ptr<hl::Package> openPackage(const fs::path& path);
 
 // A file's bytes through the library; fails the calling test when it cannot be read.
