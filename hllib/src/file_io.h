@@ -23,6 +23,7 @@ class File {
     Read,
     CreateNew,  // fails when the file exists: used for temporary files
     Truncate,   // creates or empties
+    Update,     // an existing file, read and written in place: neither created nor emptied
   };
 
   static std::unique_ptr<File> open(const Path& path, Mode mode, Status& status);
@@ -51,10 +52,10 @@ class File {
   uint64_t size_;
 };
 
-// A read-only view of a file's first `length` bytes, mapped where possible and read into
-// memory otherwise.
+// A read-only view of a file's first `length` bytes.
 class FileView {
  public:
+  // Mapped where possible, read into memory otherwise.
   static std::unique_ptr<FileView> map(const File& file, uint64_t length, Status& status);
   ~FileView();
   FileView(const FileView&) = delete;
@@ -65,11 +66,18 @@ class FileView {
 
  private:
   FileView() = default;
+  // The platform's part: a read-only mapping of the first `length` bytes, or null.
+  static const uint8_t* mapFile(const File& file, uint64_t length);
+  static void unmapFile(const uint8_t* data, uint64_t length);
   const uint8_t* data_ = nullptr;
   uint64_t size_ = 0;
   bool mapped_ = false;
   std::unique_ptr<uint8_t[]> copy_;
 };
+
+// Copies through a buffer in user space: what File::copyFrom does where the kernel cannot.
+Status copyByReading(const File& source, uint64_t sourceOffset, File& target, uint64_t offset,
+                     uint64_t count);
 
 enum class PathKind { Missing, File, Folder, Other };
 PathKind pathKind(const Path& path);  // does not follow a final symbolic link
@@ -78,6 +86,8 @@ Status createFolder(const Path& path);  // succeeds when the folder already exis
 // Replaces `target` by `source` in one step, also when `target` exists.
 Status replaceFile(const Path& source, const Path& target);
 void removeFile(const Path& path);  // best effort: used to clean up after a failure
+// Makes a rename inside `folder` durable where the platform needs the folder itself flushed.
+Status flushFolder(const Path& folder);
 
 std::string describe(const Path& path);  // the path for messages, UTF-8
 

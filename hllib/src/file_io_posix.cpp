@@ -37,9 +37,18 @@ File::~File() {
 std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
   int flags = O_CLOEXEC;
   switch (mode) {
-    case Mode::Read: flags |= O_RDONLY; break;
-    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
-    case Mode::Truncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::Read:
+      flags |= O_RDONLY;
+      break;
+    case Mode::CreateNew:
+      flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+      break;
+    case Mode::Truncate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+    case Mode::Update:
+      flags |= O_RDWR;
+      break;
   }
   int handle = ::open(path.c_str(), flags, 0666);
   if (handle < 0) {
@@ -51,9 +60,10 @@ std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
   if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
     int error = errno;
     ::close(handle);
-    status = S_ISDIR(info.st_mode)
-                 ? Status(ErrorCode::OpenFailed, "cannot open " + describe(path) + ": it is a folder")
-                 : osError(ErrorCode::OpenFailed, "cannot open", path, error ? error : EINVAL);
+    status =
+        S_ISDIR(info.st_mode)
+            ? Status(ErrorCode::OpenFailed, "cannot open " + describe(path) + ": it is a folder")
+            : osError(ErrorCode::OpenFailed, "cannot open", path, error ? error : EINVAL);
     return nullptr;
   }
   return std::unique_ptr<File>(new File(path, handle, static_cast<uint64_t>(info.st_size)));
@@ -78,7 +88,8 @@ Status File::writeAt(uint64_t offset, const void* data, size_t count) {
   while (count > 0) {
     ssize_t put = ::pwrite(fd(handle_), cursor, count, static_cast<off_t>(offset));
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return osError(ErrorCode::WriteFailed, "cannot write", path_, put < 0 ? errno : ENOSPC);
+    if (put <= 0)
+      return osError(ErrorCode::WriteFailed, "cannot write", path_, put < 0 ? errno : ENOSPC);
     cursor += put;
     offset += static_cast<uint64_t>(put);
     count -= static_cast<size_t>(put);
@@ -87,14 +98,14 @@ Status File::writeAt(uint64_t offset, const void* data, size_t count) {
   return {};
 }
 
-Status File::copyFrom(const File& source, uint64_t sourceOffset, uint64_t offset,
-                      uint64_t count) {
+Status File::copyFrom(const File& source, uint64_t sourceOffset, uint64_t offset, uint64_t count) {
 #if defined(__linux__) && defined(SYS_copy_file_range)
   // The kernel copies (or shares) the range without passing it through user space.
   while (count > 0) {
     loff_t in = static_cast<loff_t>(sourceOffset), out = static_cast<loff_t>(offset);
     size_t step = count > (1u << 30) ? (1u << 30) : static_cast<size_t>(count);
-    long copied = ::syscall(SYS_copy_file_range, fd(source.handle_), &in, fd(handle_), &out, step, 0u);
+    long copied =
+        ::syscall(SYS_copy_file_range, fd(source.handle_), &in, fd(handle_), &out, step, 0u);
     if (copied < 0 && errno == EINTR) continue;
     if (copied <= 0) break;  // unsupported here or nothing copied: finish with plain reads
     sourceOffset += static_cast<uint64_t>(copied);
@@ -103,20 +114,7 @@ Status File::copyFrom(const File& source, uint64_t sourceOffset, uint64_t offset
     if (offset > size_) size_ = offset;
   }
 #endif
-  constexpr size_t kBufferSize = 1 << 20;
-  std::unique_ptr<uint8_t[]> buffer;
-  while (count > 0) {
-    if (!buffer) buffer.reset(new uint8_t[kBufferSize]);
-    size_t step = count > kBufferSize ? kBufferSize : static_cast<size_t>(count);
-    Status status = source.readAt(sourceOffset, buffer.get(), step);
-    if (!status.ok()) return status;
-    status = writeAt(offset, buffer.get(), step);
-    if (!status.ok()) return status;
-    sourceOffset += step;
-    offset += step;
-    count -= step;
-  }
-  return {};
+  return copyByReading(source, sourceOffset, *this, offset, count);
 }
 
 Status File::setSize(uint64_t size) {
@@ -127,7 +125,8 @@ Status File::setSize(uint64_t size) {
 }
 
 Status File::flush() {
-  if (::fsync(fd(handle_)) != 0) return osError(ErrorCode::WriteFailed, "cannot flush", path_, errno);
+  if (::fsync(fd(handle_)) != 0)
+    return osError(ErrorCode::WriteFailed, "cannot flush", path_, errno);
   return {};
 }
 
@@ -138,32 +137,15 @@ Status File::close() {
   return {};
 }
 
-std::unique_ptr<FileView> FileView::map(const File& file, uint64_t length, Status& status) {
-  std::unique_ptr<FileView> view(new FileView());
-  view->size_ = length;
-  if (length == 0) return view;
-  if (length <= SIZE_MAX) {
-    void* address = ::mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED,
-                           fd(file.handle_), 0);
-    if (address != MAP_FAILED) {
-      view->data_ = static_cast<const uint8_t*>(address);
-      view->mapped_ = true;
-      return view;
-    }
-    view->copy_.reset(new (std::nothrow) uint8_t[length]);
-  }
-  if (!view->copy_) {
-    status = {ErrorCode::OpenFailed, "not enough memory to read " + describe(file.path())};
-    return nullptr;
-  }
-  status = file.readAt(0, view->copy_.get(), static_cast<size_t>(length));
-  if (!status.ok()) return nullptr;
-  view->data_ = view->copy_.get();
-  return view;
+const uint8_t* FileView::mapFile(const File& file, uint64_t length) {
+  if (length > SIZE_MAX) return nullptr;
+  void* address =
+      ::mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED, fd(file.handle_), 0);
+  return address == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(address);
 }
 
-FileView::~FileView() {
-  if (mapped_) ::munmap(const_cast<uint8_t*>(data_), static_cast<size_t>(size_));
+void FileView::unmapFile(const uint8_t* data, uint64_t length) {
+  ::munmap(const_cast<uint8_t*>(data), static_cast<size_t>(length));
 }
 
 PathKind pathKind(const Path& path) {
@@ -179,7 +161,8 @@ Status createFolder(const Path& path) {
   int error = errno;
   if (error == EEXIST && pathKind(path) == PathKind::Folder) return {};
   if (error == EEXIST)
-    return {ErrorCode::WriteFailed, "cannot create folder " + describe(path) + ": something else is there"};
+    return {ErrorCode::WriteFailed,
+            "cannot create folder " + describe(path) + ": something else is there"};
   return osError(ErrorCode::WriteFailed, "cannot create folder", path, error);
 }
 
@@ -190,6 +173,16 @@ Status replaceFile(const Path& source, const Path& target) {
 }
 
 void removeFile(const Path& path) { ::unlink(path.c_str()); }
+
+Status flushFolder(const Path& folder) {
+  int handle = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (handle < 0) return osError(ErrorCode::WriteFailed, "cannot open folder", folder, errno);
+  int result = ::fsync(handle);
+  int error = errno;
+  ::close(handle);
+  if (result != 0) return osError(ErrorCode::WriteFailed, "cannot flush folder", folder, error);
+  return {};
+}
 
 Path fromPackageName(std::string_view name) { return Path(std::string(name)); }
 

@@ -75,7 +75,8 @@ Status File::readAt(uint64_t offset, void* out, size_t count) const {
     DWORD got = 0;
     if (!ReadFile(handleOf(handle_), cursor, step, &got, &overlapped)) {
       DWORD error = GetLastError();
-      if (error == ERROR_HANDLE_EOF) return {ErrorCode::Damaged, "unexpected end of " + describe(path_)};
+      if (error == ERROR_HANDLE_EOF)
+        return {ErrorCode::Damaged, "unexpected end of " + describe(path_)};
       return osError(ErrorCode::OpenFailed, "cannot read", path_, error);
     }
     if (got == 0) return {ErrorCode::Damaged, "unexpected end of " + describe(path_)};
@@ -103,21 +104,8 @@ Status File::writeAt(uint64_t offset, const void* data, size_t count) {
   return {};
 }
 
-Status File::copyFrom(const File& source, uint64_t sourceOffset, uint64_t offset,
-                      uint64_t count) {
-  constexpr size_t kBufferSize = 1 << 20;
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kBufferSize]);
-  while (count > 0) {
-    size_t step = count > kBufferSize ? kBufferSize : static_cast<size_t>(count);
-    Status status = source.readAt(sourceOffset, buffer.get(), step);
-    if (!status.ok()) return status;
-    status = writeAt(offset, buffer.get(), step);
-    if (!status.ok()) return status;
-    sourceOffset += step;
-    offset += step;
-    count -= step;
-  }
-  return {};
+Status File::copyFrom(const File& source, uint64_t sourceOffset, uint64_t offset, uint64_t count) {
+  return copyByReading(source, sourceOffset, *this, offset, count);
 }
 
 Status File::setSize(uint64_t size) {
@@ -138,42 +126,23 @@ Status File::flush() {
 Status File::close() {
   HANDLE handle = handleOf(handle_);
   handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
-  if (!CloseHandle(handle)) return osError(ErrorCode::WriteFailed, "cannot close", path_, GetLastError());
+  if (!CloseHandle(handle))
+    return osError(ErrorCode::WriteFailed, "cannot close", path_, GetLastError());
   return {};
 }
 
-std::unique_ptr<FileView> FileView::map(const File& file, uint64_t length, Status& status) {
-  std::unique_ptr<FileView> view(new FileView());
-  view->size_ = length;
-  if (length == 0) return view;
-  // A 32-bit process cannot map a large package whole; it falls back to reading the part
-  // that was asked for.
-  if (length <= SIZE_MAX / 2) {
-    HANDLE mapping = CreateFileMappingW(handleOf(file.handle_), nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping) {
-      void* address = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length));
-      CloseHandle(mapping);
-      if (address) {
-        view->data_ = static_cast<const uint8_t*>(address);
-        view->mapped_ = true;
-        return view;
-      }
-    }
-    view->copy_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(length)]);
-  }
-  if (!view->copy_) {
-    status = {ErrorCode::OpenFailed, "not enough memory to read " + describe(file.path())};
-    return nullptr;
-  }
-  status = file.readAt(0, view->copy_.get(), static_cast<size_t>(length));
-  if (!status.ok()) return nullptr;
-  view->data_ = view->copy_.get();
-  return view;
+const uint8_t* FileView::mapFile(const File& file, uint64_t length) {
+  // A 32-bit process cannot map a large package whole; callers fall back to reading.
+  if (length > SIZE_MAX / 2) return nullptr;
+  HANDLE mapping =
+      CreateFileMappingW(handleOf(file.handle_), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!mapping) return nullptr;
+  void* address = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length));
+  CloseHandle(mapping);
+  return static_cast<const uint8_t*>(address);
 }
 
-FileView::~FileView() {
-  if (mapped_) UnmapViewOfFile(data_);
-}
+void FileView::unmapFile(const uint8_t* data, uint64_t) { UnmapViewOfFile(data); }
 
 PathKind pathKind(const Path& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
@@ -188,21 +157,27 @@ Status createFolder(const Path& path) {
   DWORD error = GetLastError();
   if (error == ERROR_ALREADY_EXISTS && pathKind(path) == PathKind::Folder) return {};
   if (error == ERROR_ALREADY_EXISTS)
-    return {ErrorCode::WriteFailed, "cannot create folder " + describe(path) + ": something else is there"};
+    return {ErrorCode::WriteFailed,
+            "cannot create folder " + describe(path) + ": something else is there"};
   return osError(ErrorCode::WriteFailed, "cannot create folder", path, error);
 }
 
 Status replaceFile(const Path& source, const Path& target) {
-  if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!MoveFileExW(source.c_str(), target.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return osError(ErrorCode::WriteFailed, "cannot replace", target, GetLastError());
   return {};
 }
 
 void removeFile(const Path& path) { DeleteFileW(path.c_str()); }
 
+// MoveFileExW with MOVEFILE_WRITE_THROUGH already returns once the rename is on disk.
+Status flushFolder(const Path&) { return {}; }
+
 Path fromPackageName(std::string_view name) {
   if (name.empty()) return Path();
-  int length = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  int length =
+      MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), length);
   return Path(wide);

@@ -15,7 +15,9 @@ using hl::write::Options;
 
 class Tool : public ::testing::Test {
  protected:
-  void SetUp() override { package_ = makePackage(mixedTree(4096), options(), scratch_ / "game.gcf"); }
+  void SetUp() override {
+    package_ = makePackage(mixedTree(4096), options(), scratch_ / "game.gcf");
+  }
   static Options options() {
     Options o;
     o.blockSize = 4096;
@@ -24,14 +26,17 @@ class Tool : public ::testing::Test {
     return o;
   }
   ToolResult run(std::vector<fs::path::string_type> words) { return runTool(words); }
-  static int lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+  static int lines(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  }
 
   ScratchFolder scratch_;
   fs::path package_;
 };
 
 const char kExpectedList[] =
-    "root\\readme.txt\r\nroot\\empty.dat\r\nroot\\maps\\de_dust.bsp\r\nroot\\maps\\sub\\deep.txt\r\n"
+    "root\\readme.txt\r\nroot\\empty.dat\r\nroot\\maps\\de_dust.bsp\r\nroot\\maps\\sub\\deep."
+    "txt\r\n"
     "root\\maps\\sub\\exact.bin\r\nroot\\sound\\big.wav\r\nroot\\sound\\one.byte\r\n"
     "root\\name with spaces, commas.txt\r\n";
 
@@ -52,19 +57,22 @@ TEST_F(Tool, ListFileHoldsOneCrLfLinePerFileInAnyOptionOrder) {
 TEST_F(Tool, ExtractsFilesFoldersAndTheWholePackage) {
   fs::path out = scratch_ / "out folder";
   fs::create_directories(out);
-  ToolResult result = run({arg("-p"), arg(package_), arg("-d"), arg(out), arg("-e"), arg("root\\maps\\sub\\deep.txt"),
-                           arg("-e"), arg("root\\sound")});
+  ToolResult result = run({arg("-p"), arg(package_), arg("-d"), arg(out), arg("-e"),
+                           arg("root\\maps\\sub\\deep.txt"), arg("-e"), arg("root\\sound")});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(readFile(out / "deep.txt"), contentOf(Content::pattern(4095, 2)));
   EXPECT_EQ(readFile(out / "sound" / "big.wav"), contentOf(Content::pattern(70000, 4)));
 
   for (const char* root : {"root\\", "root"}) {
     ScratchFolder whole;
-    result = run({arg("-e"), arg(root), arg("-p"), arg(package_), arg("-d"), arg(whole.path()), arg("-q")});
+    result = run(
+        {arg("-e"), arg(root), arg("-p"), arg(package_), arg("-d"), arg(whole.path()), arg("-q")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(result.out.empty()) << "-q prints nothing";
-    EXPECT_EQ(readFile(whole / "maps" / "sub" / "exact.bin"), contentOf(Content::pattern(4096, 3))) << root;
-    EXPECT_EQ(readFile(whole / "name with spaces, commas.txt"), contentOf(Content::pattern(100, 6))) << root;
+    EXPECT_EQ(readFile(whole / "maps" / "sub" / "exact.bin"), contentOf(Content::pattern(4096, 3)))
+        << root;
+    EXPECT_EQ(readFile(whole / "name with spaces, commas.txt"), contentOf(Content::pattern(100, 6)))
+        << root;
   }
 }
 
@@ -75,8 +83,9 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
   locked.extraFlags = 0x100;
   Options unsafeNames;
   unsafeNames.allowUnsafeNames = true;
-  fs::path states = makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x"))}),
-                                 unsafeNames, scratch_ / "states.gcf");
+  fs::path states =
+      makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x"))}),
+                  unsafeNames, scratch_ / "states.gcf");
   writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(100, 'x'));
   std::vector<uint8_t> cut = readFile(package_);
   cut.resize(cut.size() - 1);
@@ -97,12 +106,21 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
       {"missing package", {arg("-p"), arg(scratch_ / "none.gcf"), arg("-l")}, 3},
       {"not a package", {arg("-p"), arg(scratch_ / "text.gcf"), arg("-l")}, 4},
       {"damaged package", {arg("-p"), arg(scratch_ / "cut.gcf"), arg("-l")}, 6},
-      {"item not found", {arg("-p"), arg(package_), arg("-d"), arg(out), arg("-e"), arg("root\\nope")}, 7},
-      {"incomplete item", {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\partial.bin")}, 8},
-      {"encrypted item", {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\locked.bin")}, 9},
-      {"write failed", {arg("-p"), arg(package_), arg("-d"), arg(scratch_ / "a-file"), arg("-e"), arg("root")}, 10},
-      {"unsafe name", {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\..")}, 11},
-      {"defragment", {arg("-p"), arg(package_), arg("-f")}, 12},
+      {"item not found",
+       {arg("-p"), arg(package_), arg("-d"), arg(out), arg("-e"), arg("root\\nope")},
+       7},
+      {"incomplete item",
+       {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\partial.bin")},
+       8},
+      {"encrypted item",
+       {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\locked.bin")},
+       9},
+      {"write failed",
+       {arg("-p"), arg(package_), arg("-d"), arg(scratch_ / "a-file"), arg("-e"), arg("root")},
+       10},
+      {"unsafe name",
+       {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\..")},
+       11},
   };
   for (const Case& c : cases) {
     ToolResult result = run(c.words);
@@ -160,8 +178,8 @@ TEST_F(Tool, NcfListingAndExtractionFromItsContentFolder) {
   fs::path out = scratch_ / "out";
   result = run({arg("-p"), arg(ncf), arg("-d"), arg(out), arg("-e"), arg("root\\maps")});
   EXPECT_EQ(result.exitCode, 2) << "an NCF needs its content folder";
-  result = run({arg("-p"), arg(ncf), arg("-n"), arg(options.ncfContentRoot), arg("-d"), arg(out), arg("-e"),
-                arg("root\\maps"), arg("-t"), arg("root\\")});
+  result = run({arg("-p"), arg(ncf), arg("-n"), arg(options.ncfContentRoot), arg("-d"), arg(out),
+                arg("-e"), arg("root\\maps"), arg("-t"), arg("root\\")});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(readFile(out / "maps" / "de_dust.bsp"), contentOf(Content::pattern(8192 * 3 + 17, 1)));
 }

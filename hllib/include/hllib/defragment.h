@@ -1,0 +1,37 @@
+// Defragmenting a GCF package: every file's data blocks made consecutive, in directory order,
+// with the free blocks at the end. The package is replaced only by a complete, checked copy.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "hllib/export.h"
+#include "hllib/status.h"
+
+namespace hl {
+
+struct DefragmentOptions {
+  bool force = false;  // rewrite even a package that is already laid out as it would be
+  // Told of the work done: each block in use counts twice, once copied and once read back.
+  std::function<void(uint64_t done, uint64_t total)> progress;
+  // For tests: stop as if the process were killed once this many blocks are copied, leaving
+  // the temporary file behind. 0: never.
+  uint64_t abortAfterBlocks = 0;
+};
+
+enum class DefragmentResult {
+  Rewritten,            // the package was replaced by its defragmented copy
+  AlreadyDefragmented,  // nothing to change: the package was left untouched
+  NothingToDo,          // an NCF package holds no data blocks
+};
+
+// Rewrites `package` beside itself and swaps the copy in once it reads back identically. On
+// failure the original is left as it was.
+HLLIB_API Status defragment(const std::filesystem::path& package, const DefragmentOptions& options,
+                            DefragmentResult& result);
+
+// The temporary file that `defragment` writes beside `package`.
+HLLIB_API std::filesystem::path defragmentTemporaryPath(const std::filesystem::path& package);
+
+}  // namespace hl

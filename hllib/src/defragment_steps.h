@@ -1,0 +1,22 @@
+// The steps of a defragmentation after planning: writing the new package and checking it.
+#pragma once
+
+#include "defragment_plan.h"
+#include "file_io.h"
+#include "hllib/defragment.h"
+
+namespace hl {
+
+// Writes the whole defragmented package to `out`, which must be empty: the metadata copied
+// with the block entries and fragmentation map patched, the data blocks in their new order,
+// zeros for the free blocks. `stoppedByHook` tells a stop asked for by abortAfterBlocks.
+Status writeDefragmented(const PackageData& data, const DefragmentPlan& plan,
+                         const DefragmentOptions& options, io::File& out, bool& stoppedByHook);
+
+// Ok when `copy`, freshly opened, is laid out as `plan` says, every fragment's data blocks
+// hold the same bytes as in `original`, and every file reads with the same size and state.
+// Reports its progress through `options` after the copy's.
+Status checkCopy(const Package& original, const DefragmentPlan& plan, const Package& copy,
+                 const DefragmentOptions& options);
+
+}  // namespace hl

@@ -1,0 +1,426 @@
+// Defragmentation: round trips over fragmented package shapes with the new layout checked by the
+// test-side decoder, stops at several points of the copy, and refusals that leave packages alone.
+#include "hllib/defragment.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
+
+#include "byte_order.h"
+#include "hllib/writer.h"
+#include "package_image.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace testing_support;
+using hl::DefragmentOptions;
+using hl::DefragmentResult;
+using hl::write::Content;
+using hl::write::Node;
+using hl::write::Options;
+using hl::write::Placement;
+using package_image::Image;
+
+constexpr uint32_t kFileFlag = 0x4000;
+constexpr uint16_t kEntryInUse = 0x8000;
+constexpr uint64_t kBlockEntriesAt = 44 + 32;  // after the file header and block entry header
+constexpr uint64_t kEntrySize = 28;
+
+hl::Status defragment(const fs::path& path, DefragmentResult& result,
+                      DefragmentOptions options = {}) {
+  return hl::defragment(path, options, result);
+}
+
+uint64_t fragmentationHeaderAt(const Image& image) {
+  return kBlockEntriesAt + kEntrySize * image.entries.size();
+}
+
+// Files packed from block 0 in directory entry order (the order a laid-out package is written
+// in), each fragment's blocks consecutive and linked n -> n+1,
+// every free block at the end holding the terminator and reading as zeros.
+void expectDefragmentedLayout(const Image& image, const std::vector<uint8_t>& bytes) {
+  uint32_t next = 0;
+  size_t misplaced = 0, entriesReached = 0;
+  for (uint32_t item = 0; item < image.items.size(); ++item) {
+    if (!(image.items[item].flags & kFileFlag)) continue;
+    for (const std::vector<uint32_t>& blocks : package_image::fileBlocks(image, item)) {
+      ++entriesReached;
+      for (uint32_t block : blocks) misplaced += block != next++;
+    }
+  }
+  EXPECT_EQ(misplaced, 0u) << "data blocks out of place";
+  size_t inUse = std::count_if(
+      image.entries.begin(), image.entries.end(),
+      [](const package_image::BlockEntry& e) { return (e.flags & kEntryInUse) != 0; });
+  EXPECT_EQ(entriesReached, inUse) << "every block entry in use belongs to a file";
+  EXPECT_EQ(image.firstUnusedBlock, next);
+  const uint8_t* header = &bytes[fragmentationHeaderAt(image)];
+  EXPECT_EQ(hl::le32(header + 12), hl::fieldSum(header, 3)) << "fragmentation map header checksum";
+  size_t badFree = 0;
+  for (uint32_t block = next; block < image.blockCount; ++block)
+    badFree += image.nextBlock[block] != image.terminator();
+  EXPECT_EQ(badFree, 0u) << "free blocks must hold the terminator";
+  uint64_t freeAt = image.firstBlockOffset + uint64_t{next} * image.blockSize;
+  uint64_t dataEnd = image.firstBlockOffset + uint64_t{image.blockCount} * image.blockSize;
+  ASSERT_LE(dataEnd, bytes.size());
+  EXPECT_TRUE(std::all_of(bytes.begin() + freeAt, bytes.begin() + dataEnd, [](uint8_t b) {
+    return b == 0;
+  })) << "free blocks must be zero";
+}
+
+// Everything before the data area is the original's, but for the fields a defragmentation
+// rewrites: used entries' first data block, the map header's first unused block and checksum,
+// and the map itself.
+void expectMetadataKept(const Image& before, const std::vector<uint8_t>& old,
+                        const std::vector<uint8_t>& now) {
+  ASSERT_EQ(old.size(), now.size());
+  std::vector<uint8_t> a(old.begin(), old.begin() + before.firstBlockOffset);
+  std::vector<uint8_t> b(now.begin(), now.begin() + before.firstBlockOffset);
+  auto mask = [&](uint64_t from, uint64_t count) {
+    std::fill_n(a.begin() + from, count, 0);
+    std::fill_n(b.begin() + from, count, 0);
+  };
+  for (size_t i = 0; i < before.entries.size(); ++i)
+    if (before.entries[i].flags & kEntryInUse) mask(kBlockEntriesAt + kEntrySize * i + 12, 4);
+  uint64_t header = fragmentationHeaderAt(before);
+  mask(header + 4, 4);
+  mask(header + 12, 4 + 4ull * before.blockCount);
+  EXPECT_TRUE(a == b) << "metadata outside the rewritten fields changed";
+}
+
+// A file's data blocks in full, so the bytes past its end in a last block count too.
+std::vector<uint8_t> wholeBlocks(const Image& image, const std::vector<uint8_t>& bytes,
+                                 uint32_t item) {
+  std::vector<uint8_t> data;
+  for (const std::vector<uint32_t>& blocks : package_image::fileBlocks(image, item))
+    for (uint32_t block : blocks) {
+      auto at = bytes.begin() + image.firstBlockOffset + uint64_t{block} * image.blockSize;
+      data.insert(data.end(), at, at + image.blockSize);
+    }
+  return data;
+}
+
+// Through the library: complete files read as written and match their checksums; the others
+// keep their size, stored byte count and state.
+void expectReadsBack(const fs::path& path, const Node& tree, const Image& before) {
+  auto package = openPackage(path);
+  ASSERT_TRUE(package);
+  ExpectedFiles expected = expectedFiles(tree);
+  size_t checked = 0;
+  package->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& name) {
+    if (!package->isFile(item)) return;
+    ++checked;
+    hl::FileInfo info;
+    ASSERT_TRUE(package->inspect(item, info).ok()) << name;
+    if (!info.complete()) {
+      EXPECT_EQ(info.storedBytes, package_image::storedBytes(before, item).size()) << name;
+      return;
+    }
+    EXPECT_TRUE(readAll(*package, item) == expected.at(name)) << name;
+    hl::ChunkReport report;
+    EXPECT_TRUE(package->validate(item, report).ok()) << name;
+  });
+  EXPECT_EQ(checked, expected.size());
+}
+
+// Marks by hand the bytes no reader looks at: the unused end of each fragment's last block
+// (which must move with it), every free block (which must come out zero), and bytes past the
+// data area (which must stay).
+std::vector<uint8_t> markUnreadBytes(const fs::path& path, const Image& image) {
+  std::vector<uint8_t> bytes = readFile(path);
+  std::vector<bool> used(image.blockCount);
+  auto blockAt = [&](uint32_t block) {
+    return bytes.begin() + image.firstBlockOffset + uint64_t{block} * image.blockSize;
+  };
+  for (const package_image::BlockEntry& entry : image.entries) {
+    if (!(entry.flags & kEntryInUse) || entry.size == 0) continue;
+    uint32_t block = entry.firstBlock;
+    for (uint32_t left = entry.size; left > image.blockSize; left -= image.blockSize) {
+      used.at(block) = true;
+      block = image.nextBlock.at(block);
+    }
+    used.at(block) = true;
+    uint32_t tail = entry.size % image.blockSize;
+    if (tail) std::fill(blockAt(block) + tail, blockAt(block) + image.blockSize, 0xA5);
+  }
+  for (uint32_t block = 0; block < image.blockCount; ++block)
+    if (!used[block]) std::fill_n(blockAt(block), image.blockSize, 0xEE);
+  bytes.insert(bytes.end(), 100, 0x5A);
+  writeFile(path, bytes);
+  return bytes;
+}
+
+struct Shape {
+  const char* name;
+  Options options;
+  Node tree;
+  bool force = false;
+};
+
+void expectRoundTrip(const Shape& shape) {
+  SCOPED_TRACE(shape.name);
+  ScratchFolder scratch;
+  fs::path path = makePackage(shape.tree, shape.options, scratch / "game.gcf");
+  Image before = package_image::decode(path);
+  std::vector<uint8_t> old = markUnreadBytes(path, before);
+
+  DefragmentResult result{};
+  DefragmentOptions options;
+  options.force = shape.force;
+  hl::Status status = defragment(path, result, options);
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_EQ(result, DefragmentResult::Rewritten);
+  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+
+  std::vector<uint8_t> now = readFile(path);
+  Image after = package_image::decode(path);
+  expectMetadataKept(before, old, now);
+  expectDefragmentedLayout(after, now);
+  EXPECT_TRUE(std::equal(old.end() - 100, old.end(), now.end() - 100))
+      << "bytes past the data area";
+  for (uint32_t item = 0; item < before.items.size(); ++item) {
+    if (!(before.items[item].flags & kFileFlag)) continue;
+    EXPECT_TRUE(wholeBlocks(before, old, item) == wholeBlocks(after, now, item)) << "item " << item;
+  }
+  expectReadsBack(path, shape.tree, before);
+
+  // The planner agrees with what the writer made: nothing is left to do.
+  ASSERT_TRUE(defragment(path, result).ok());
+  EXPECT_EQ(result, DefragmentResult::AlreadyDefragmented);
+}
+
+Options shapeOptions(Placement placement, uint32_t blockSize, uint32_t blocksPerFragment = 0,
+                     uint32_t freeBlocks = 0, uint32_t version = 6) {
+  Options options;
+  options.placement = placement;
+  options.blockSize = blockSize;
+  options.blocksPerFragment = blocksPerFragment;
+  options.freeBlocks = freeBlocks;
+  options.formatVersion = version;
+  options.seed = 5;
+  return options;
+}
+
+// Files the package stores only in part or encrypted, beside empty and ordinary ones.
+Node statesTree() {
+  Node partial = Node::file("partial.bin", Content::pattern(5000, 9));
+  partial.storedBytes = 1500;
+  Node locked = Node::file("locked.bin", Content::pattern(3000, 10));
+  locked.extraFlags = 0x100;
+  Node unstored = Node::file("unstored.bin", Content::pattern(700, 11));
+  unstored.storedBytes = 0;
+  return Node::folder("", {Node::file("a.txt", Content::pattern(1300, 1)), partial,
+                           Node::folder("deep", {locked, Node::file("empty", Content::bytes({}))}),
+                           unstored, Node::file("z.txt", Content::pattern(2100, 2))});
+}
+
+TEST(Defragment, FragmentedShapesRoundTrip) {
+  Options leading = shapeOptions(Placement::Sequential, 512);
+  leading.leadingFreeBlocks = 3;
+  Options oneBlock = shapeOptions(Placement::Sequential, 8192);
+  const Shape shapes[] = {
+      {"Interleaved", shapeOptions(Placement::Interleaved, 512), mixedTree(512)},
+      {"Reversed", shapeOptions(Placement::Reversed, 512), mixedTree(512)},
+      {"ScatteredWithFreeBlocks", shapeOptions(Placement::Scattered, 1024, 0, 9), mixedTree(1024)},
+      {"MultiFragment", shapeOptions(Placement::Scattered, 512, 2, 5), mixedTree(512)},
+      {"OneBlockFragments", shapeOptions(Placement::Interleaved, 256, 1, 4), mixedTree(256)},
+      {"IncompleteAndEncrypted", shapeOptions(Placement::Scattered, 512, 2, 6), statesTree()},
+      {"LeadingFreeBlocks", leading, mixedTree(512)},
+      {"Version5", shapeOptions(Placement::Interleaved, 1024, 0, 2, 5), mixedTree(1024)},
+      {"Version3", shapeOptions(Placement::Reversed, 1024, 1, 2, 3), mixedTree(1024)},
+      {"OneBlockForced", oneBlock, Node::folder("", {Node::file("one", Content::pattern(100, 3))}),
+       true},
+  };
+  for (const Shape& shape : shapes) expectRoundTrip(shape);
+}
+
+TEST(Defragment, HundredThousandSmallFiles) {
+  Shape shape{"ManyFiles", shapeOptions(Placement::Interleaved, 512, 0, 100),
+              manyFilesTree(100000, 1000)};
+  expectRoundTrip(shape);
+}
+
+TEST(Defragment, LaidOutPackageIsLeftUntouchedUnlessForced) {
+  ScratchFolder scratch;
+  fs::path path = makePackage(mixedTree(512), shapeOptions(Placement::Scattered, 512, 0, 4),
+                              scratch / "game.gcf");
+  DefragmentResult result{};
+  ASSERT_TRUE(defragment(path, result).ok());
+  std::vector<uint8_t> old = readFile(path);
+  fs::file_time_type stamp = fs::last_write_time(path) - std::chrono::hours(1);
+  fs::last_write_time(path, stamp);
+
+  ASSERT_TRUE(defragment(path, result).ok());
+  EXPECT_EQ(result, DefragmentResult::AlreadyDefragmented);
+  EXPECT_TRUE(readFile(path) == old);
+  EXPECT_EQ(fs::last_write_time(path), stamp);
+
+  // Forced, the rewrite yields the same bytes: the layout is already the target.
+  DefragmentOptions force;
+  force.force = true;
+  ASSERT_TRUE(defragment(path, result, force).ok());
+  EXPECT_EQ(result, DefragmentResult::Rewritten);
+  EXPECT_TRUE(readFile(path) == old);
+}
+
+TEST(Defragment, NcfHasNothingToMove) {
+  ScratchFolder scratch;
+  Options options;
+  options.type = hl::PackageType::Ncf;
+  options.formatVersion = 1;
+  fs::path path = makePackage(mixedTree(512), options, scratch / "game.ncf");
+  std::vector<uint8_t> old = readFile(path);
+  DefragmentResult result{};
+  ASSERT_TRUE(defragment(path, result).ok());
+  EXPECT_EQ(result, DefragmentResult::NothingToDo);
+  EXPECT_TRUE(readFile(path) == old);
+  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+}
+
+// A run stopped as if killed leaves the original whole and readable; the next run cleans up.
+TEST(Defragment, StoppedRunsLeaveTheOriginalIntact) {
+  ScratchFolder scratch;
+  Node tree = mixedTree(512);
+  fs::path path =
+      makePackage(tree, shapeOptions(Placement::Interleaved, 512, 2, 3), scratch / "game.gcf");
+  std::vector<uint8_t> old = readFile(path);
+  Image before = package_image::decode(path);
+  for (uint64_t stop : {uint64_t{1}, uint64_t{2}, uint64_t{5}, uint64_t{before.blocksUsed / 2},
+                        uint64_t{before.blocksUsed - 1}}) {
+    SCOPED_TRACE("stopped after " + std::to_string(stop) + " blocks");
+    DefragmentOptions options;
+    options.abortAfterBlocks = stop;
+    DefragmentResult result{};
+    EXPECT_FALSE(defragment(path, result, options).ok());
+    EXPECT_TRUE(readFile(path) == old);
+    EXPECT_TRUE(fs::exists(hl::defragmentTemporaryPath(path)));
+    expectReadsBack(path, tree, before);
+  }
+  DefragmentResult result{};
+  ASSERT_TRUE(defragment(path, result).ok());
+  EXPECT_EQ(result, DefragmentResult::Rewritten);
+  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+  expectDefragmentedLayout(package_image::decode(path), readFile(path));
+  expectReadsBack(path, tree, before);
+}
+
+// Every refusal comes before anything is written: no temporary file, the package unchanged.
+TEST(Defragment, RefusalsWriteNothing) {
+  ScratchFolder scratch;
+  fs::path path =
+      makePackage(mixedTree(512), shapeOptions(Placement::Reversed, 512), scratch / "game.gcf");
+  std::vector<uint8_t> old = readFile(path);
+  Image image = package_image::decode(path);
+
+  struct Case {
+    const char* what;
+    fs::path package;
+    hl::ErrorCode code;
+  };
+  fs::create_directories(scratch / "folder.gcf");
+  fs::path shared = scratch / "shared.gcf";
+  // Hand-made damage: the last file's first block entry is pointed at the first file's block,
+  // so two files claim it; each file on its own still reads.
+  std::vector<uint8_t> bytes = old;
+  uint32_t first = image.directoryMap.at(image.items.at(0).first);
+  uint32_t last = static_cast<uint32_t>(image.entries.size());
+  for (uint32_t e = 0; e < image.entries.size(); ++e)
+    if ((image.entries[e].flags & kEntryInUse) && image.entries[e].previous == image.entries.size())
+      last = e;
+  ASSERT_NE(last, first);
+  hl::putLe32(&bytes[kBlockEntriesAt + kEntrySize * last + 12], image.entries.at(first).firstBlock);
+  writeFile(shared, bytes);
+  const Case cases[] = {
+      {"missing", scratch / "missing.gcf", hl::ErrorCode::OpenFailed},
+      {"folder", scratch / "folder.gcf", hl::ErrorCode::OpenFailed},
+      {"shared block", shared, hl::ErrorCode::Damaged},
+  };
+  for (const Case& c : cases) {
+    DefragmentResult result{};
+    hl::Status status = defragment(c.package, result);
+    EXPECT_EQ(status.code(), c.code) << c.what << ": " << status.message();
+    EXPECT_FALSE(status.message().empty()) << c.what;
+    EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(c.package))) << c.what;
+  }
+  EXPECT_TRUE(readFile(shared) == bytes);
+  EXPECT_TRUE(fs::is_directory(scratch / "folder.gcf"));
+
+  // Something else where the temporary file goes: refused, the original untouched.
+  fs::create_directories(hl::defragmentTemporaryPath(path));
+  DefragmentResult result{};
+  EXPECT_EQ(defragment(path, result).code(), hl::ErrorCode::WriteFailed);
+  EXPECT_TRUE(readFile(path) == old);
+}
+
+// Hand-made: a file's directory map entry cleared, so its block entry is in use but no file
+// reaches it. Its stored bytes still move, after every file's.
+TEST(Defragment, DataOfUnreachedBlockEntriesIsKept) {
+  ScratchFolder scratch;
+  fs::path path =
+      makePackage(mixedTree(512), shapeOptions(Placement::Reversed, 512), scratch / "game.gcf");
+  Image image = package_image::decode(path);
+  std::vector<uint8_t> bytes = readFile(path);
+  uint32_t item = 0;
+  while (image.items.at(item).name != "de_dust.bsp") ++item;
+  uint32_t entry = image.directoryMap.at(item);
+  std::vector<uint8_t> data = wholeBlocks(image, bytes, item);
+  ASSERT_TRUE(image.directoryMapHeaderAt);
+  hl::putLe32(&bytes[*image.directoryMapHeaderAt + 8 + 4ull * item],
+              static_cast<uint32_t>(image.entries.size()));
+  writeFile(path, bytes);
+
+  DefragmentResult result{};
+  hl::Status status = defragment(path, result);
+  ASSERT_TRUE(status.ok()) << status.message();
+  Image after = package_image::decode(path);
+  std::vector<uint8_t> now = readFile(path);
+  uint32_t blocks = static_cast<uint32_t>(data.size() / image.blockSize);
+  uint32_t block = after.entries.at(entry).firstBlock;
+  EXPECT_EQ(block + blocks, after.firstUnusedBlock) << "placed right after the files";
+  for (uint32_t i = 0; i < blocks; ++i, block = after.nextBlock.at(block)) {
+    auto at = now.begin() + after.firstBlockOffset + uint64_t{block} * image.blockSize;
+    EXPECT_TRUE(std::equal(at, at + image.blockSize, data.begin() + uint64_t{i} * image.blockSize))
+        << i;
+  }
+}
+
+TEST(Defragment, ReadOnlyPackageIsRefused) {
+  ScratchFolder scratch;
+  fs::path path =
+      makePackage(mixedTree(512), shapeOptions(Placement::Reversed, 512), scratch / "game.gcf");
+  std::vector<uint8_t> old = readFile(path);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  if (std::ofstream(path, std::ios::binary | std::ios::app)) {
+    fs::permissions(path, fs::perms::owner_all);
+    GTEST_SKIP() << "this user may write read-only files (root)";
+  }
+  DefragmentResult result{};
+  hl::Status status = defragment(path, result);
+  EXPECT_EQ(status.code(), hl::ErrorCode::WriteFailed) << status.message();
+  EXPECT_TRUE(readFile(path) == old);
+  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+  fs::permissions(path, fs::perms::owner_all);
+}
+
+#if !defined(_WIN32)
+TEST(Defragment, SymbolicLinkStaysALink) {
+  ScratchFolder scratch;
+  fs::path path =
+      makePackage(mixedTree(512), shapeOptions(Placement::Reversed, 512), scratch / "game.gcf");
+  fs::path link = scratch / "link.gcf";
+  fs::create_symlink(path, link);
+  DefragmentResult result{};
+  ASSERT_TRUE(defragment(link, result).ok());
+  EXPECT_EQ(result, DefragmentResult::Rewritten);
+  EXPECT_TRUE(fs::is_symlink(link));
+  expectDefragmentedLayout(package_image::decode(path), readFile(path));
+  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(link)));
+}
+#endif
+
+}  // namespace
