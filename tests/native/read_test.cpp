@@ -22,6 +22,9 @@ struct Shape {
   uint32_t freeBlocks;
 };
 
+// Names the shape in test listings instead of dumping its bytes.
+void PrintTo(const Shape& shape, std::ostream* out) { *out << shape.name; }
+
 class ReadBack : public ::testing::TestWithParam<Shape> {};
 
 TEST_P(ReadBack, EveryFileReadsBackAsWritten) {

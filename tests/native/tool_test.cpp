@@ -132,6 +132,20 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
   EXPECT_FALSE(fs::exists(out / "locked.bin"));
 }
 
+TEST_F(Tool, PathsOutsideTheSystemCodePageWork) {
+  fs::path folder = scratch_ / "Spiele \xc3\xbc \xe6\x97\xa5\xe6\x9c\xac";  // "Spiele ü 日本"
+  fs::create_directories(folder);
+  fs::path package = folder / fs::u8path("p\xc3\xa4" "ckage.gcf");
+  fs::path list = folder / fs::u8path("l\xc3\xafst.txt");
+  fs::copy_file(package_, package);
+  ToolResult result = run({arg("-p"), arg(package), arg("-lf"), arg(list), arg("-d"), arg(folder),
+                           arg("-e"), arg("root\\sound\\one.byte")});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::vector<uint8_t> bytes = readFile(list);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), kExpectedList);
+  EXPECT_EQ(readFile(folder / "one.byte"), contentOf(Content::pattern(1, 5)));
+}
+
 TEST_F(Tool, HelpVersionAndVerboseListing) {
   ToolResult help = run({arg("-h")});
   EXPECT_EQ(help.exitCode, 0);
