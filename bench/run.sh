@@ -55,7 +55,7 @@ hyperfine "${runs[@]}" --runs 8 --export-json "$work/c.json" \
 
 # Each defragmentation gets a fresh fragmented copy. The third command is context, not a
 # baseline: cp followed by sync pays for reaching the disk, as a safe rewrite must.
-hyperfine "${runs[@]}" --warmup 1 --runs 5 --export-json "$work/d.json" \
+hyperfine --style basic --warmup 1 --runs 5 --export-json "$work/d.json" \
   --prepare "cp $fragmented $work/work.gcf; rm -f $work/copy.gcf; sync" \
   "$bin/hlextract -q -p $work/work.gcf -f" "cp $fragmented $work/copy.gcf" \
   "sh -c 'cp $fragmented $work/copy.gcf; sync'" >/dev/null
