@@ -96,7 +96,7 @@ class Session {
   void writeListFile() {
     // Written in slices as the walk goes, so a package of 100,000 files needs no buffer the
     // size of its whole list.
-    constexpr size_t kSlice = 256 * 1024;
+    constexpr size_t kSlice = size_t{256} * 1024;
     std::ofstream out(args_.listFile, std::ios::binary | std::ios::trunc);
     std::string lines;
     lines.reserve(kSlice + 4096);

@@ -44,8 +44,24 @@ run_ctest() {  # run_ctest NAME: CTest over build/NAME, its output kept for the 
 step "build native" build native -DVAULTPICK_TARGET=native && native_built=1 || native_built=0
 step "build win64" build win64 -DVAULTPICK_TARGET=win64 && win64_built=1 || win64_built=0
 step "build win32" build win32 -DVAULTPICK_TARGET=win32
+# The native tests once more under AddressSanitizer and UndefinedBehaviorSanitizer; any report
+# aborts the test. -O1 and line tables only keep the extra build short.
+sanitize="-O1 -g1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all"
+step "build asan" build asan -DVAULTPICK_TARGET=native -DVAULTPICK_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Sanitize "-DCMAKE_CXX_FLAGS=$sanitize" "-DCMAKE_C_FLAGS=$sanitize" \
+  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" \
+  "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined" && asan_built=1 || asan_built=0
 
 [ "$native_built" = 1 ] && step "test native" run_ctest native
+[ "$asan_built" = 1 ] && step "test asan" run_ctest asan
+
+# clang-tidy (.clang-tidy) over our own sources that the native build compiles.
+clang_tidy() {
+  run-clang-tidy-14 -p "$root/build/native" -j "$jobs" -quiet \
+    "^$root/(hllib|hlextract|tools|startup|toolbridge|ui|actions|association|controls)/" \
+    >"$logs/clang-tidy.log" 2>&1 || { grep -E "(error|warning):" "$logs/clang-tidy.log"; return 1; }
+}
+[ "$native_built" = 1 ] && step "clang-tidy" clang_tidy
 
 # --- Windows tests under Wine -------------------------------------------------------------------
 wine_bin=""

@@ -1,6 +1,7 @@
 // Explicit little-endian decoding and encoding: package bytes are never cast to structs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace hl {
@@ -22,7 +23,7 @@ inline void putLe32(uint8_t* p, uint32_t value) {
 // The additive check value of the small headers: a wrapping sum of their leading u32 fields.
 inline uint32_t fieldSum(const uint8_t* p, uint32_t fieldCount) {
   uint32_t sum = 0;
-  for (uint32_t i = 0; i < fieldCount; ++i) sum += le32(p + 4 * i);
+  for (uint32_t i = 0; i < fieldCount; ++i) sum += le32(p + size_t{4} * i);
   return sum;
 }
 

@@ -72,15 +72,17 @@ class BlockCopier {
   BlockCopier(const PackageData& d, const DefragmentOptions& options, uint32_t total, io::File& out)
       : d_(d), options_(options), total_(total), out_(out) {
     capacity_ = static_cast<uint32_t>(std::max<uint64_t>(1, kBufferBytes / d.blockSize));
-    buffer_.reset(new (std::nothrow) uint8_t[size_t{capacity_} * d.blockSize]);
   }
 
   bool stoppedByHook() const { return stopped_; }
 
   // Copies `count` old blocks that lie one after another from `first`.
   Status copyRun(uint32_t first, uint32_t count) {
-    if (!buffer_) return {ErrorCode::WriteFailed, "not enough memory for a copy buffer"};
     if (uint64_t{count} * d_.blockSize >= kDirectCopyBytes) return copyDirectly(first, count);
+    // Made on first use: only blocks under kDirectCopyBytes pass through it, so it stays within
+    // kBufferBytes whatever block size a header claims.
+    if (!buffer_) buffer_.reset(new (std::nothrow) uint8_t[size_t{capacity_} * d_.blockSize]);
+    if (!buffer_) return {ErrorCode::WriteFailed, "not enough memory for a copy buffer"};
     while (count > 0) {
       uint32_t take = std::min(count, room());
       Status status =

@@ -1,6 +1,7 @@
 // The directory tree: its one-time structural check, and lookups and walks that rely on it.
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "names.h"
@@ -75,6 +76,7 @@ Status checkDirectoryTree(PackageData& data) {
   if (files != data.fileCount)
     data.warnings.push_back("the directory counts " + std::to_string(data.fileCount) +
                             " files, its tree holds " + std::to_string(files));
+  data.inTree = std::move(visited);
   return {};
 }
 
@@ -142,7 +144,7 @@ std::string Package::path(uint32_t item, char separator) const {
 
 void Package::walk(uint32_t folder, char separator, const ItemVisitor& visit) const {
   const PackageData& d = *data_;
-  if (folder >= d.itemCount || d.entry(folder).isFile()) return;
+  if (folder >= d.itemCount || !d.inTree[folder] || d.entry(folder).isFile()) return;
   struct Level {
     uint32_t nextChild;
     size_t pathLength;

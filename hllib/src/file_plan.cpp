@@ -54,11 +54,18 @@ Status collectFragments(const PackageData& d, uint32_t item, FilePlan& plan,
   return {};
 }
 
+// `blocksLeft` is what the file's earlier fragments left of the package's data blocks: each
+// block may be used once, so a file can never need more. Without that bound a chain that loops
+// would be followed (and its runs kept) until a claimed size of up to 4 GiB was used up.
 Status resolveBlocks(const PackageData& d, uint32_t item, const Fragment& fragment,
-                     FilePlan& plan) {
+                     uint64_t& blocksLeft, FilePlan& plan) {
   uint64_t remaining = fragment.size;
   uint64_t position = fragment.offset;
   uint64_t blocks = (remaining + d.blockSize - 1) / d.blockSize;
+  if (blocks > blocksLeft)
+    return damaged(item, "its fragments need more than the package's " +
+                             std::to_string(d.blockCount) + " data blocks");
+  blocksLeft -= blocks;
   uint32_t block = fragment.firstBlock;
   for (uint64_t walked = 0; remaining > 0; ++walked) {
     if (block >= d.blockCount)
@@ -128,8 +135,9 @@ Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan&
   std::vector<Fragment> fragments;
   Status status = collectFragments(d, item, plan, fragments);
   if (!status.ok() || !resolveRuns) return status;
+  uint64_t blocksLeft = d.blockCount;
   for (const Fragment& fragment : fragments)
-    if (!(status = resolveBlocks(d, item, fragment, plan)).ok()) return status;
+    if (!(status = resolveBlocks(d, item, fragment, blocksLeft, plan)).ok()) return status;
   return checkRunsDisjoint(item, plan.runs);
 }
 
@@ -148,12 +156,15 @@ Status readable(const PackageData& d, uint32_t item, const FilePlan& plan) {
 }
 
 Status readPlanned(const FilePlan& plan, const ByteSink& sink) {
-  constexpr uint64_t kBufferSize = 1 << 20;
+  // No bigger than the file: reading 100,000 small files must not cost 100,000 large buffers.
+  uint64_t bufferSize = 0;
+  for (const ByteRun& run : plan.runs) bufferSize += run.size;
+  bufferSize = std::min<uint64_t>(bufferSize, 1 << 20);
   std::unique_ptr<uint8_t[]> buffer;
   for (const ByteRun& run : plan.runs) {
     for (uint64_t done = 0; done < run.size;) {
-      if (!buffer) buffer.reset(new uint8_t[kBufferSize]);
-      size_t step = static_cast<size_t>(std::min(kBufferSize, run.size - done));
+      if (!buffer) buffer.reset(new uint8_t[bufferSize]);
+      size_t step = static_cast<size_t>(std::min(bufferSize, run.size - done));
       Status status = plan.source->readAt(run.sourceOffset + done, buffer.get(), step);
       if (!status.ok()) return status;
       if (!sink(buffer.get(), step)) return {};

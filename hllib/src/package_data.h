@@ -67,6 +67,9 @@ class PackageData {
   uint32_t checksumCount = 0;
   std::vector<std::string> warnings;
   io::Path contentRoot;  // NCF: where the files lie on disk
+  // Items reached from the root by the tree check. Only their links were checked, so only
+  // they may be followed; an item outside the tree is still named, but never walked.
+  std::vector<bool> inTree;
 
   const uint8_t* at(uint64_t offset) const { return view->data() + offset; }
   uint32_t u32(uint64_t offset) const { return le32(at(offset)); }

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and runs
+# each one for the given number of seconds, two at a time, from seeds made by our writer.
+#   bash scripts/fuzz.sh [seconds per harness, default 60] [corpus folder]
+# The corpus is kept outside the repository (build/fuzz-corpus/<harness> by default) and grows
+# from run to run. A crash is minimised next to its artifact; turn it into a regression test in
+# tests/native/fuzz_regression_test.cpp, rebuilt by code, and commit no binary input.
+set -uo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
+root="$PWD"
+seconds="${1:-60}"
+corpus="${2:-$root/build/fuzz-corpus}"
+build="${VAULTPICK_FUZZ_BUILD:-$root/build/fuzz}"
+harnesses=(open extract validate defragment)
+parallel=2
+
+case "$seconds" in '' | *[!0-9]*)
+  echo "usage: scripts/fuzz.sh [seconds per harness] [corpus folder]" >&2
+  exit 2
+  ;;
+esac
+
+bash scripts/setup.sh || exit 1
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVAULTPICK_FUZZ=ON -DVAULTPICK_BUILD_TESTS=OFF -DVAULTPICK_BUILD_BENCH=OFF >/dev/null &&
+  cmake --build "$build" -j "$parallel" || exit 1
+
+seeds="$build/seeds"
+rm -rf "$seeds"
+"$build/bin/make_seeds" "$seeds" || exit 1
+
+crashes="$corpus/crashes"
+mkdir -p "$crashes"
+
+run_harness() {  # run_harness NAME: fuzzes one harness, its log in the corpus folder
+  local name="$1"
+  mkdir -p "$corpus/$name" "$crashes/$name"
+  # 1 GiB of memory is far past anything a 1 MiB input may need: more is an unbounded allocation.
+  # Fork mode with findings ignored: a long run goes on past its first finding and saves each
+  # one, instead of ending there.
+  "$build/bin/fuzz_$name" "$corpus/$name" "$seeds" -dict="$root/fuzz/gcf.dict" \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -print_final_stats=1 \
+    -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
+    -artifact_prefix="$crashes/$name/" >"$corpus/$name.log" 2>&1
+  local status=$?
+  # The fork-mode parent's last status line: "#RUNS: cov: .. exec/s N oom/timeout/crash: a/b/c".
+  local last
+  last=$(grep -E '^#[0-9]+: cov:' "$corpus/$name.log" | tail -n 1)
+  echo "$name: exit $status, $(sed -E 's/^#([0-9]+):.* exec\/s ([0-9]+) oom\/timeout\/crash: ([0-9/]+).*/\1 runs, \2 exec\/s, oom\/timeout\/crash \3/' <<<"$last")," \
+    "corpus $(find "$corpus/$name" -type f | wc -l) inputs"
+}
+
+pids=()
+for name in "${harnesses[@]}"; do
+  run_harness "$name" &
+  pids+=($!)
+  if [ "${#pids[@]}" -ge "$parallel" ]; then
+    wait "${pids[0]}"
+    pids=("${pids[@]:1}")
+  fi
+done
+wait
+
+found=0
+for name in "${harnesses[@]}"; do
+  for artifact in "$crashes/$name"/*; do
+    [ -f "$artifact" ] || continue
+    case "$artifact" in *.min) continue ;; esac
+    found=1
+    "$build/bin/fuzz_$name" -minimize_crash=1 -max_total_time=60 -runs=100000 \
+      -exact_artifact_path="$artifact.min" "$artifact" >"$artifact.minimize.log" 2>&1
+    echo "FOUND by fuzz_$name: $artifact (minimised: $artifact.min)"
+  done
+done
+[ "$found" = 0 ] && echo "no crashes, hangs or unbounded allocations found"
+exit "$found"
