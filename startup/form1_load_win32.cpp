@@ -1,0 +1,25 @@
+// Form1's start-up work: the tool files, then the command line.
+#include "startup/command_text.h"
+#include "startup/tool_files.h"
+#include "toolbridge/environment.h"
+#include "toolbridge/list_package.h"
+#include "ui/form1.h"
+
+namespace vaultpick {
+
+void Form1::Form_Load(const std::wstring& commandText) {
+  // Written on every start, so the tool always matches this program. A file that cannot be
+  // written (a tool of another instance still running) stays and is used.
+  Entladen(temporaryFolder(), L"HLExtract.exe");
+  Entladen(temporaryFolder(), L"HLLib.dll");
+
+  const std::wstring argument = trimSpaces(commandText);
+  if (argument.empty()) return;
+  // The association's switches "-regme" and "-delmyregs" are told apart here.
+  const std::wstring package = unquotePackageArgument(argument);
+  if (!FileExists(trimSpaces(package))) return;
+  setText2(package);
+  ListPackage(*this);
+}
+
+}  // namespace vaultpick

@@ -1,0 +1,14 @@
+// The few facts of its surroundings that the program reads.
+#pragma once
+
+#include <string>
+
+namespace vaultpick {
+
+// The value of TEMP, read afresh at each call; empty when it is not set.
+std::wstring temporaryFolder();
+
+// Single-byte text in the system's ANSI code page (the tool's list file) as UTF-16.
+std::wstring fromAnsiCodePage(const char* bytes, size_t size);
+
+}  // namespace vaultpick

@@ -1,0 +1,73 @@
+// Form1, the main window: the package path, the list of its files, Open, Clear and the progress
+// bar.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/handles.h"
+
+namespace vaultpick {
+
+class Dialogs;
+
+class Form1 {
+ public:
+  // The controls' ids, in tab order.
+  enum ControlId : WORD {
+    kIdCommand1 = 1001,
+    kIdText1,
+    kIdText2,
+    kIdCommand2,
+    kIdList1,
+    kIdProgressBar1,
+  };
+
+  explicit Form1(Dialogs& commonDialog1);
+  ~Form1();
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  // Creates the window, still hidden (Form_Initialize), then runs Form_Load with the program's
+  // command-line text. False when the window could not be made.
+  bool Load(HINSTANCE instance, const std::wstring& commandText);
+  // Shows the window with the focus on Open.
+  void Show();
+
+  // Open and Clear, as if pressed.
+  void Command1_Click();
+  void Command2_Click();
+
+  // False once the window has been closed (also in the middle of a handler that waited).
+  bool alive() const { return window_ != nullptr; }
+  HWND window() const { return window_; }
+  HWND List1() const { return list1_; }
+  std::wstring Text1() const;
+  std::wstring Text2() const;
+  void setText2(const std::wstring& text);
+  HWND Command1() const { return command1_; }
+
+ private:
+  static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void onCommand(WORD id, WORD code);
+
+  void Form_Initialize(HINSTANCE instance);
+  void Form_Load(const std::wstring& commandText);
+  void Form_Unload();
+  void createControls(HINSTANCE instance, int dpi);
+
+  Dialogs& commonDialog1_;
+  HWND window_ = nullptr;
+  HWND command1_ = nullptr;
+  HWND text1_ = nullptr;
+  HWND text2_ = nullptr;
+  HWND command2_ = nullptr;
+  HWND list1_ = nullptr;
+  HWND progressBar1_ = nullptr;
+  HWND lastFocus_ = nullptr;
+  UniqueGdi<HFONT> font_;
+};
+
+}  // namespace vaultpick

@@ -1,0 +1,209 @@
+// Form1, the main window.
+#include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
+
+#include <cmath>
+
+#include "resources/resource_ids.h"
+#include "toolbridge/list_package.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "ui/form1_layout.h"
+#include "ui/texts.h"
+
+namespace vaultpick {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VaultpickForm1";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// A tool window with a narrow title bar, still with a button on the task bar.
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW;
+
+int toPixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+
+int systemDpi() {
+  HDC screen = GetDC(nullptr);
+  int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+bool registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kWindowClass;
+  windowClass.hIcon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDI_VAULTPICK), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+  windowClass.hIconSm = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(IDI_VAULTPICK), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+  return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+std::wstring windowText(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
+}  // namespace
+
+Form1::Form1(Dialogs& commonDialog1) : commonDialog1_(commonDialog1) {}
+
+Form1::~Form1() {
+  // Destroyed from outside (tests, the program's end): no quit message, the owner decides.
+  if (window_) {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+}
+
+bool Form1::Load(HINSTANCE instance, const std::wstring& commandText) {
+  Form_Initialize(instance);
+  if (!window_) return false;
+  Form_Load(commandText);
+  return alive();
+}
+
+void Form1::Form_Initialize(HINSTANCE instance) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  if (!registerWindowClass(instance, &Form1::windowProcedure)) return;
+
+  const int dpi = systemDpi();
+  RECT frame{0, 0, toPixels(layout::kClientWidth, dpi), toPixels(layout::kClientHeight, dpi)};
+  AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
+  const double width = frame.right - frame.left, height = frame.bottom - frame.top;
+  // Centred on the screen: each half is taken before the subtraction.
+  const double left = GetSystemMetrics(SM_CXSCREEN) / 2.0 - width / 2.0;
+  const double top = GetSystemMetrics(SM_CYSCREEN) / 2.0 - height / 2.0;
+
+  window_ = CreateWindowExW(kExStyle, kWindowClass, text::kForm1Caption, kStyle,
+                            static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)),
+                            static_cast<int>(width), static_cast<int>(height), nullptr, nullptr,
+                            instance, this);
+  if (!window_) return;
+  createControls(instance, dpi);
+}
+
+void Form1::createControls(HINSTANCE instance, int dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+  }
+  auto make = [&](DWORD exStyle, const wchar_t* windowClass, const wchar_t* caption, DWORD style,
+                  const layout::Twips& at, WORD id) {
+    HWND control = CreateWindowExW(
+        exStyle, windowClass, caption, WS_CHILD | style, toPixels(at.left, dpi),
+        toPixels(at.top, dpi), toPixels(at.width, dpi), toPixels(at.height, dpi), window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (control && font_.get())
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    return control;
+  };
+  // Created in tab order.
+  command1_ = make(0, WC_BUTTONW, text::kOpenButton, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                   layout::kCommand1, Form1::kIdCommand1);
+  text1_ = make(WS_EX_CLIENTEDGE, WC_EDITW, L"\"", WS_TABSTOP | ES_AUTOHSCROLL, layout::kText1,
+                Form1::kIdText1);
+  text2_ = make(WS_EX_CLIENTEDGE, WC_EDITW, L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
+                layout::kText2, Form1::kIdText2);
+  command2_ = make(0, WC_BUTTONW, text::kClearButton, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                   layout::kCommand2, Form1::kIdCommand2);
+  list1_ = make(WS_EX_CLIENTEDGE, WC_LISTBOXW, L"",
+                WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                layout::kList1, Form1::kIdList1);
+  progressBar1_ =
+      make(0, PROGRESS_CLASSW, L"", WS_VISIBLE, layout::kProgressBar1, Form1::kIdProgressBar1);
+  SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
+  SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
+}
+
+void Form1::Show() {
+  if (!window_) return;
+  ShowWindow(window_, SW_SHOWNORMAL);
+  SetFocus(command1_);
+  lastFocus_ = command1_;
+  UpdateWindow(window_);
+}
+
+std::wstring Form1::Text1() const { return windowText(text1_); }
+std::wstring Form1::Text2() const { return windowText(text2_); }
+void Form1::setText2(const std::wstring& text) { SetWindowTextW(text2_, text.c_str()); }
+
+void Form1::Command1_Click() {
+  SendMessageW(list1_, LB_RESETCONTENT, 0, 0);
+  setText2(L"");
+  std::optional<std::wstring> chosen = commonDialog1_.ShowOpen(window_, text::kPackageFilter);
+  if (!chosen || !alive()) return;
+  setText2(*chosen);
+  ListPackage(*this);
+}
+
+void Form1::Command2_Click() {
+  SendMessageW(list1_, LB_RESETCONTENT, 0, 0);
+  setText2(L"");
+}
+
+void Form1::Form_Unload() {
+  // Closing Form1 ends the program, also in the middle of a wait for the tool: the quit
+  // message makes every waiting loop give up and unwind (see Wait).
+  DestroyWindow(window_);
+  PostQuitMessage(0);
+}
+
+LRESULT CALLBACK Form1::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    // The Form1 that creates the window comes with its first message.
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* creator = static_cast<Form1*>(create->lpCreateParams);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creator));
+    creator->window_ = window;
+  }
+  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!form) return DefWindowProcW(window, message, wParam, lParam);
+  // No C++ exception may unwind into the system's code: a failing handler just ends.
+  try {
+    return form->handleMessage(window, message, wParam, lParam);
+  } catch (...) {
+    return 0;
+  }
+}
+
+LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      onCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) lastFocus_ = GetFocus();
+      break;
+    case WM_SETFOCUS:
+      // Back to the control that had the focus when the window was left.
+      SetFocus(lastFocus_ && IsChild(window_, lastFocus_) ? lastFocus_ : command1_);
+      return 0;
+    case WM_CLOSE:
+      Form_Unload();
+      return 0;
+    case WM_DESTROY:
+      window_ = command1_ = text1_ = text2_ = command2_ = list1_ = progressBar1_ = nullptr;
+      lastFocus_ = nullptr;
+      return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Form1::onCommand(WORD id, WORD code) {
+  if (code != BN_CLICKED) return;
+  if (id == Form1::kIdCommand1) Command1_Click();
+  if (id == Form1::kIdCommand2) Command2_Click();
+}
+
+}  // namespace vaultpick

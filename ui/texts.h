@@ -1,0 +1,13 @@
+// Every text that the program shows, in one place, so the wording can be checked at a glance.
+#pragma once
+
+namespace vaultpick::text {
+
+inline constexpr wchar_t kApplicationTitle[] = L"Vaultpick";
+inline constexpr wchar_t kForm1Caption[] = L"Vaultpick - by Morvane";
+inline constexpr wchar_t kOpenButton[] = L"Open";
+inline constexpr wchar_t kClearButton[] = L"Clear";
+// The open dialog's one filter: description, then patterns, separated by "|".
+inline constexpr wchar_t kPackageFilter[] = L".gcf;.ncf|*.gcf;*.ncf";
+
+}  // namespace vaultpick::text
