@@ -10,6 +10,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "toolbridge/command_lines.h"
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -157,23 +159,6 @@ static fs::path toolPath() {
   return fs::path(self).parent_path() / L"HLExtract.exe";
 }
 
-// Quoting by the rules the C runtime uses to split a command line back into arguments.
-static std::wstring quote(const std::wstring& word) {
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : word) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
-}
-
 ToolResult runTool(const std::vector<std::wstring>& arguments) {
   ScratchFolder scratch;
   fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
@@ -182,8 +167,8 @@ ToolResult runTool(const std::vector<std::wstring>& arguments) {
                            0, nullptr);
   HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            0, nullptr);
-  std::wstring line = quote(toolPath().native());
-  for (const std::wstring& word : arguments) line += L" " + quote(word);
+  std::wstring line = vaultpick::quoteArgument(toolPath().native());
+  for (const std::wstring& word : arguments) line += L" " + vaultpick::quoteArgument(word);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;

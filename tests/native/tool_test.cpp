@@ -135,7 +135,9 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
 TEST_F(Tool, PathsOutsideTheSystemCodePageWork) {
   fs::path folder = scratch_ / "Spiele \xc3\xbc \xe6\x97\xa5\xe6\x9c\xac";  // "Spiele ü 日本"
   fs::create_directories(folder);
-  fs::path package = folder / fs::u8path("p\xc3\xa4" "ckage.gcf");
+  fs::path package = folder / fs::u8path(
+                                  "p\xc3\xa4"
+                                  "ckage.gcf");
   fs::path list = folder / fs::u8path("l\xc3\xafst.txt");
   fs::copy_file(package_, package);
   ToolResult result = run({arg("-p"), arg(package), arg("-lf"), arg(list), arg("-d"), arg(folder),
