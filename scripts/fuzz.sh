@@ -44,11 +44,16 @@ run_harness() {  # run_harness NAME: fuzzes one harness, its log in the corpus f
     -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
     -artifact_prefix="$crashes/$name/" >"$corpus/$name.log" 2>&1
   local status=$?
-  # The fork-mode parent's last status line: "#RUNS: cov: .. exec/s N oom/timeout/crash: a/b/c".
-  local last
+  # The fork-mode parent's last status line: "#RUNS: cov: .. oom/timeout/crash: a/b/c time: Ns".
+  local last runs time findings
   last=$(grep -E '^#[0-9]+: cov:' "$corpus/$name.log" | tail -n 1)
-  echo "$name: exit $status, $(sed -E 's/^#([0-9]+):.* exec\/s ([0-9]+) oom\/timeout\/crash: ([0-9/]+).*/\1 runs, \2 exec\/s, oom\/timeout\/crash \3/' <<<"$last")," \
-    "corpus $(find "$corpus/$name" -type f | wc -l) inputs"
+  runs=$(sed -E 's/^#([0-9]+):.*/\1/' <<<"$last")
+  time=$(sed -E 's/.* time: ([0-9]+)s.*/\1/' <<<"$last")
+  findings=$(sed -E 's/.*oom\/timeout\/crash: ([0-9/]+).*/\1/' <<<"$last")
+  runs=${runs:-0}
+  time=${time:-0}
+  echo "$name: exit $status, $runs runs in $time s ($((runs / (time + 1))) exec/s)," \
+    "oom/timeout/crash ${findings:-?}, corpus $(find "$corpus/$name" -type f | wc -l) inputs"
 }
 
 pids=()
@@ -66,11 +71,12 @@ found=0
 for name in "${harnesses[@]}"; do
   for artifact in "$crashes/$name"/*; do
     [ -f "$artifact" ] || continue
-    case "$artifact" in *.min) continue ;; esac
+    case "$artifact" in *.min | *.log) continue ;; esac
     found=1
     "$build/bin/fuzz_$name" -minimize_crash=1 -max_total_time=60 -runs=100000 \
       -exact_artifact_path="$artifact.min" "$artifact" >"$artifact.minimize.log" 2>&1
-    echo "FOUND by fuzz_$name: $artifact (minimised: $artifact.min)"
+    echo "FOUND by fuzz_$name: $artifact"
+    [ -f "$artifact.min" ] && echo "  minimised: $artifact.min"
   done
 done
 [ "$found" = 0 ] && echo "no crashes, hangs or unbounded allocations found"

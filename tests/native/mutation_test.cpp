@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct Shape {
   Placement placement;
   uint32_t blocksPerFragment;
 };
+
+void PrintTo(const Shape& shape, std::ostream* out) { *out << shape.name; }
 
 class Mutation : public ::testing::TestWithParam<Shape> {
  protected:
