@@ -97,7 +97,10 @@ show_program() {
       sleep 0.1
     done
     sleep 1  # let it paint
-    xwd -root -display "$DISPLAY" | convert xwd:- "$demo/vaultpick.png"
+    # ImageMagick's own convert: another program of that name may come first on the PATH.
+    local convert=/usr/bin/convert
+    [ -x "$convert" ] || convert=convert
+    xwd -root -display "$DISPLAY" | "$convert" xwd:- "$demo/vaultpick.png"
     echo "Screenshot of the window listing the package: $demo/vaultpick.png"
   fi
   stop_program

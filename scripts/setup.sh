@@ -7,7 +7,7 @@ packages=(
   zlib1g-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
   wine64 xvfb xauth time hyperfine
-  python3 x11-apps imagemagick  # the program's icon is drawn at build time; demo screenshot
+  python3 x11-apps x11-utils imagemagick  # the program's icon is drawn at build time; demo screenshot
   clang clang-tidy libclang-rt-14-dev  # fuzzing (libFuzzer is in libclang-rt-14-dev), analysis
 )
 
