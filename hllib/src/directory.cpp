@@ -36,8 +36,9 @@ Status checkDirectoryTree(PackageData& data) {
     return damaged(item(0) + " names offset " + std::to_string(root.nameOffset) +
                    ", past the name table of " + std::to_string(data.nameSize) + " bytes");
 
-  std::vector<bool> visited(data.itemCount);
-  visited[kRootItem] = true;
+  // One byte per item rather than one bit: this runs over every item at each opening.
+  std::vector<uint8_t> visited(data.itemCount);
+  visited[kRootItem] = 1;
   std::vector<uint32_t> folders{kRootItem};
   uint32_t reached = 1, files = 0;
   bool filesWithChildren = false;
@@ -51,7 +52,7 @@ Status checkDirectoryTree(PackageData& data) {
                        ", past the last item " + std::to_string(data.itemCount - 1));
       if (visited[child])
         return damaged(item(child) + " is reached twice: the directory tree has a cycle");
-      visited[child] = true;
+      visited[child] = 1;
       ++reached;
       DirectoryEntry entry = data.entry(child);
       if (entry.parent != folder)

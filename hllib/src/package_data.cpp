@@ -6,13 +6,6 @@ namespace hl {
 namespace de = layout::directory_entry;
 namespace be = layout::block_entry;
 
-DirectoryEntry PackageData::entry(uint32_t item) const {
-  const uint8_t* p = at(sections.directoryEntries + uint64_t{item} * de::kSize);
-  return {le32(p + de::kNameOffset), le32(p + de::kItemSize),    le32(p + de::kChecksumIndex),
-          le32(p + de::kFlags),      le32(p + de::kParentIndex), le32(p + de::kNextIndex),
-          le32(p + de::kFirstIndex)};
-}
-
 std::string_view PackageData::name(uint32_t item) const {
   // The tree check made sure every reachable name starts inside the table and the table ends
   // in a NUL, so the name ends inside it too.

@@ -69,12 +69,19 @@ class PackageData {
   io::Path contentRoot;  // NCF: where the files lie on disk
   // Items reached from the root by the tree check. Only their links were checked, so only
   // they may be followed; an item outside the tree is still named, but never walked.
-  std::vector<bool> inTree;
+  std::vector<uint8_t> inTree;
 
   const uint8_t* at(uint64_t offset) const { return view->data() + offset; }
   uint32_t u32(uint64_t offset) const { return le32(at(offset)); }
 
-  DirectoryEntry entry(uint32_t item) const;
+  // Inline: the tree check and every walk decode entries by the hundred thousand.
+  DirectoryEntry entry(uint32_t item) const {
+    namespace de = layout::directory_entry;
+    const uint8_t* p = at(sections.directoryEntries + uint64_t{item} * de::kSize);
+    return {le32(p + de::kNameOffset), le32(p + de::kItemSize),    le32(p + de::kChecksumIndex),
+            le32(p + de::kFlags),      le32(p + de::kParentIndex), le32(p + de::kNextIndex),
+            le32(p + de::kFirstIndex)};
+  }
   std::string_view name(uint32_t item) const;
   BlockEntry blockEntry(uint32_t index) const;
   uint32_t nextDataBlock(uint32_t block) const;
