@@ -3,7 +3,6 @@
 
 namespace hl {
 
-namespace de = layout::directory_entry;
 namespace be = layout::block_entry;
 
 std::string_view PackageData::name(uint32_t item) const {
