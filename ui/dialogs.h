@@ -1,4 +1,5 @@
-// What blocks on a person goes through here, so tests can script the answers.
+// What blocks on a person goes through here, so tests can script the answers: the file
+// dialogs, the folder chooser, message boxes and the shell's open.
 #pragma once
 
 #include <windows.h>
@@ -14,12 +15,35 @@ class Dialogs {
   // The modal open-file dialog. `filter` is description and pattern pairs separated by "|".
   // The chosen file's full path, or nothing when the user cancels.
   virtual std::optional<std::wstring> ShowOpen(HWND owner, const std::wstring& filter) = 0;
+  // The modal save-file dialog, opening on `fileName` (empty the first time). It asks nothing
+  // before an existing file is chosen and adds no extension. Nothing on Cancel.
+  virtual std::optional<std::wstring> ShowSave(HWND owner, const std::wstring& filter,
+                                               const std::wstring& fileName) = 0;
+  // The modal folder chooser, starting at the desktop; the chosen folder's full path, or the
+  // empty text on Cancel or when the choice is not a file-system folder.
+  virtual std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) = 0;
+  // A modal message box with an OK button; `style` holds the icon (MB_ICONINFORMATION...).
+  virtual void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title,
+                      UINT style) = 0;
+  // Hands `file` to the shell with `verb` and waits, without handling window messages, until
+  // the process that the shell reports has ended. The shell's error code when it refused the
+  // request, else its instance value.
+  virtual INT_PTR ShellExecuteWait(HWND owner, const std::wstring& verb, const std::wstring& file,
+                                   const std::wstring& parameters, const std::wstring& directory,
+                                   int show) = 0;
 };
 
 // The system's own dialogs.
 class Win32Dialogs : public Dialogs {
  public:
   std::optional<std::wstring> ShowOpen(HWND owner, const std::wstring& filter) override;
+  std::optional<std::wstring> ShowSave(HWND owner, const std::wstring& filter,
+                                       const std::wstring& fileName) override;
+  std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
+  void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title, UINT style) override;
+  INT_PTR ShellExecuteWait(HWND owner, const std::wstring& verb, const std::wstring& file,
+                           const std::wstring& parameters, const std::wstring& directory,
+                           int show) override;
 };
 
 }  // namespace vaultpick

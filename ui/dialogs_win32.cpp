@@ -1,15 +1,26 @@
-// The system's file dialogs.
+// The system's file dialogs, folder chooser, message boxes and the shell's open.
 #include <windows.h>
-// commdlg.h needs the types of windows.h.
+// These need the types of windows.h.
 #include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <vector>
 
 #include "ui/dialogs.h"
+#include "ui/handles.h"
 
 namespace vaultpick {
 
-std::optional<std::wstring> Win32Dialogs::ShowOpen(HWND owner, const std::wstring& filter) {
+namespace {
+
+// The path buffer of the folder chooser holds 255 characters; a longer choice counts as none.
+constexpr size_t kFolderPathLimit = 255;
+
+// Runs the open or save dialog; `fileName` is where it opens.
+std::optional<std::wstring> showFileDialog(HWND owner, const std::wstring& filter,
+                                           const std::wstring& fileName, bool save) {
   // The dialog takes its pairs separated by NULs and ended by two.
   std::wstring pairs = filter;
   for (wchar_t& c : pairs)
@@ -17,6 +28,7 @@ std::optional<std::wstring> Win32Dialogs::ShowOpen(HWND owner, const std::wstrin
   pairs.append(2, L'\0');
   // Room for the longest path the wide API takes.
   std::vector<wchar_t> file(32768, L'\0');
+  if (fileName.size() < file.size()) fileName.copy(file.data(), fileName.size());
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
@@ -24,9 +36,78 @@ std::optional<std::wstring> Win32Dialogs::ShowOpen(HWND owner, const std::wstrin
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
+  if (!save) dialog.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+  const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  if (!chosen) return std::nullopt;
   return std::wstring(file.data());
+}
+
+// COM for the span of one shell call, when this thread has not set it up already.
+class ComScope {
+ public:
+  ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~ComScope() {
+    if (initialised_) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  bool initialised_;
+};
+
+}  // namespace
+
+std::optional<std::wstring> Win32Dialogs::ShowOpen(HWND owner, const std::wstring& filter) {
+  return showFileDialog(owner, filter, L"", false);
+}
+
+std::optional<std::wstring> Win32Dialogs::ShowSave(HWND owner, const std::wstring& filter,
+                                                   const std::wstring& fileName) {
+  return showFileDialog(owner, filter, fileName, true);
+}
+
+std::wstring Win32Dialogs::BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) {
+  ComScope com;
+  wchar_t path[MAX_PATH] = {};
+  BROWSEINFOW request{};
+  request.hwndOwner = owner;
+  request.lpszTitle = title.c_str();
+  request.ulFlags = flags;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&request);
+  if (!chosen) return L"";
+  const BOOL isFolder = SHGetPathFromIDListW(chosen, path);
+  CoTaskMemFree(chosen);
+  std::wstring folder = isFolder ? path : L"";
+  return folder.size() < kFolderPathLimit ? folder : L"";
+}
+
+void Win32Dialogs::MsgBox(HWND owner, const std::wstring& text, const std::wstring& title,
+                          UINT style) {
+  MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK | style);
+}
+
+INT_PTR Win32Dialogs::ShellExecuteWait(HWND owner, const std::wstring& verb,
+                                       const std::wstring& file, const std::wstring& parameters,
+                                       const std::wstring& directory, int show) {
+  ComScope com;
+  SHELLEXECUTEINFOW request{};
+  request.cbSize = sizeof request;
+  request.fMask = SEE_MASK_NOCLOSEPROCESS;
+  request.hwnd = owner;
+  request.lpVerb = verb.c_str();
+  request.lpFile = file.c_str();
+  request.lpParameters = parameters.c_str();
+  request.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+  request.nShow = show;
+  const INT_PTR result = ShellExecuteExW(&request) ? reinterpret_cast<INT_PTR>(request.hInstApp)
+                                                   : static_cast<INT_PTR>(GetLastError());
+  // The program answers nothing until the opened application has ended, as the copy it opened
+  // is removed afterwards.
+  UniqueHandle process(request.hProcess);
+  if (process) WaitForSingleObject(process.get(), INFINITE);
+  return result;
 }
 
 }  // namespace vaultpick

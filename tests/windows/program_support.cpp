@@ -30,15 +30,51 @@ PrivateTemp::~PrivateTemp() {
   SetEnvironmentVariableW(L"TEMP", previous_ ? previous_->c_str() : nullptr);
 }
 
+namespace {
+
+// The next answer of a queue; a dialog shown with none scripted fails the test and cancels.
+template <typename Answer>
+Answer takeAnswer(std::vector<Answer>& answers, const char* dialog, Answer none) {
+  if (answers.empty()) {
+    ADD_FAILURE() << "the " << dialog << " was shown with no answer scripted";
+    return none;
+  }
+  Answer answer = answers.front();
+  answers.erase(answers.begin());
+  return answer;
+}
+
+}  // namespace
+
 std::optional<std::wstring> ScriptedDialogs::ShowOpen(HWND, const std::wstring& filter) {
   filters.push_back(filter);
-  if (answers_.empty()) {
-    ADD_FAILURE() << "the open dialog was shown with no answer scripted";
-    return std::nullopt;
-  }
-  std::optional<std::wstring> answer = answers_.front();
-  answers_.erase(answers_.begin());
-  return answer;
+  return takeAnswer(openAnswers_, "open dialog", std::optional<std::wstring>());
+}
+
+std::optional<std::wstring> ScriptedDialogs::ShowSave(HWND, const std::wstring& filter,
+                                                      const std::wstring& fileName) {
+  saves.push_back({filter, fileName});
+  return takeAnswer(saveAnswers_, "save dialog", std::optional<std::wstring>());
+}
+
+std::wstring ScriptedDialogs::BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) {
+  folders.push_back({owner, title, flags});
+  return takeAnswer(folderAnswers_, "folder chooser", std::wstring());
+}
+
+void ScriptedDialogs::MsgBox(HWND, const std::wstring& text, const std::wstring& title,
+                             UINT style) {
+  messages.push_back({text, title, style});
+}
+
+INT_PTR ScriptedDialogs::ShellExecuteWait(HWND owner, const std::wstring& verb,
+                                          const std::wstring& file, const std::wstring& parameters,
+                                          const std::wstring& directory, int show) {
+  std::optional<std::vector<uint8_t>> content;
+  std::error_code error;
+  if (fs::is_regular_file(file, error)) content = testing_support::readFile(file);
+  shellOpens.push_back({owner, verb, file, parameters, directory, show, content});
+  return 42;  // a started application, as the shell reports it
 }
 
 fs::path binFolder() {

@@ -31,17 +31,56 @@ class PrivateTemp {
   std::optional<std::wstring> previous_;
 };
 
-// Answers the open dialog from a script: each call takes the next answer (a path, or nothing
-// for Cancel) and remembers the filter it was shown with.
+// Answers what would block on a person from a script. Each dialog takes the next answer of its
+// own queue (a path, or nothing for Cancel); message boxes and the shell's open are recorded.
 class ScriptedDialogs : public vaultpick::Dialogs {
  public:
-  void willPick(const fs::path& file) { answers_.push_back(file.wstring()); }
-  void willCancel() { answers_.push_back(std::nullopt); }
+  void willPick(const fs::path& file) { openAnswers_.push_back(file.wstring()); }
+  void willCancel() { openAnswers_.push_back(std::nullopt); }
+  void willSaveAs(const fs::path& file) { saveAnswers_.push_back(file.wstring()); }
+  void willCancelSave() { saveAnswers_.push_back(std::nullopt); }
+  // The folder chooser's answer as the chooser gives it; empty for Cancel.
+  void willChooseFolder(const std::wstring& folder) { folderAnswers_.push_back(folder); }
+
   std::optional<std::wstring> ShowOpen(HWND owner, const std::wstring& filter) override;
-  std::vector<std::wstring> filters;
+  std::optional<std::wstring> ShowSave(HWND owner, const std::wstring& filter,
+                                       const std::wstring& fileName) override;
+  std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
+  void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title, UINT style) override;
+  INT_PTR ShellExecuteWait(HWND owner, const std::wstring& verb, const std::wstring& file,
+                           const std::wstring& parameters, const std::wstring& directory,
+                           int show) override;
+
+  // What each dialog was shown with.
+  std::vector<std::wstring> filters;  // open dialog
+  struct SaveShown {
+    std::wstring filter, fileName;
+  };
+  std::vector<SaveShown> saves;
+  struct FolderShown {
+    HWND owner;
+    std::wstring title;
+    UINT flags;
+  };
+  std::vector<FolderShown> folders;
+  struct MessageShown {
+    std::wstring text, title;
+    UINT style;
+  };
+  std::vector<MessageShown> messages;
+  struct ShellOpen {
+    HWND owner;
+    std::wstring verb, file, parameters, directory;
+    int show;
+    // The file's bytes at the moment it was handed over; nothing when there was no file.
+    std::optional<std::vector<uint8_t>> content;
+  };
+  std::vector<ShellOpen> shellOpens;
 
  private:
-  std::vector<std::optional<std::wstring>> answers_;
+  std::vector<std::optional<std::wstring>> openAnswers_;
+  std::vector<std::optional<std::wstring>> saveAnswers_;
+  std::vector<std::wstring> folderAnswers_;
 };
 
 // The folder of this test program, where the build put vaultpick.exe and HLExtract.exe.
