@@ -74,78 +74,12 @@ mingw_cxx="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")/
   -extra-arg=-isystem"$mingw_cxx/x86_64-w64-mingw32" "$own_sources.*_win32\.cpp\$"
 
 # --- Windows tests under Wine -------------------------------------------------------------------
-wine_bin=""
-for candidate in wine wine64 /usr/lib/wine/wine64; do
-  command -v "$candidate" >/dev/null 2>&1 && { wine_bin="$candidate"; break; }
-done
-wineserver_bin=""
-for candidate in wineserver /usr/lib/wine/wineserver; do
-  command -v "$candidate" >/dev/null 2>&1 && { wineserver_bin="$candidate"; break; }
-done
-
-xvfb_pid=""
-wineserver_pid=""
-cleanup() {
-  if [ -n "$wineserver_pid" ]; then
-    "$wineserver_bin" -k >/dev/null 2>&1 || true
-    wait "$wineserver_pid" 2>/dev/null || true
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
-}
-trap cleanup EXIT
+# shellcheck source=scripts/windows-env.sh
+source "$root/scripts/windows-env.sh"
+windows_env_dir="$root/build"
+windows_env_logs="$logs"
+trap stop_windows_env EXIT
 trap 'exit 130' INT TERM
-
-start_display() {  # an Xvfb of our own on the first free display; exports DISPLAY
-  local fdfile="$root/build/xvfb.display"
-  rm -f "$fdfile"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >"$logs/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    [ -s "$fdfile" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb failed to start"; return 1; }
-    sleep 0.1
-  done
-  [ -s "$fdfile" ] || { echo "Xvfb did not report a display"; return 1; }
-  DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
-  export DISPLAY
-  echo "Xvfb on $DISPLAY"
-}
-
-start_wine() {  # a fresh private prefix under build/ with one wineserver kept alive throughout
-  if [ -z "$wine_bin" ] || [ -z "$wineserver_bin" ]; then
-    echo "Wine is not installed"
-    return 1
-  fi
-  export WINEPREFIX="$root/build/wine-prefix"
-  export WINEDEBUG=-all
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  "$wineserver_bin" -p >"$logs/wineserver.log" 2>&1 &
-  wineserver_pid=$!
-  # No Mono or Gecko install prompts in the fresh prefix.
-  WINEDLLOVERRIDES="mscoree,mshtml=" "$wine_bin" wineboot -i >"$logs/wineboot.log" 2>&1 || {
-    cat "$logs/wineboot.log"
-    return 1
-  }
-  # A crashing test must end at once with its exception code as exit status. With winedbg as
-  # the crash debugger (Wine's default) the status is sometimes 0 and a crash passes as a
-  # success, so: no debugger, and no crash dialog waiting on the hidden display.
-  if ! "$wine_bin" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-    /v Debugger /t REG_SZ /d "" /f >/dev/null 2>&1 ||
-    ! "$wine_bin" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-      >/dev/null 2>&1; then
-    echo "could not configure the Wine prefix"
-    return 1
-  fi
-  echo "Wine prefix $WINEPREFIX ($("$wine_bin" --version))"
-}
-
-start_windows_env() {
-  start_display && start_wine
-}
 
 if [ "$win64_built" = 1 ]; then
   step "start Xvfb and Wine" start_windows_env && step "test win64 (Wine)" run_ctest win64
