@@ -39,4 +39,16 @@ std::wstring listCommand(const std::wstring& temporaryFolder, const std::wstring
          quoteArgument(listFilePath(temporaryFolder));
 }
 
+std::wstring toolItemPath(const std::wstring& item) { return L"root\\" + item; }
+
+std::wstring extractCommand(const std::wstring& temporaryFolder, const std::wstring& package,
+                            const std::wstring& folder, const std::wstring& item) {
+  return quoteArgument(toolPath(temporaryFolder)) + L" -p " + quoteArgument(package) + L" -d " +
+         quoteArgument(folder) + L" -e " + quoteArgument(toolItemPath(item));
+}
+
+std::wstring defragmentCommand(const std::wstring& temporaryFolder, const std::wstring& package) {
+  return quoteArgument(toolPath(temporaryFolder)) + L" -p " + quoteArgument(package) + L" -f ";
+}
+
 }  // namespace vaultpick

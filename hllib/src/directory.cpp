@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "names.h"
+#include "hllib/names.h"
 #include "package_data.h"
 
 namespace hl {

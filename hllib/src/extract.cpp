@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "file_plan.h"
-#include "names.h"
+#include "hllib/names.h"
 #include "package_data.h"
 
 namespace hl {

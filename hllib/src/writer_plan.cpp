@@ -6,7 +6,7 @@
 #include <string>
 
 #include "layout.h"
-#include "names.h"
+#include "hllib/names.h"
 #include "writer_placement.h"
 
 namespace hl::write {

@@ -1,0 +1,149 @@
+// The item commands' platform-free logic: names taken from paths, where whole-package
+// extraction puts each item, the tool's command lines, the Info text and the version text.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "actions/item_info.h"
+#include "actions/item_names.h"
+#include "actions/version_text.h"
+#include "toolbridge/command_lines.h"
+
+namespace vaultpick {
+namespace {
+
+TEST(ItemNames, ExtensionsAndNamesAreCutAtTheLastMark) {
+  EXPECT_EQ(packageExtension(L"C:\\games\\demo.gcf"), L"gcf");
+  EXPECT_EQ(packageExtension(L"C:\\games\\demo"), L"C:\\games\\demo");
+  // A dot in a folder only: the "extension" holds a backslash and is no package type.
+  EXPECT_EQ(packageExtension(L"C:\\v1.5\\demo"), L"5\\demo");
+  EXPECT_FALSE(isNcfPackage(L"C:\\v1.5\\demo"));
+
+  EXPECT_TRUE(isNcfPackage(L"D:\\x.ncf"));
+  for (const wchar_t* other : {L"D:\\x.NCF", L"D:\\x.Ncf", L"D:\\x.gcf", L"ncf"})
+    EXPECT_EQ(isNcfPackage(other), std::wstring(other) == L"ncf") << other;
+
+  EXPECT_EQ(packageName(L"C:\\Games\\demo.gcf"), L"demo.gcf");
+  EXPECT_EQ(packageName(L"demo.gcf"), L"demo.gcf");
+  EXPECT_EQ(itemFileName(L"a\\b\\c.txt"), L"c.txt");
+  EXPECT_EQ(itemFileName(L"c.txt"), L"c.txt");
+  EXPECT_EQ(itemFileName(L""), L"");
+}
+
+TEST(ItemDestination, RebuildsTheFoldersBelowTheChosenOne) {
+  struct Case {
+    std::wstring destination, item, folderPart, folder;
+  };
+  const std::vector<Case> cases = {
+      {L"D:\\out", L"config.cfg", L"", L"D:\\out"},
+      {L"D:\\out", L"maps\\de\\x.bsp", L"maps\\de\\", L"D:\\out\\maps\\de"},
+      // A drive root keeps its one backslash.
+      {L"D:\\", L"config.cfg", L"", L"D:\\"},
+      {L"D:\\", L"maps\\x.bsp", L"maps\\", L"D:\\maps"},
+  };
+  for (const Case& c : cases) {
+    std::optional<ItemDestination> destination = itemDestination(c.destination, c.item);
+    ASSERT_TRUE(destination) << c.item;
+    EXPECT_EQ(destination->folderPart, c.folderPart) << c.item;
+    EXPECT_EQ(destination->folder, c.folder) << c.item;
+  }
+}
+
+TEST(ItemDestination, RefusesFoldersThatCouldLeadOutside) {
+  for (const wchar_t* item :
+       {L"..\\evil.dll", L"a\\..\\..\\evil.dll", L".\\x", L"\\x", L"a\\\\x", L"C:\\x", L"a\\C:\\x",
+        L"con\\x", L"a\\nul.txt\\x", L"a /\\x", L"tab\t\\x", L"dot.\\x", L"wild*\\x"})
+    EXPECT_FALSE(itemDestination(L"D:\\out", item)) << item;
+  // Only folders are judged here; the file name itself is the tool's to refuse.
+  EXPECT_TRUE(itemDestination(L"D:\\out", L"a\\..."));
+  EXPECT_TRUE(itemDestination(L"D:\\out", L"\u00fcber\\\u65e5\u672c.txt"));
+}
+
+TEST(ItemCommandLines, QuoteEveryWordByTheWindowsRules) {
+  EXPECT_EQ(
+      extractCommand(L"C:\\TEMP", L"C:\\Games\\demo.gcf", L"C:\\TEMP", L"bin\\tools\\engine.dll"),
+      L"\"C:\\TEMP\\hlextract.exe\" -p \"C:\\Games\\demo.gcf\" -d \"C:\\TEMP\" -e "
+      L"\"root\\bin\\tools\\engine.dll\"");
+  // A drive root as destination: its backslash is doubled before the closing quote, so the
+  // tool still sees D:\ and the next word stays a word of its own.
+  EXPECT_EQ(extractCommand(L"C:\\T", L"p.gcf", L"D:\\", L""),
+            L"\"C:\\T\\hlextract.exe\" -p \"p.gcf\" -d \"D:\\\\\" -e \"root\\\\\"");
+  EXPECT_EQ(defragmentCommand(L"C:\\TEMP", L"D:\\my games\\a.ncf"),
+            L"\"C:\\TEMP\\hlextract.exe\" -p \"D:\\my games\\a.ncf\" -f ");
+}
+
+TEST(InfoText, HasItsSevenLinesExactly) {
+  ItemFacts facts;
+  facts.package = L"C:\\Games\\demo.gcf";
+  facts.quote = L"\"";
+  facts.item = L"bin\\tools\\engine.dll";
+  facts.listIndex = 4;
+  facts.description = L"Game engine";
+  facts.version = L"5.01.2600.00";
+  EXPECT_EQ(infoText(facts),
+            L"GCF File: \t\tdemo.gcf\r\n"
+            L"File: \t\t\"root\\bin\\tools\\engine.dll\"\r\n"
+            L"Number: \t\t5\r\n"
+            L"Extractable: \tYes\r\n"
+            L"\r\n"
+            L"Description: \tGame engine\r\n"
+            L"File Version: \t5.01.2600.00");
+
+  // No entry selected, a package path without backslash, nothing read from the copy.
+  ItemFacts none;
+  none.package = L"demo.ncf";
+  none.quote = L"\"";
+  EXPECT_EQ(infoText(none),
+            L"GCF File: \t\tdemo.ncf\r\n"
+            L"File: \t\t\"root\\\"\r\n"
+            L"Number: \t\t0\r\n"
+            L"Extractable: \tNo\r\n"
+            L"\r\n"
+            L"Description: \tNot available\r\n"
+            L"File Version: \tNot available");
+}
+
+TEST(InfoText, ExtractableIsExactAndCaseSensitive) {
+  EXPECT_EQ(extractableText(L"a.gcf"), L"Yes");
+  EXPECT_EQ(extractableText(L"a.ncf"), L"No");
+  EXPECT_EQ(extractableText(L"a.GCF"), L"");
+  EXPECT_EQ(extractableText(L"a.Ncf"), L"");
+  EXPECT_EQ(extractableText(L"C:\\dir.gcf\\file"), L"");
+}
+
+TEST(VersionText, FollowsTheProgramsDottedForm) {
+  struct Row {
+    uint32_t major, minor, build, revision;
+    std::wstring text;
+  };
+  const std::vector<Row> rows = {
+      {1, 0, 0, 0, L"1.00.0000"},
+      {5, 1, 2600, 0, L"5.01.2600.00"},
+      {6, 0, 6000, 16386, L"6.00.6000.16386"},
+      {1, 2, 0, 1, L"1.02.00.01"},
+      {40000, 0, 0, 0, L"40000.00.0000"},
+      {1, 0, 40000, 5, L"1.00.40000.05"},
+      {65535, 65535, 65535, 65535, L"65535.65535.65535.65535"},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(versionText(row.major << 16 | row.minor, row.build << 16 | row.revision), row.text)
+        << row.major << "." << row.minor << "." << row.build << "." << row.revision;
+  EXPECT_EQ(HiWord(0xFFFF0001U), 65535U);
+  EXPECT_EQ(LoWord(0xFFFF0001U), 1U);
+}
+
+TEST(VersionText, TranslationCodeTakesTheFirstEntryLanguageFirst) {
+  const uint8_t english[] = {0x09, 0x04, 0xB0, 0x04};
+  EXPECT_EQ(translationCode(english, sizeof english), L"040904B0");
+  const uint8_t twoEntries[] = {0x07, 0x04, 0xE4, 0x04, 0x09, 0x04, 0xB0, 0x04};
+  EXPECT_EQ(translationCode(twoEntries, sizeof twoEntries), L"040704E4");
+  EXPECT_EQ(descriptionPath(translationCode(twoEntries, sizeof twoEntries)),
+            L"\\StringFileInfo\\040704E4\\FileDescription");
+  EXPECT_EQ(translationCode(english, 3), L"");
+  EXPECT_EQ(translationCode(nullptr, 0), L"");
+}
+
+}  // namespace
+}  // namespace vaultpick
