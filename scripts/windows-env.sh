@@ -69,6 +69,10 @@ start_wine() {  # a fresh private prefix with one wineserver kept alive througho
     echo "could not configure the Wine prefix"
     return 1
   fi
+  # Drive Q: is an empty folder of its own, for tests that need a drive's root as a folder.
+  rm -rf "$windows_env_dir/drive-q"
+  mkdir -p "$windows_env_dir/drive-q"
+  ln -sfn "$windows_env_dir/drive-q" "$WINEPREFIX/dosdevices/q:"
   echo "Wine prefix $WINEPREFIX ($("$wine_bin" --version))"
 }
 

@@ -10,5 +10,7 @@ std::wstring temporaryFolder();
 
 // Single-byte text in the system's ANSI code page (the tool's list file) as UTF-16.
 std::wstring fromAnsiCodePage(const char* bytes, size_t size);
+// And back: UTF-16 as single-byte text in that code page; characters it lacks become "?".
+std::string toAnsiCodePage(const std::wstring& text);
 
 }  // namespace vaultpick

@@ -25,4 +25,14 @@ std::wstring fromAnsiCodePage(const char* bytes, size_t size) {
   return text;
 }
 
+std::string toAnsiCodePage(const std::wstring& text) {
+  if (text.empty() || text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
+  const int size = static_cast<int>(text.size());
+  int length = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string bytes(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
+  return bytes;
+}
+
 }  // namespace vaultpick

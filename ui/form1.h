@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "ui/handles.h"
@@ -11,6 +12,7 @@
 namespace vaultpick {
 
 class Dialogs;
+class Form2;
 
 class Form1 {
  public:
@@ -38,6 +40,14 @@ class Form1 {
   // Open and Clear, as if pressed.
   void Command1_Click();
   void Command2_Click();
+  // A mouse button released over the list (1 left, 2 right, 4 middle; x and y in the list's
+  // client pixels): the right one pops up the item menu there.
+  void List1_MouseUp(int button, int shift, int x, int y);
+  // A double-click on the list: Info.
+  void List1_DblClick();
+
+  // Form2, loaded on first use.
+  Form2& form2();
 
   // False once the window has been closed (also in the middle of a handler that waited).
   bool alive() const { return window_ != nullptr; }
@@ -47,6 +57,19 @@ class Form1 {
   std::wstring Text2() const;
   void setText2(const std::wstring& text);
   HWND Command1() const { return command1_; }
+  HWND Command2() const { return command2_; }
+  HWND ProgressBar1() const { return progressBar1_; }
+  void setCaption(const std::wstring& text);
+
+  // The list's entries: how many, which is selected (-1 for none), its text (empty for none)
+  // and the entry at an index.
+  int ListCount() const;
+  int ListIndex() const;
+  std::wstring ListText() const;
+  std::wstring ListEntry(int index) const;
+  // ProgressBar1's Max (its Min stays 0) and Value.
+  void setProgressMax(int max);
+  void setProgressValue(int value);
 
  private:
   static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -57,6 +80,8 @@ class Form1 {
   void Form_Load(const std::wstring& commandText);
   void Form_Unload();
   void createControls(HINSTANCE instance, int dpi);
+  static LRESULT CALLBACK list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR form);
 
   Dialogs& commonDialog1_;
   HWND window_ = nullptr;
@@ -68,6 +93,7 @@ class Form1 {
   HWND progressBar1_ = nullptr;
   HWND lastFocus_ = nullptr;
   UniqueGdi<HFONT> font_;
+  std::unique_ptr<Form2> form2_;
 };
 
 }  // namespace vaultpick

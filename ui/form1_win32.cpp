@@ -2,6 +2,7 @@
 #include <windows.h>
 // commctrl.h needs the types of windows.h.
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <cmath>
 
@@ -10,6 +11,7 @@
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
+#include "ui/form2.h"
 #include "ui/texts.h"
 
 namespace vaultpick {
@@ -57,6 +59,7 @@ std::wstring windowText(HWND window) {
 Form1::Form1(Dialogs& commonDialog1) : commonDialog1_(commonDialog1) {}
 
 Form1::~Form1() {
+  form2_.reset();
   // Destroyed from outside (tests, the program's end): no quit message, the owner decides.
   if (window_) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
@@ -120,6 +123,8 @@ void Form1::createControls(HINSTANCE instance, int dpi) {
   list1_ = make(WS_EX_CLIENTEDGE, WC_LISTBOXW, L"",
                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                 layout::kList1, Form1::kIdList1);
+  // The list's mouse-button releases come to List1_MouseUp.
+  SetWindowSubclass(list1_, &Form1::list1Procedure, 0, reinterpret_cast<DWORD_PTR>(this));
   progressBar1_ =
       make(0, PROGRESS_CLASSW, L"", WS_VISIBLE, layout::kProgressBar1, Form1::kIdProgressBar1);
   SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
@@ -137,6 +142,53 @@ void Form1::Show() {
 std::wstring Form1::Text1() const { return windowText(text1_); }
 std::wstring Form1::Text2() const { return windowText(text2_); }
 void Form1::setText2(const std::wstring& text) { SetWindowTextW(text2_, text.c_str()); }
+void Form1::setCaption(const std::wstring& text) { SetWindowTextW(window_, text.c_str()); }
+
+int Form1::ListCount() const {
+  return list1_ ? static_cast<int>(SendMessageW(list1_, LB_GETCOUNT, 0, 0)) : 0;
+}
+
+int Form1::ListIndex() const {
+  return list1_ ? static_cast<int>(SendMessageW(list1_, LB_GETCURSEL, 0, 0)) : -1;
+}
+
+std::wstring Form1::ListText() const { return ListEntry(ListIndex()); }
+
+std::wstring Form1::ListEntry(int index) const {
+  const LRESULT length = list1_ ? SendMessageW(list1_, LB_GETTEXTLEN, index, 0) : LB_ERR;
+  if (length == LB_ERR) return L"";
+  std::wstring entry(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT copied =
+      SendMessageW(list1_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(entry.data()));
+  entry.resize(copied == LB_ERR ? 0 : static_cast<size_t>(copied));
+  return entry;
+}
+
+void Form1::setProgressMax(int max) { SendMessageW(progressBar1_, PBM_SETRANGE32, 0, max); }
+void Form1::setProgressValue(int value) { SendMessageW(progressBar1_, PBM_SETPOS, value, 0); }
+
+Form2& Form1::form2() {
+  if (!form2_) {
+    form2_ = std::make_unique<Form2>(*this, commonDialog1_);
+    form2_->Load(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE)));
+  }
+  return *form2_;
+}
+
+void Form1::List1_MouseUp(int button, int /*shift*/, int x, int y) {
+  if (button != 2) return;
+  Form2& menuOwner = form2();
+  HMENU itemMenu = menuOwner.itemMenu();
+  SetMenuDefaultItem(itemMenu, GetMenuItemID(itemMenu, 0), FALSE);
+  POINT at{x, y};
+  ClientToScreen(list1_, &at);
+  // The chosen command comes back here rather than as a message, and runs on Form2.
+  const UINT id =
+      static_cast<UINT>(TrackPopupMenuEx(itemMenu, TPM_RETURNCMD, at.x, at.y, window_, nullptr));
+  if (id != 0) menuOwner.onMenuCommand(id);
+}
+
+void Form1::List1_DblClick() { form2().mnu9_Click(); }
 
 void Form1::Command1_Click() {
   SendMessageW(list1_, LB_RESETCONTENT, 0, 0);
@@ -154,7 +206,9 @@ void Form1::Command2_Click() {
 
 void Form1::Form_Unload() {
   // Closing Form1 ends the program, also in the middle of a wait for the tool: the quit
-  // message makes every waiting loop give up and unwind (see Wait).
+  // message makes every waiting loop give up and unwind (see Wait). Form2 itself stays until
+  // Form1 goes, as one of its handlers may be the one waiting.
+  if (form2_) form2_->Unload();
   DestroyWindow(window_);
   PostQuitMessage(0);
 }
@@ -201,9 +255,33 @@ LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 void Form1::onCommand(WORD id, WORD code) {
+  if (id == Form1::kIdList1 && code == LBN_DBLCLK) List1_DblClick();
   if (code != BN_CLICKED) return;
   if (id == Form1::kIdCommand1) Command1_Click();
   if (id == Form1::kIdCommand2) Command2_Click();
+}
+
+LRESULT CALLBACK Form1::list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR /*id*/, DWORD_PTR form) {
+  int button = 0;
+  if (message == WM_LBUTTONUP) button = 1;
+  if (message == WM_RBUTTONUP) button = 2;
+  if (message == WM_MBUTTONUP) button = 4;
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(list, &Form1::list1Procedure, 0);
+  // The list finishes its own handling of the release first.
+  const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+  if (button != 0) {
+    int shift = 0;
+    if (wParam & MK_SHIFT) shift |= 1;
+    if (wParam & MK_CONTROL) shift |= 2;
+    // No C++ exception may unwind into the system's code.
+    try {
+      reinterpret_cast<Form1*>(form)->List1_MouseUp(button, shift, GET_X_LPARAM(lParam),
+                                                    GET_Y_LPARAM(lParam));
+    } catch (...) {
+    }
+  }
+  return result;
 }
 
 }  // namespace vaultpick

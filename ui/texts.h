@@ -10,4 +10,11 @@ inline constexpr wchar_t kClearButton[] = L"Clear";
 // The open dialog's one filter: description, then patterns, separated by "|".
 inline constexpr wchar_t kPackageFilter[] = L".gcf;.ncf|*.gcf;*.ncf";
 
+// The item menu's commands.
+inline constexpr wchar_t kChooseDirTitle[] = L"Choose a Dir...";
+inline constexpr wchar_t kExtractingCaption[] = L"Vaultpick - Extracting GCF Files...";
+inline constexpr wchar_t kDefragmentingCaption[] = L"Vaultpick - Defragmenting GCF...";
+inline constexpr wchar_t kListFilter[] = L".txt|*.txt";
+inline constexpr wchar_t kInfoTitle[] = L"Information about GCF";
+
 }  // namespace vaultpick::text

@@ -1,0 +1,22 @@
+// Defragment GCF: the tool rewrites the open package in place while the window is locked.
+#include "toolbridge/command_lines.h"
+#include "toolbridge/environment.h"
+#include "toolbridge/wait.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/texts.h"
+
+namespace vaultpick {
+
+void Form2::mnu6_Click() {
+  // Without a listed package there is nothing to defragment, whatever Text2 holds. The
+  // extension is not looked at: an NCF is handed to the tool like any package.
+  if (form1_.ListCount() == 0) return;
+  lockForm1(true);
+  form1_.setCaption(text::kDefragmentingCaption);
+  Wait(defragmentCommand(temporaryFolder(), form1_.Text2()), true);
+  lockForm1(false);
+  form1_.setCaption(text::kForm1Caption);
+}
+
+}  // namespace vaultpick

@@ -1,0 +1,437 @@
+// The item menu's six commands on real windows, with the real tool, scripted dialogs and a
+// private TEMP.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "hllib/defragment.h"
+#include "program_support.h"
+#include "toolbridge/list_package.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "window_events.h"
+
+namespace program_testing {
+namespace {
+
+using hl::write::Content;
+using hl::write::Node;
+using testing_support::readFile;
+using testing_support::ScratchFolder;
+using testing_support::writeFile;
+using vaultpick::Form1;
+
+// Every file below a folder, as path ('\\'-separated) and bytes.
+testing_support::ExpectedFiles filesBelow(const fs::path& folder) {
+  testing_support::ExpectedFiles files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::string path = fs::relative(entry.path(), folder).u8string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    files[path] = readFile(entry.path());
+  }
+  return files;
+}
+
+std::vector<std::wstring> namesIn(const fs::path& folder) {
+  std::vector<std::wstring> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().wstring());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ItemCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
+    toolFiles = namesIn(temp.path());
+  }
+
+  // Lists the package in Form1 as Open does.
+  void open(const fs::path& package) {
+    form.setText2(package.wstring());
+    vaultpick::ListPackage(form);
+  }
+  void select(int index) { SendMessageW(form.List1(), LB_SETCURSEL, index, 0); }
+  void select(const TestPackage& package, const std::wstring& entry) {
+    auto at = std::find(package.entries.begin(), package.entries.end(), entry);
+    ASSERT_NE(at, package.entries.end()) << "no entry " << fs::path(entry).u8string();
+    select(static_cast<int>(at - package.entries.begin()));
+  }
+  void watchForm1() {
+    events.watch(form.window(), L"Form1");
+    events.watch(form.List1(), L"List1");
+    events.watch(form.Command1(), L"Command1");
+    events.watch(form.Command2(), L"Command2");
+    events.watch(form.ProgressBar1(), L"ProgressBar1");
+  }
+  // The temporary folder holds nothing but the tool files.
+  void expectTempUntouched() { EXPECT_EQ(namesIn(temp.path()), toolFiles); }
+
+  PrivateTemp temp;
+  ScratchFolder scratch;
+  ScriptedDialogs dialogs;
+  Form1 form{dialogs};
+  WindowEvents events;
+  std::vector<std::wstring> toolFiles;
+};
+
+TEST_F(ItemCommands, EveryCommandDoesNothingOnAnEmptyList) {
+  TestPackage package = makeTestPackage(scratch / "p.gcf");
+  const auto bytes = readFile(package.path);
+  form.setText2(package.path.wstring());
+  watchForm1();
+  vaultpick::Form2& form2 = form.form2();
+  form2.mnu9_Click();
+  form2.mnu2_Click();
+  form2.mnu4_Click();
+  form2.mnu8_Click();
+  form2.mnu6_Click();
+  form2.mnu5_Click();
+  EXPECT_TRUE(events.lines.empty());
+  EXPECT_TRUE(dialogs.folders.empty() && dialogs.saves.empty() && dialogs.messages.empty() &&
+              dialogs.shellOpens.empty());
+  EXPECT_TRUE(readFile(package.path) == bytes);
+  expectTempUntouched();
+}
+
+TEST_F(ItemCommands, ExtractFileWritesJustTheItemIntoTheChosenFolder) {
+  TestPackage package = makeTestPackage(scratch / "p.gcf");
+  open(package.path);
+  select(package, L"maps\\sub\\deep.txt");
+  const fs::path out = scratch / "out folder";
+  fs::create_directory(out);
+  dialogs.willChooseFolder(out.wstring());
+  watchForm1();
+  form.form2().mnu2_Click();
+
+  const auto expected = testing_support::expectedFiles(testing_support::mixedTree(8192));
+  EXPECT_EQ(filesBelow(out),
+            (testing_support::ExpectedFiles{{"deep.txt", expected.at("maps\\sub\\deep.txt")}}));
+  ASSERT_EQ(dialogs.folders.size(), 1u);
+  EXPECT_EQ(dialogs.folders[0].title, L"Choose a Dir...");
+  EXPECT_EQ(dialogs.folders[0].flags, 1u);
+  EXPECT_EQ(dialogs.folders[0].owner, form.form2().window());
+  EXPECT_EQ(form.form2().ChosenDir(), out.wstring());
+  EXPECT_EQ(form.form2().DestDir(), L"");
+  EXPECT_EQ(events.lines, (std::vector<std::wstring>{L"Max 1", L"Value 1", L"Value 0"}));
+}
+
+// The paths of the files below a folder, without their bytes, for short failure messages.
+std::vector<std::string> pathsIn(const testing_support::ExpectedFiles& files) {
+  std::vector<std::string> paths;
+  for (const auto& file : files) paths.push_back(file.first);
+  return paths;
+}
+
+TEST_F(ItemCommands, ExtractionIntoADriveRoot) {
+  // The test run maps drive Q: to an empty folder; the chooser gives a root with its "\".
+  const fs::path drive = L"Q:\\";
+  ASSERT_TRUE(vaultpick::Form2::DirExists(drive.wstring())) << "drive Q: is not mapped";
+  TestPackage package = makeTestPackage(scratch / "p.gcf");
+  open(package.path);
+  select(package, L"maps\\sub\\deep.txt");
+  dialogs.willChooseFolder(drive.wstring());
+  form.form2().mnu2_Click();
+  EXPECT_EQ(pathsIn(filesBelow(drive)), std::vector<std::string>{"deep.txt"});
+  fs::remove(drive / "deep.txt");
+
+  dialogs.willChooseFolder(drive.wstring());
+  form.form2().mnu4_Click();
+  const auto expected = testing_support::expectedFiles(testing_support::mixedTree(8192));
+  const auto written = filesBelow(drive);
+  EXPECT_EQ(pathsIn(written), pathsIn(expected));
+  EXPECT_TRUE(written == expected);
+  for (const auto& entry : fs::directory_iterator(drive)) fs::remove_all(entry.path());
+}
+
+TEST_F(ItemCommands, ExtractionCommandsSkipOnlyTheLowerCaseNcfExtension) {
+  TestPackage package = makeTestPackage(scratch / "p.gcf");
+  const fs::path out = scratch / "out";
+  fs::create_directory(out);
+  for (const char* name : {"lower.ncf", "upper.NCF", "mixed.Ncf"}) {
+    const fs::path copy = scratch / name;
+    fs::copy_file(package.path, copy);
+    open(copy);
+    select(package, L"readme.txt");
+    const bool skipped = std::string(name) == "lower.ncf";
+    if (!skipped) {
+      dialogs.willChooseFolder(out.wstring());
+      dialogs.willChooseFolder(out.wstring());
+    }
+    form.form2().mnu2_Click();
+    form.form2().mnu4_Click();
+    form.form2().mnu8_Click();
+    EXPECT_EQ(dialogs.folders.size(), skipped ? 0u : 2u) << name;
+    EXPECT_EQ(dialogs.shellOpens.size(), skipped ? 0u : 1u) << name;
+    EXPECT_EQ(fs::exists(out / "readme.txt"), !skipped) << name;
+    dialogs.folders.clear();
+    dialogs.shellOpens.clear();
+    fs::remove_all(out);
+    fs::create_directory(out);
+  }
+}
+
+TEST_F(ItemCommands, CancelledOrMissingDestinationsChangeNothing) {
+  TestPackage package = makeTestPackage(scratch / "p.gcf");
+  open(package.path);
+  select(0);
+  watchForm1();
+  const std::wstring missing = (scratch.path() / L"missing").wstring();
+  for (const std::wstring& answer : {std::wstring(), missing}) {
+    dialogs.willChooseFolder(answer);
+    form.form2().mnu2_Click();
+    EXPECT_EQ(form.form2().ChosenDir(), answer);
+    dialogs.willChooseFolder(answer);
+    form.form2().mnu4_Click();
+    // The rejected destination stays behind, as nothing ran to empty it.
+    EXPECT_EQ(form.form2().DestDir(), answer);
+  }
+  EXPECT_TRUE(events.lines.empty());
+  EXPECT_FALSE(fs::exists(missing));
+  EXPECT_EQ(windowText(form.window()), L"Vaultpick - by Morvane");
+}
+
+// Extract whole GCF for packages of `files` files in nested folders and at the root.
+class ExtractWhole : public ItemCommands, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ExtractWhole, RebuildsTheTreeWithProgressAndRestoresTheWindow) {
+  const int files = GetParam();
+  Node tree = testing_support::manyFilesTree(static_cast<uint32_t>(files - 1), 7);
+  tree.children.push_back(Node::file("at root.txt", Content::pattern(33, 9)));
+  TestPackage package = makeTestPackage(scratch / "whole.gcf", tree);
+  open(package.path);
+  const fs::path out = scratch / "out";
+  fs::create_directory(out);
+  dialogs.willChooseFolder(out.wstring());
+  watchForm1();
+  form.form2().mnu4_Click();
+
+  const auto written = filesBelow(out);
+  EXPECT_EQ(pathsIn(written), pathsIn(testing_support::expectedFiles(tree)));
+  EXPECT_TRUE(written == testing_support::expectedFiles(tree));
+  std::vector<std::wstring> expected = {L"caption Vaultpick - Extracting GCF Files...",
+                                        L"List1 off", L"Command1 off", L"Command2 off",
+                                        L"Max " + std::to_wstring(files - 1)};
+  for (int i = 0; i < files; ++i) expected.push_back(L"Value " + std::to_wstring(i));
+  for (const wchar_t* line :
+       {L"Value 0", L"List1 on", L"Command1 on", L"Command2 on", L"caption Vaultpick - by Morvane"})
+    expected.emplace_back(line);
+  EXPECT_EQ(events.lines, expected);
+  EXPECT_EQ(form.form2().DestDir(), L"");
+  EXPECT_EQ(listBoxEntries(form.List1()), package.entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, ExtractWhole, ::testing::Values(1, 3, 1000));
+
+TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
+  TestPackage package = makeTestPackage(scratch / "p.gcf");
+  open(package.path);
+  // Entries no package of ours lists, as a hostile list file could: tens of thousands, past
+  // what a 16-bit count holds, every one with folders that lead elsewhere.
+  const fs::path out = scratch / "a" / "out";
+  fs::create_directories(out);
+  SendMessageW(form.List1(), LB_RESETCONTENT, 0, 0);
+  const std::vector<std::wstring> hostile = {L"..\\escaped\\x.txt", L"..\\..\\up\\y.txt",
+                                             L"C:\\abs\\z.txt", L"nul\\w.txt"};
+  constexpr int kEntries = 33000;
+  SendMessageW(form.List1(), WM_SETREDRAW, FALSE, 0);
+  for (int i = 0; i < kEntries; ++i)
+    SendMessageW(
+        form.List1(), LB_ADDSTRING, 0,
+        reinterpret_cast<LPARAM>(hostile[static_cast<size_t>(i) % hostile.size()].c_str()));
+  SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"maps\\sub\\deep.txt"));
+  SendMessageW(form.List1(), WM_SETREDRAW, TRUE, 0);
+  dialogs.willChooseFolder(out.wstring());
+  watchForm1();
+  form.form2().mnu4_Click();
+
+  EXPECT_EQ(namesIn(scratch / "a"), std::vector<std::wstring>{L"out"});
+  EXPECT_EQ(namesIn(scratch.path()), (std::vector<std::wstring>{L"a", L"p.gcf"}));
+  EXPECT_FALSE(fs::exists(L"C:\\abs"));
+  EXPECT_EQ(filesBelow(out).size(), 1u);
+  EXPECT_TRUE(fs::exists(out / "maps" / "sub" / "deep.txt"));
+  ASSERT_GE(events.lines.size(), 8u);
+  EXPECT_EQ(events.lines[4], L"Max " + std::to_wstring(kEntries));
+  EXPECT_EQ(events.lines[events.lines.size() - 6], L"Value " + std::to_wstring(kEntries));
+}
+
+TEST_F(ItemCommands, DefragmentRewritesThePackageAndKeepsTheList) {
+  Node tree = testing_support::mixedTree(512);
+  hl::write::Options scattered;
+  scattered.blockSize = 512;
+  scattered.placement = hl::write::Placement::Scattered;
+  scattered.freeBlocks = 9;
+  // Named .ncf: this command hands any package to the tool.
+  const fs::path path = testing_support::makePackage(tree, scattered, scratch / "scattered.ncf");
+  const auto before = readFile(path);
+  open(path);
+  const auto listed = listBoxEntries(form.List1());
+  ASSERT_FALSE(listed.empty());
+  watchForm1();
+  form.form2().mnu6_Click();
+
+  EXPECT_EQ(events.lines, (std::vector<std::wstring>{L"List1 off", L"Command1 off", L"Command2 off",
+                                                     L"caption Vaultpick - Defragmenting GCF...",
+                                                     L"List1 on", L"Command1 on", L"Command2 on",
+                                                     L"caption Vaultpick - by Morvane"}));
+  EXPECT_EQ(listBoxEntries(form.List1()), listed);
+  EXPECT_FALSE(readFile(path) == before);
+  hl::DefragmentResult again{};
+  ASSERT_TRUE(hl::defragment(path, {}, again).ok());
+  EXPECT_EQ(again, hl::DefragmentResult::AlreadyDefragmented);
+  testing_support::expectReadsBack(*testing_support::openPackage(path),
+                                   testing_support::expectedFiles(tree));
+}
+
+TEST_F(ItemCommands, SaveListAppendsTheExactLinesAndRemembersTheFile) {
+  TestPackage package = makeTestPackage(scratch / "p.gcf");
+  open(package.path);
+  // As the list shows them: commas, quotes and letters of the code page stay as they are.
+  for (const wchar_t* entry : {L"say \"hi\", twice.txt", L"\u00fcber.txt"})
+    SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+  const fs::path saved = scratch / "saved list";  // no extension is added
+  std::string lines;
+  for (const std::wstring& entry : package.entries)
+    lines += std::string(entry.begin(), entry.end()) + "\r\n";
+  lines +=
+      "say \"hi\", twice.txt\r\n\xFC"
+      "ber.txt\r\n";
+
+  dialogs.willSaveAs(saved);
+  form.form2().mnu5_Click();
+  dialogs.willCancelSave();
+  form.form2().mnu5_Click();
+  dialogs.willSaveAs(saved);
+  form.form2().mnu5_Click();
+
+  const auto bytes = readFile(saved);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), lines + lines);
+  ASSERT_EQ(dialogs.saves.size(), 3u);
+  EXPECT_EQ(dialogs.saves[0].filter, L".txt|*.txt");
+  EXPECT_EQ(dialogs.saves[0].fileName, L"");
+  EXPECT_EQ(dialogs.saves[1].fileName, saved.wstring());
+  EXPECT_EQ(dialogs.saves[2].fileName, saved.wstring());
+  EXPECT_EQ(namesIn(scratch.path()), (std::vector<std::wstring>{L"p.gcf", L"saved list"}));
+}
+
+// The Info box's text for an entry, built line by line.
+std::wstring infoBox(const std::wstring& packageName, const std::wstring& item, int number,
+                     const std::wstring& extractable, const std::wstring& description,
+                     const std::wstring& version) {
+  return L"GCF File: \t\t" + packageName + L"\r\nFile: \t\t\"root\\" + item +
+         L"\"\r\nNumber: \t\t" + std::to_wstring(number) + L"\r\nExtractable: \t" + extractable +
+         L"\r\n\r\nDescription: \t" + description + L"\r\nFile Version: \t" + version;
+}
+
+class ItemInfo : public ItemCommands {
+ protected:
+  // A package whose bin\tools\engine.dll is a copy of our own program, version resource and
+  // all, beside a plain text file.
+  TestPackage makeInfoPackage(const fs::path& target) {
+    const Node tree = Node::folder(
+        "",
+        {Node::file("notes.txt", Content::text("no version here")),
+         Node::folder("bin",
+                      {Node::folder("tools", {Node::file("engine.dll",
+                                                         Content::bytes(readFile(
+                                                             binFolder() / "vaultpick.exe")))})})});
+    return makeTestPackage(target, tree);
+  }
+  std::wstring lastMessage() {
+    return dialogs.messages.empty() ? L"(no box)" : dialogs.messages.back().text;
+  }
+};
+
+TEST_F(ItemInfo, ShowsTheItemsVersionFromAPrivateCopyThatIsRemovedAfterwards) {
+  TestPackage package = makeInfoPackage(scratch / "demo.gcf");
+  // A file of the user's under the item's name stays as it was.
+  writeFile(temp.path() / "engine.dll", {'m', 'i', 'n', 'e'});
+  toolFiles = namesIn(temp.path());
+  open(package.path);
+  select(package, L"bin\\tools\\engine.dll");
+  const int number = static_cast<int>(SendMessageW(form.List1(), LB_GETCURSEL, 0, 0)) + 1;
+  form.form2().mnu9_Click();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, infoBox(L"demo.gcf", L"bin\\tools\\engine.dll", number,
+                                              L"Yes", L"Vaultpick", L"1.00.0000"));
+  EXPECT_EQ(dialogs.messages[0].title, L"Information about GCF");
+  EXPECT_EQ(dialogs.messages[0].style, static_cast<UINT>(MB_ICONINFORMATION));
+  EXPECT_TRUE(readFile(temp.path() / "engine.dll") == (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+  expectTempUntouched();
+
+  // A double-click shows the same box.
+  form.List1_DblClick();
+  EXPECT_EQ(lastMessage(), dialogs.messages[0].text);
+
+  // A file without a version resource.
+  select(package, L"notes.txt");
+  form.form2().mnu9_Click();
+  EXPECT_EQ(lastMessage(), infoBox(L"demo.gcf", L"notes.txt", number == 1 ? 2 : 1, L"Yes",
+                                   L"Not available", L"Not available"));
+}
+
+TEST_F(ItemInfo, NoSelectionNamesTheRootAndLeavesNothingBehind) {
+  TestPackage package = makeInfoPackage(scratch / "demo.gcf");
+  open(package.path);
+  form.form2().mnu9_Click();
+  EXPECT_EQ(lastMessage(),
+            infoBox(L"demo.gcf", L"", 0, L"Yes", L"Not available", L"Not available"));
+  // The whole package came out for "root\", into the private folder, which is gone.
+  expectTempUntouched();
+}
+
+TEST_F(ItemInfo, NamesAndExtractableFollowThePackagePathExactly) {
+  TestPackage package = makeInfoPackage(scratch / "demo.gcf");
+  for (const char* name : {"upper.GCF", "mixed.Ncf", "lower.ncf"})
+    fs::copy_file(package.path, scratch / name);
+  struct Case {
+    std::wstring path, name, extractable;
+  };
+  // A package path without any backslash, relative to the current folder.
+  const fs::path previous = fs::current_path();
+  fs::current_path(scratch.path());
+  for (const Case& c : {Case{L"demo.gcf", L"demo.gcf", L"Yes"},
+                        Case{(scratch / "upper.GCF").wstring(), L"upper.GCF", L""},
+                        Case{(scratch / "mixed.Ncf").wstring(), L"mixed.Ncf", L""},
+                        Case{(scratch / "lower.ncf").wstring(), L"lower.ncf", L"No"}}) {
+    open(c.path);
+    select(package, L"notes.txt");
+    const int number = static_cast<int>(SendMessageW(form.List1(), LB_GETCURSEL, 0, 0)) + 1;
+    form.form2().mnu9_Click();
+    EXPECT_EQ(lastMessage(), infoBox(c.name, L"notes.txt", number, c.extractable, L"Not available",
+                                     L"Not available"));
+  }
+  fs::current_path(previous);
+}
+
+TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyAndRemovesIt) {
+  // An item named like the program's own tool must not replace it.
+  const Node tree = Node::folder(
+      "", {Node::folder("docs", {Node::file("HLExtract.exe", Content::text("not the tool"))})});
+  TestPackage package = makeTestPackage(scratch / "p.gcf", tree);
+  const auto tool = readFile(temp.path() / "HLExtract.exe");
+  open(package.path);
+  select(0);
+  form.form2().mnu8_Click();
+
+  ASSERT_EQ(dialogs.shellOpens.size(), 1u);
+  const ScriptedDialogs::ShellOpen& opened = dialogs.shellOpens[0];
+  EXPECT_EQ(opened.verb, L"open");
+  EXPECT_EQ(opened.owner, form.form2().window());
+  EXPECT_EQ(opened.show, SW_SHOWNORMAL);
+  EXPECT_EQ(opened.parameters, L"");
+  EXPECT_EQ(opened.directory, L"");
+  const fs::path copy(opened.file);
+  EXPECT_EQ(copy.filename(), L"HLExtract.exe");
+  EXPECT_EQ(copy.parent_path().parent_path(), temp.path());
+  ASSERT_TRUE(opened.content);
+  EXPECT_EQ(std::string(opened.content->begin(), opened.content->end()), "not the tool");
+  EXPECT_FALSE(fs::exists(copy.parent_path()));
+  EXPECT_TRUE(readFile(temp.path() / "HLExtract.exe") == tool);
+  expectTempUntouched();
+}
+
+}  // namespace
+}  // namespace program_testing

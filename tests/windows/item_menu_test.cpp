@@ -1,0 +1,238 @@
+// The item menu: Form2 loaded on first use with its menu bar and pictures, and the pop-up that a
+// real right-button release over the list opens, with real mouse and keyboard input.
+#include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <set>
+
+#include "program_support.h"
+#include "resources/resource_ids.h"
+#include "toolbridge/list_package.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+
+namespace program_testing {
+namespace {
+
+using testing_support::ScratchFolder;
+using vaultpick::Form1;
+
+std::wstring menuText(HMENU menu, UINT position) {
+  wchar_t text[64] = {};
+  GetMenuStringW(menu, position, text, 64, MF_BYPOSITION);
+  return text;
+}
+
+MENUITEMINFOW menuItem(HMENU menu, UINT position) {
+  MENUITEMINFOW item{};
+  item.cbSize = sizeof item;
+  item.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_CHECKMARKS;
+  GetMenuItemInfoW(menu, position, TRUE, &item);
+  return item;
+}
+
+// Handles this thread's messages until `done` holds or the time is up.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < end) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(5);
+  }
+  return done();
+}
+
+void sendInputs(std::initializer_list<INPUT> inputs) {
+  std::vector<INPUT> all(inputs);
+  SendInput(static_cast<UINT>(all.size()), all.data(), sizeof(INPUT));
+}
+
+INPUT mouse(DWORD flags, POINT at = {}) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  if (flags & MOUSEEVENTF_ABSOLUTE) {
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  }
+  return input;
+}
+
+INPUT key(WORD virtualKey, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+// The screen point over the list's entry at `index`.
+POINT overEntry(HWND list, int index) {
+  const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  POINT at{12, height * index + height / 2};
+  ClientToScreen(list, &at);
+  return at;
+}
+
+void click(POINT at, DWORD down, DWORD up) {
+  sendInputs({mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at), mouse(down), mouse(up)});
+}
+
+// Watches the menus that Form1 pops up: what opened, with which default item, then answers
+// with the keys given (Escape unless told otherwise).
+class PopupWatch {
+ public:
+  explicit PopupWatch(HWND form) : form_(form) {
+    SetWindowSubclass(form_, &PopupWatch::procedure, 0, reinterpret_cast<DWORD_PTR>(this));
+  }
+  ~PopupWatch() { RemoveWindowSubclass(form_, &PopupWatch::procedure, 0); }
+  PopupWatch(const PopupWatch&) = delete;
+  PopupWatch& operator=(const PopupWatch&) = delete;
+
+  std::vector<WORD> answer = {VK_ESCAPE};
+  HMENU opened = nullptr;
+  UINT defaultItem = 0;
+  int popups = 0;
+
+ private:
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR, DWORD_PTR self) {
+    auto* watch = reinterpret_cast<PopupWatch*>(self);
+    if (message == WM_INITMENUPOPUP) {
+      watch->opened = reinterpret_cast<HMENU>(wParam);
+      watch->defaultItem = GetMenuDefaultItem(watch->opened, FALSE, 0);
+      watch->answered_ = false;
+      ++watch->popups;
+    }
+    // Once the menu waits for input, it gets the keys.
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered_) {
+      watch->answered_ = true;
+      for (WORD virtualKey : watch->answer)
+        sendInputs({key(virtualKey, false), key(virtualKey, true)});
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+
+  HWND form_;
+  bool answered_ = false;
+};
+
+class ItemMenu : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
+    form.Show();
+  }
+  void open(const TestPackage& package) {
+    form.setText2(package.path.wstring());
+    vaultpick::ListPackage(form);
+  }
+
+  PrivateTemp temp;
+  ScratchFolder scratch;
+  ScriptedDialogs dialogs;
+  Form1 form{dialogs};
+};
+
+TEST_F(ItemMenu, Form2IsLoadedOnFirstUseWithTheMenuAndItsPictures) {
+  EXPECT_EQ(FindWindowW(L"VaultpickForm2", nullptr), nullptr);
+  vaultpick::Form2& form2 = form.form2();
+  ASSERT_NE(form2.window(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(form2.window()));
+
+  HMENU bar = GetMenu(form2.window());
+  ASSERT_EQ(GetMenuItemCount(bar), 1);
+  EXPECT_EQ(menuText(bar, 0), L"Rightklick");
+  HMENU items = form2.itemMenu();
+  ASSERT_EQ(GetMenuItemCount(items), 9);
+  struct Expected {
+    const wchar_t* caption;  // nullptr: a separator
+    UINT id;
+  };
+  const Expected expected[] = {{L"Info", IDM_MNU9},
+                               {nullptr, 0},
+                               {L"Extract File", IDM_MNU2},
+                               {L"Extract whole GCF", IDM_MNU4},
+                               {nullptr, 0},
+                               {L"Shell Execute File", IDM_MNU8},
+                               {L"Defragment GCF", IDM_MNU6},
+                               {nullptr, 0},
+                               {L"Save List", IDM_MNU5}};
+  std::vector<HBITMAP> pictures;
+  for (UINT position = 0; position < 9; ++position) {
+    const MENUITEMINFOW item = menuItem(items, position);
+    EXPECT_EQ(item.hbmpChecked, item.hbmpUnchecked) << position;
+    if (!expected[position].caption) {
+      EXPECT_NE(item.fType & MFT_SEPARATOR, 0u) << position;
+      EXPECT_EQ(item.hbmpUnchecked, nullptr) << position;
+      continue;
+    }
+    EXPECT_EQ(menuText(items, position), expected[position].caption);
+    EXPECT_EQ(item.fState & (MFS_GRAYED | MFS_CHECKED), 0u) << position;
+    EXPECT_EQ(item.wID, expected[position].id) << position;
+    ASSERT_NE(item.hbmpUnchecked, nullptr) << position;
+    BITMAP bitmap{};
+    ASSERT_TRUE(GetObjectW(item.hbmpUnchecked, sizeof bitmap, &bitmap));
+    EXPECT_EQ(bitmap.bmWidth, 16);
+    EXPECT_EQ(bitmap.bmHeight, 16);
+    EXPECT_EQ(bitmap.bmBitsPixel, 24);
+    pictures.push_back(item.hbmpUnchecked);
+  }
+  // Both extraction commands show one picture; the five pictures all differ.
+  ASSERT_EQ(pictures.size(), 6u);
+  EXPECT_EQ(pictures[1], pictures[2]);
+  EXPECT_EQ(std::set<HBITMAP>(pictures.begin(), pictures.end()).size(), 5u);
+}
+
+TEST_F(ItemMenu, ARightClickOpensTheMenuAndTheChosenCommandRuns) {
+  TestPackage package = makeTestPackage(scratch / "menu.gcf");
+  open(package);
+  PopupWatch watch(form.window());
+  // Down to the first item, Info, and Enter.
+  watch.answer = {VK_DOWN, VK_RETURN};
+  click(overEntry(form.List1(), 1), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  ASSERT_TRUE(pumpUntil([&] { return !dialogs.messages.empty(); }, std::chrono::seconds(10)))
+      << "popups: " << watch.popups;
+  EXPECT_EQ(watch.opened, form.form2().itemMenu());
+  EXPECT_EQ(watch.defaultItem, static_cast<UINT>(IDM_MNU9));
+  EXPECT_EQ(dialogs.messages[0].title, L"Information about GCF");
+  // The right button does not change the selection: Info speaks of no entry.
+  EXPECT_NE(dialogs.messages[0].text.find(L"Number: \t\t0\r\n"), std::wstring::npos);
+
+  // Left and middle releases open nothing.
+  click(overEntry(form.List1(), 0), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+  click(overEntry(form.List1(), 0), MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP);
+  pumpUntil([] { return false; }, std::chrono::milliseconds(500));
+  EXPECT_EQ(watch.popups, 1);
+
+  // On an empty list the menu opens all the same; Escape closes it with nothing run.
+  form.Command2_Click();
+  watch.answer = {VK_ESCAPE};
+  click(overEntry(form.List1(), 0), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  EXPECT_TRUE(pumpUntil([&] { return watch.popups == 2; }, std::chrono::seconds(10)));
+  pumpUntil([] { return false; }, std::chrono::milliseconds(300));
+  EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(ItemMenu, ADoubleClickOnAnEntryShowsInfo) {
+  TestPackage package = makeTestPackage(scratch / "menu.gcf");
+  open(package);
+  const POINT at = overEntry(form.List1(), 2);
+  sendInputs({mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at), mouse(MOUSEEVENTF_LEFTDOWN),
+              mouse(MOUSEEVENTF_LEFTUP), mouse(MOUSEEVENTF_LEFTDOWN), mouse(MOUSEEVENTF_LEFTUP)});
+  ASSERT_TRUE(pumpUntil([&] { return !dialogs.messages.empty(); }, std::chrono::seconds(10)));
+  EXPECT_NE(
+      dialogs.messages[0].text.find(L"\"root\\" + package.entries[2] + L"\"\r\nNumber: \t\t3"),
+      std::wstring::npos)
+      << fs::path(dialogs.messages[0].text).u8string();
+}
+
+}  // namespace
+}  // namespace program_testing
