@@ -7,9 +7,10 @@ usage: make_menu_bitmaps.py OUT_FOLDER
 picture1.bmp  extract: a green arrow down into a tray
 picture2.bmp  open with its application: a small window with a blue title bar
 picture3.bmp  information: a white "i" on a blue disc
-picture4.bmp  defragment: rows of coloured blocks falling into order
+picture4.bmp  defragment: pale scattered blocks, and the same blocks in order
 picture5.bmp  save list: a floppy disc
-Each keeps a light grey background, the colour of a menu, so it sits on the menu quietly.
+Each keeps a light grey background, the colour of a menu, so it sits on the menu quietly, and
+has a colour no other picture uses (the tests find the pictures on screen by them).
 """
 import os
 import struct
@@ -71,12 +72,13 @@ def info():
 
 def defragment():
     p = canvas()
-    colors = [(210, 50, 40), (40, 120, 210), (230, 180, 30), (40, 160, 60)]
-    # Scattered blocks above, the same blocks in order below.
+    # Pale scattered blocks above, the same blocks in full colour and in order below.
+    pale = [(240, 150, 140), (150, 190, 240), (245, 220, 130), (150, 215, 160)]
+    full = [(210, 50, 40), (40, 120, 210), (230, 180, 30), (60, 180, 90)]
     for i, (x, y) in enumerate(((1, 1), (9, 2), (5, 4), (12, 5))):
-        rect(p, x, y, x + 2, y + 1, colors[i])
+        rect(p, x, y, x + 2, y + 1, pale[i])
     for i in range(4):
-        rect(p, 1 + i * 4, 10, 3 + i * 4, 14, colors[i])
+        rect(p, 1 + i * 4, 9, 3 + i * 4, 13, full[i])
     return p
 
 

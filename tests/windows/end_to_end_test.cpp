@@ -2,7 +2,10 @@
 // person's tools would see it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "program_support.h"
+#include "real_input.h"
 #include "toolbridge/command_lines.h"
 #include "ui/form1.h"
 #include "ui/handles.h"
@@ -33,25 +36,57 @@ RECT placeOf(HWND control) {
   return rect;
 }
 
+// vaultpick.exe started on a package, until its process ends.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const fs::path& package) {
+    std::wstring line = vaultpick::quoteArgument((binFolder() / L"vaultpick.exe").wstring()) +
+                        L" \"" + package.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
+      return;
+    process_ = UniqueHandle(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    id_ = started.dwProcessId;
+    for (int i = 0; i < 300 && !form_; ++i) {
+      Sleep(50);
+      form_ = findForm1(id_);
+    }
+  }
+  ~RunningProgram() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT)
+      TerminateProcess(process_.get(), 1);
+  }
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  // Form1, once visible; nullptr when it never showed.
+  HWND form() const { return form_; }
+  DWORD id() const { return id_; }
+  // Closes Form1 and gives the program's exit code, or -1 when it did not end.
+  long close() {
+    PostMessageW(form_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0) return -1;
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process_.get(), &exitCode);
+    return static_cast<long>(exitCode);
+  }
+
+ private:
+  UniqueHandle process_;
+  DWORD id_ = 0;
+  HWND form_ = nullptr;
+};
+
 TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLine) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
   TestPackage package = makeTestPackage(scratch / "end to end.gcf");
-
-  std::wstring line = vaultpick::quoteArgument((binFolder() / L"vaultpick.exe").wstring()) +
-                      L" \"" + package.path.wstring() + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &started));
-  UniqueHandle process(started.hProcess), thread(started.hThread);
-
-  HWND form = nullptr;
-  for (int i = 0; i < 300 && !form; ++i) {
-    Sleep(50);
-    form = findForm1(started.dwProcessId);
-  }
+  RunningProgram program(package.path);
+  HWND form = program.form();
   ASSERT_NE(form, nullptr) << "Form1 never showed";
 
   EXPECT_EQ(windowText(form), L"Vaultpick - by Morvane");
@@ -92,11 +127,107 @@ TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLine) {
   EXPECT_NEAR(frame.top + (frame.bottom - frame.top) / 2.0, GetSystemMetrics(SM_CYSCREEN) / 2.0, 1);
 
   // Closing the window ends the program.
-  PostMessageW(form, WM_CLOSE, 0, 0);
-  ASSERT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process.get(), &exitCode);
-  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(program.close(), 0);
+}
+
+// A visible top-level window of the given class that belongs to the process.
+HWND findWindowOf(DWORD process, const wchar_t* windowClass) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+       window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+HWND waitForWindowOf(DWORD process, const wchar_t* windowClass) {
+  HWND window = nullptr;
+  for (int i = 0; i < 200 && !window; ++i) {
+    Sleep(50);
+    window = findWindowOf(process, windowClass);
+  }
+  return window;
+}
+
+// How many separate runs of rows of the window show the colour, in its leftmost 40 pixels:
+// one run per menu item whose picture holds it (each picture has colours of its own).
+int rowRunsOfColour(HWND window, COLORREF colour) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  HDC screen = GetDC(nullptr);
+  int runs = 0;
+  bool inRun = false;
+  for (int y = frame.top; y < frame.bottom; ++y) {
+    bool found = false;
+    for (int x = frame.left; x < frame.left + 40 && !found; ++x)
+      found = GetPixel(screen, x, y) == colour;
+    if (found && !inRun) ++runs;
+    inRun = found;
+  }
+  ReleaseDC(nullptr, screen);
+  return runs;
+}
+
+// The text of the message box: its longest static text.
+std::wstring messageBoxText(HWND box) {
+  std::wstring longest;
+  for (HWND child = FindWindowExW(box, nullptr, L"Static", nullptr); child;
+       child = FindWindowExW(box, child, L"Static", nullptr)) {
+    std::wstring text = windowText(child);
+    if (text.size() > longest.size()) longest = text;
+  }
+  return longest;
+}
+
+TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
+  PrivateTemp temp;
+  ScratchFolder scratch;
+  // Its engine.dll is our own program, so Info has a version resource to read.
+  const hl::write::Node tree = hl::write::Node::folder(
+      "", {hl::write::Node::file("notes.txt", hl::write::Content::text("plain")),
+           hl::write::Node::folder(
+               "bin", {hl::write::Node::file("engine.dll",
+                                             hl::write::Content::bytes(testing_support::readFile(
+                                                 binFolder() / "vaultpick.exe")))})});
+  TestPackage package = makeTestPackage(scratch / "demo.gcf", tree);
+  RunningProgram program(package.path);
+  ASSERT_NE(program.form(), nullptr) << "Form1 never showed";
+  HWND list = GetDlgItem(program.form(), Form1::kIdList1);
+
+  click(overEntry(list, 0), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  HWND menu = waitForWindowOf(program.id(), L"#32768");
+  ASSERT_NE(menu, nullptr) << "no menu opened";
+  // The pointer off the menu, so no item is highlighted over its picture.
+  sendInputs({mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, POINT{0, 0})});
+  Sleep(300);
+  // Each picture has a colour of its own; the extraction commands share theirs.
+  EXPECT_EQ(rowRunsOfColour(menu, RGB(30, 100, 210)), 1);  // Info
+  EXPECT_EQ(rowRunsOfColour(menu, RGB(40, 160, 60)), 2);   // Extract File, Extract whole GCF
+  EXPECT_EQ(rowRunsOfColour(menu, RGB(30, 90, 200)), 1);   // Shell Execute File
+  EXPECT_EQ(rowRunsOfColour(menu, RGB(210, 50, 40)), 1);   // Defragment GCF
+  EXPECT_EQ(rowRunsOfColour(menu, RGB(40, 60, 130)), 1);   // Save List
+  press(VK_ESCAPE);
+  for (int i = 0; i < 100 && IsWindowVisible(menu); ++i) Sleep(50);
+  EXPECT_FALSE(IsWindowVisible(menu));
+
+  const int engine = static_cast<int>(
+      std::find(package.entries.begin(), package.entries.end(), L"bin\\engine.dll") -
+      package.entries.begin());
+  doubleClick(overEntry(list, engine));
+  HWND box = waitForWindowOf(program.id(), L"#32770");
+  ASSERT_NE(box, nullptr) << "no Info box";
+  EXPECT_EQ(windowText(box), L"Information about GCF");
+  EXPECT_EQ(messageBoxText(box),
+            L"GCF File: \t\tdemo.gcf\r\nFile: \t\t\"root\\bin\\engine.dll\"\r\n"
+            L"Number: \t\t" +
+                std::to_wstring(engine + 1) +
+                L"\r\nExtractable: \tYes\r\n\r\nDescription: \tVaultpick\r\n"
+                L"File Version: \t1.00.0000");
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
+  EXPECT_FALSE(IsWindow(box));
+  EXPECT_EQ(program.close(), 0);
 }
 
 }  // namespace

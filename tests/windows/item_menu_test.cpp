@@ -10,6 +10,7 @@
 #include <set>
 
 #include "program_support.h"
+#include "real_input.h"
 #include "resources/resource_ids.h"
 #include "toolbridge/list_package.h"
 #include "ui/form1.h"
@@ -49,42 +50,6 @@ bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
   return done();
 }
 
-void sendInputs(std::initializer_list<INPUT> inputs) {
-  std::vector<INPUT> all(inputs);
-  SendInput(static_cast<UINT>(all.size()), all.data(), sizeof(INPUT));
-}
-
-INPUT mouse(DWORD flags, POINT at = {}) {
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags;
-  if (flags & MOUSEEVENTF_ABSOLUTE) {
-    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-  }
-  return input;
-}
-
-INPUT key(WORD virtualKey, bool up) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = virtualKey;
-  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  return input;
-}
-
-// The screen point over the list's entry at `index`.
-POINT overEntry(HWND list, int index) {
-  const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
-  POINT at{12, height * index + height / 2};
-  ClientToScreen(list, &at);
-  return at;
-}
-
-void click(POINT at, DWORD down, DWORD up) {
-  sendInputs({mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at), mouse(down), mouse(up)});
-}
-
 // Watches the menus that Form1 pops up: what opened, with which default item, then answers
 // with the keys given (Escape unless told otherwise).
 class PopupWatch {
@@ -114,8 +79,7 @@ class PopupWatch {
     // Once the menu waits for input, it gets the keys.
     if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered_) {
       watch->answered_ = true;
-      for (WORD virtualKey : watch->answer)
-        sendInputs({key(virtualKey, false), key(virtualKey, true)});
+      for (WORD virtualKey : watch->answer) press(virtualKey);
     }
     return DefSubclassProc(window, message, wParam, lParam);
   }
@@ -224,9 +188,7 @@ TEST_F(ItemMenu, ARightClickOpensTheMenuAndTheChosenCommandRuns) {
 TEST_F(ItemMenu, ADoubleClickOnAnEntryShowsInfo) {
   TestPackage package = makeTestPackage(scratch / "menu.gcf");
   open(package);
-  const POINT at = overEntry(form.List1(), 2);
-  sendInputs({mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at), mouse(MOUSEEVENTF_LEFTDOWN),
-              mouse(MOUSEEVENTF_LEFTUP), mouse(MOUSEEVENTF_LEFTDOWN), mouse(MOUSEEVENTF_LEFTUP)});
+  doubleClick(overEntry(form.List1(), 2));
   ASSERT_TRUE(pumpUntil([&] { return !dialogs.messages.empty(); }, std::chrono::seconds(10)));
   EXPECT_NE(
       dialogs.messages[0].text.find(L"\"root\\" + package.entries[2] + L"\"\r\nNumber: \t\t3"),

@@ -1,0 +1,50 @@
+// Real mouse and keyboard input.
+#include "real_input.h"
+
+#include <vector>
+
+namespace program_testing {
+
+void sendInputs(std::initializer_list<INPUT> inputs) {
+  std::vector<INPUT> all(inputs);
+  SendInput(static_cast<UINT>(all.size()), all.data(), sizeof(INPUT));
+}
+
+INPUT mouse(DWORD flags, POINT at) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  if (flags & MOUSEEVENTF_ABSOLUTE) {
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  }
+  return input;
+}
+
+INPUT key(WORD virtualKey, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return input;
+}
+
+void press(WORD virtualKey) { sendInputs({key(virtualKey, false), key(virtualKey, true)}); }
+
+POINT overEntry(HWND list, int index) {
+  const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  POINT at{12, height * index + height / 2};
+  ClientToScreen(list, &at);
+  return at;
+}
+
+void click(POINT at, DWORD down, DWORD up) {
+  sendInputs({mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at), mouse(down), mouse(up)});
+}
+
+void doubleClick(POINT at) {
+  sendInputs({mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at), mouse(MOUSEEVENTF_LEFTDOWN),
+              mouse(MOUSEEVENTF_LEFTUP), mouse(MOUSEEVENTF_LEFTDOWN), mouse(MOUSEEVENTF_LEFTUP)});
+}
+
+}  // namespace program_testing

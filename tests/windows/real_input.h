@@ -1,0 +1,24 @@
+// Real mouse and keyboard input, as a person's would arrive (SendInput, through the X server
+// under Wine), aimed at list entries.
+#pragma once
+
+#include <windows.h>
+
+#include <initializer_list>
+
+namespace program_testing {
+
+void sendInputs(std::initializer_list<INPUT> inputs);
+// A mouse event; with MOUSEEVENTF_ABSOLUTE, `at` is a screen point.
+INPUT mouse(DWORD flags, POINT at = {});
+INPUT key(WORD virtualKey, bool up);
+// Presses and releases the key.
+void press(WORD virtualKey);
+
+// The screen point over the list's entry at `index` (the list may be another process's).
+POINT overEntry(HWND list, int index);
+// Moves there and sends the button's down and up events.
+void click(POINT at, DWORD down, DWORD up);
+void doubleClick(POINT at);
+
+}  // namespace program_testing
