@@ -1,5 +1,8 @@
 // The item menu's six commands on real windows, with the real tool, scripted dialogs and a
 // private TEMP.
+#include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -224,6 +227,29 @@ TEST_P(ExtractWhole, RebuildsTheTreeWithProgressAndRestoresTheWindow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, ExtractWhole, ::testing::Values(1, 3, 1000));
+
+TEST_F(ItemCommands, ClosingTheWindowEndsExtractWholeWithoutTouchingIt) {
+  TestPackage package = makeTestPackage(scratch / "p.gcf", testing_support::manyFilesTree(40, 10));
+  open(package.path);
+  const fs::path out = scratch / "out";
+  fs::create_directory(out);
+  dialogs.willChooseFolder(out.wstring());
+  // The user closes the window while the third entry is on its way.
+  struct CloseOnThirdValue {
+    static LRESULT CALLBACK procedure(HWND bar, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR form) {
+      if (message == PBM_SETPOS && wParam == 2)
+        PostMessageW(reinterpret_cast<HWND>(form), WM_CLOSE, 0, 0);
+      return DefSubclassProc(bar, message, wParam, lParam);
+    }
+  };
+  SetWindowSubclass(form.ProgressBar1(), &CloseOnThirdValue::procedure, 0,
+                    reinterpret_cast<DWORD_PTR>(form.window()));
+  form.form2().mnu4_Click();
+  EXPECT_FALSE(form.alive());
+  EXPECT_TRUE(takeQuitMessage());
+  EXPECT_LT(filesBelow(out).size(), package.entries.size());
+}
 
 TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
   TestPackage package = makeTestPackage(scratch / "p.gcf");
