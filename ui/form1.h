@@ -80,8 +80,7 @@ class Form1 {
   void Form_Load(const std::wstring& commandText);
   void Form_Unload();
   void createControls(HINSTANCE instance, int dpi);
-  static LRESULT CALLBACK list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR form);
+  static LRESULT CALLBACK list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
 
   Dialogs& commonDialog1_;
   HWND window_ = nullptr;
@@ -90,6 +89,7 @@ class Form1 {
   HWND text2_ = nullptr;
   HWND command2_ = nullptr;
   HWND list1_ = nullptr;
+  WNDPROC list1Original_ = nullptr;
   HWND progressBar1_ = nullptr;
   HWND lastFocus_ = nullptr;
   UniqueGdi<HFONT> font_;

@@ -123,8 +123,12 @@ void Form1::createControls(HINSTANCE instance, int dpi) {
   list1_ = make(WS_EX_CLIENTEDGE, WC_LISTBOXW, L"",
                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                 layout::kList1, Form1::kIdList1);
-  // The list's mouse-button releases come to List1_MouseUp.
-  SetWindowSubclass(list1_, &Form1::list1Procedure, 0, reinterpret_cast<DWORD_PTR>(this));
+  // The list's mouse-button releases come to List1_MouseUp. A plain replaced procedure rather
+  // than the common controls' subclassing, which costs a property lookup per message: under
+  // Wine that made filling a list of 100,000 files twenty times slower.
+  SetWindowLongPtrW(list1_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  list1Original_ = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(list1_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form1::list1Procedure)));
   progressBar1_ =
       make(0, PROGRESS_CLASSW, L"", WS_VISIBLE, layout::kProgressBar1, Form1::kIdProgressBar1);
   SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
@@ -261,23 +265,21 @@ void Form1::onCommand(WORD id, WORD code) {
   if (id == Form1::kIdCommand2) Command2_Click();
 }
 
-LRESULT CALLBACK Form1::list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR /*id*/, DWORD_PTR form) {
+LRESULT CALLBACK Form1::list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+  // The list finishes its own handling of the release first.
+  const LRESULT result = CallWindowProcW(form->list1Original_, list, message, wParam, lParam);
   int button = 0;
   if (message == WM_LBUTTONUP) button = 1;
   if (message == WM_RBUTTONUP) button = 2;
   if (message == WM_MBUTTONUP) button = 4;
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(list, &Form1::list1Procedure, 0);
-  // The list finishes its own handling of the release first.
-  const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
   if (button != 0) {
     int shift = 0;
     if (wParam & MK_SHIFT) shift |= 1;
     if (wParam & MK_CONTROL) shift |= 2;
     // No C++ exception may unwind into the system's code.
     try {
-      reinterpret_cast<Form1*>(form)->List1_MouseUp(button, shift, GET_X_LPARAM(lParam),
-                                                    GET_Y_LPARAM(lParam));
+      form->List1_MouseUp(button, shift, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     } catch (...) {
     }
   }

@@ -181,6 +181,7 @@ std::wstring messageBoxText(HWND box) {
 }
 
 TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
+  RealInputLock input;
   PrivateTemp temp;
   ScratchFolder scratch;
   // Its engine.dll is our own program, so Info has a version resource to read.

@@ -99,6 +99,7 @@ class ItemMenu : public ::testing::Test {
     vaultpick::ListPackage(form);
   }
 
+  RealInputLock input;
   PrivateTemp temp;
   ScratchFolder scratch;
   ScriptedDialogs dialogs;

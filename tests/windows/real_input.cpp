@@ -5,6 +5,17 @@
 
 namespace program_testing {
 
+RealInputLock::RealInputLock() : mutex_(CreateMutexW(nullptr, FALSE, L"VaultpickTestsRealInput")) {
+  // An abandoned lock (a test that crashed) is ours all the same.
+  if (mutex_) WaitForSingleObject(mutex_, INFINITE);
+}
+
+RealInputLock::~RealInputLock() {
+  if (!mutex_) return;
+  ReleaseMutex(mutex_);
+  CloseHandle(mutex_);
+}
+
 void sendInputs(std::initializer_list<INPUT> inputs) {
   std::vector<INPUT> all(inputs);
   SendInput(static_cast<UINT>(all.size()), all.data(), sizeof(INPUT));

@@ -8,6 +8,19 @@
 
 namespace program_testing {
 
+// Tests that send real input hold this for their whole run, so tests run side by side on one
+// display never move each other's mouse.
+class RealInputLock {
+ public:
+  RealInputLock();
+  ~RealInputLock();
+  RealInputLock(const RealInputLock&) = delete;
+  RealInputLock& operator=(const RealInputLock&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
 void sendInputs(std::initializer_list<INPUT> inputs);
 // A mouse event; with MOUSEEVENTF_ABSOLUTE, `at` is a screen point.
 INPUT mouse(DWORD flags, POINT at = {});
