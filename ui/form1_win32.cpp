@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "controls/control_libraries.h"
 #include "resources/resource_ids.h"
 #include "toolbridge/list_package.h"
 #include "ui/dialogs.h"
@@ -120,8 +121,8 @@ void Form1::createControls(HINSTANCE instance, int dpi) {
   list1_ = make(WS_EX_CLIENTEDGE, WC_LISTBOXW, L"",
                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                 layout::kList1, Form1::kIdList1);
-  progressBar1_ =
-      make(0, PROGRESS_CLASSW, L"", WS_VISIBLE, layout::kProgressBar1, Form1::kIdProgressBar1);
+  progressBar1_ = make(0, controlLibraries().progressBarClass(), L"", WS_VISIBLE,
+                       layout::kProgressBar1, Form1::kIdProgressBar1);
   SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
   SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
 }
