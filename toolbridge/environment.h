@@ -8,6 +8,9 @@ namespace vaultpick {
 // The value of TEMP, read afresh at each call; empty when it is not set.
 std::wstring temporaryFolder();
 
+// The system folder: the value of SystemRoot followed by "\system32", read afresh at each call.
+std::wstring systemFolder();
+
 // Single-byte text in the system's ANSI code page (the tool's list file) as UTF-16.
 std::wstring fromAnsiCodePage(const char* bytes, size_t size);
 // And back: UTF-16 as single-byte text in that code page; characters it lacks become "?".

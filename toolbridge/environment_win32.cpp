@@ -7,14 +7,22 @@
 
 namespace vaultpick {
 
-std::wstring temporaryFolder() {
-  DWORD size = GetEnvironmentVariableW(L"TEMP", nullptr, 0);
+namespace {
+
+std::wstring environmentValue(const wchar_t* name) {
+  DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
   if (size == 0) return {};
   std::wstring value(size, L'\0');
-  DWORD length = GetEnvironmentVariableW(L"TEMP", value.data(), size);
+  DWORD length = GetEnvironmentVariableW(name, value.data(), size);
   value.resize(length < size ? length : 0);
   return value;
 }
+
+}  // namespace
+
+std::wstring temporaryFolder() { return environmentValue(L"TEMP"); }
+
+std::wstring systemFolder() { return environmentValue(L"SystemRoot") + L"\\system32"; }
 
 std::wstring fromAnsiCodePage(const char* bytes, size_t size) {
   if (size == 0 || size > static_cast<size_t>(std::numeric_limits<int>::max())) return {};

@@ -33,7 +33,7 @@ class Dialogs {
                                    int show) = 0;
 };
 
-// The system's own dialogs.
+// The file dialogs of COMDLG32.OCX (controls/control_libraries.h), the system's other dialogs.
 class Win32Dialogs : public Dialogs {
  public:
   std::optional<std::wstring> ShowOpen(HWND owner, const std::wstring& filter) override;

@@ -1,13 +1,12 @@
-// The system's file dialogs, folder chooser, message boxes and the shell's open.
+// The file dialogs of COMDLG32.OCX, the system's folder chooser, message boxes and the shell's
+// open.
 #include <windows.h>
 // These need the types of windows.h.
-#include <commdlg.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <vector>
-
+#include "controls/control_libraries.h"
 #include "ui/dialogs.h"
 #include "ui/handles.h"
 
@@ -17,31 +16,6 @@ namespace {
 
 // The path buffer of the folder chooser holds 255 characters; a longer choice counts as none.
 constexpr size_t kFolderPathLimit = 255;
-
-// Runs the open or save dialog; `fileName` is where it opens.
-std::optional<std::wstring> showFileDialog(HWND owner, const std::wstring& filter,
-                                           const std::wstring& fileName, bool save) {
-  // The dialog takes its pairs separated by NULs and ended by two.
-  std::wstring pairs = filter;
-  for (wchar_t& c : pairs)
-    if (c == L'|') c = L'\0';
-  pairs.append(2, L'\0');
-  // Room for the longest path the wide API takes.
-  std::vector<wchar_t> file(32768, L'\0');
-  if (fileName.size() < file.size()) fileName.copy(file.data(), fileName.size());
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = pairs.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = file.data();
-  dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
-  if (!save) dialog.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
-  const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
-  if (!chosen) return std::nullopt;
-  return std::wstring(file.data());
-}
 
 // COM for the span of one shell call, when this thread has not set it up already.
 class ComScope {
@@ -60,12 +34,12 @@ class ComScope {
 }  // namespace
 
 std::optional<std::wstring> Win32Dialogs::ShowOpen(HWND owner, const std::wstring& filter) {
-  return showFileDialog(owner, filter, L"", false);
+  return controlLibraries().showFileDialog(owner, filter, L"", false);
 }
 
 std::optional<std::wstring> Win32Dialogs::ShowSave(HWND owner, const std::wstring& filter,
                                                    const std::wstring& fileName) {
-  return showFileDialog(owner, filter, fileName, true);
+  return controlLibraries().showFileDialog(owner, filter, fileName, true);
 }
 
 std::wstring Win32Dialogs::BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "controls/control_libraries.h"
 #include "resources/resource_ids.h"
 #include "toolbridge/list_package.h"
 #include "ui/dialogs.h"
@@ -129,8 +130,8 @@ void Form1::createControls(HINSTANCE instance, int dpi) {
   SetWindowLongPtrW(list1_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   list1Original_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(list1_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form1::list1Procedure)));
-  progressBar1_ =
-      make(0, PROGRESS_CLASSW, L"", WS_VISIBLE, layout::kProgressBar1, Form1::kIdProgressBar1);
+  progressBar1_ = make(0, controlLibraries().progressBarClass(), L"", WS_VISIBLE,
+                       layout::kProgressBar1, Form1::kIdProgressBar1);
   SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
   SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
 }

@@ -94,6 +94,10 @@ TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLine) {
   EXPECT_EQ(listBoxEntries(GetDlgItem(form, Form1::kIdList1)), package.entries);
   EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdCommand1)), L"Open");
   EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdCommand2)), L"Clear");
+  // The progress bar is made of the class that the program's COMCTL32.OCX registers.
+  wchar_t progressClass[64] = {};
+  GetClassNameW(GetDlgItem(form, Form1::kIdProgressBar1), progressClass, 64);
+  EXPECT_STREQ(progressClass, L"VaultpickProgressBar");
 
   // Positions in twips, scaled to this display: 1440 twips to the inch.
   HDC screen = GetDC(nullptr);

@@ -18,17 +18,24 @@ std::optional<std::wstring> environmentValue(const wchar_t* name) {
   return value;
 }
 
+fs::path madeFolder(const fs::path& folder) {
+  fs::create_directories(folder);
+  return folder;
+}
+
 }  // namespace
 
-PrivateTemp::PrivateTemp() : path_(scratch_.path() / L"temp \u00fc\u0444") {
-  fs::create_directories(path_);
-  previous_ = environmentValue(L"TEMP");
-  SetEnvironmentVariableW(L"TEMP", path_.c_str());
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* name, const std::wstring& value)
+    : name_(name), previous_(environmentValue(name)) {
+  SetEnvironmentVariableW(name_, value.c_str());
 }
 
-PrivateTemp::~PrivateTemp() {
-  SetEnvironmentVariableW(L"TEMP", previous_ ? previous_->c_str() : nullptr);
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
+  SetEnvironmentVariableW(name_, previous_ ? previous_->c_str() : nullptr);
 }
+
+PrivateTemp::PrivateTemp()
+    : path_(madeFolder(scratch_.path() / L"temp \u00fc\u0444")), variable_(L"TEMP", path_) {}
 
 namespace {
 

@@ -16,19 +16,31 @@ namespace program_testing {
 
 namespace fs = std::filesystem;
 
+// An environment variable of this process set to `value` for as long as this lives.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(const wchar_t* name, const std::wstring& value);
+  ~ScopedEnvironmentVariable();
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+ private:
+  const wchar_t* name_;
+  std::optional<std::wstring> previous_;
+};
+
 // A scratch folder (its name holds a space and non-ASCII letters, as a user's may) that is
 // TEMP for as long as this lives.
 class PrivateTemp {
  public:
   PrivateTemp();
-  ~PrivateTemp();
   const fs::path& path() const { return path_; }
   fs::path listFile() const { return path_ / L"tmp.txt"; }
 
  private:
   testing_support::ScratchFolder scratch_;
   fs::path path_;
-  std::optional<std::wstring> previous_;
+  ScopedEnvironmentVariable variable_;
 };
 
 // Answers what would block on a person from a script. Each dialog takes the next answer of its
