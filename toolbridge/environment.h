@@ -5,11 +5,18 @@
 
 namespace vaultpick {
 
-// The value of TEMP, read afresh at each call; empty when it is not set.
+// The value of the environment variable `name`, read afresh at each call; empty when it is not
+// set.
+std::wstring environmentVariable(const wchar_t* name);
+
+// The value of TEMP.
 std::wstring temporaryFolder();
 
 // The system folder: the value of SystemRoot followed by "\system32", read afresh at each call.
 std::wstring systemFolder();
+
+// The full path of the running program's own executable; empty if the system cannot say.
+std::wstring ownExecutablePath();
 
 // Single-byte text in the system's ANSI code page (the tool's list file) as UTF-16.
 std::wstring fromAnsiCodePage(const char* bytes, size_t size);

@@ -7,9 +7,7 @@
 
 namespace vaultpick {
 
-namespace {
-
-std::wstring environmentValue(const wchar_t* name) {
+std::wstring environmentVariable(const wchar_t* name) {
   DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
   if (size == 0) return {};
   std::wstring value(size, L'\0');
@@ -18,11 +16,24 @@ std::wstring environmentValue(const wchar_t* name) {
   return value;
 }
 
-}  // namespace
+std::wstring temporaryFolder() { return environmentVariable(L"TEMP"); }
 
-std::wstring temporaryFolder() { return environmentValue(L"TEMP"); }
+std::wstring systemFolder() { return environmentVariable(L"SystemRoot") + L"\\system32"; }
 
-std::wstring systemFolder() { return environmentValue(L"SystemRoot") + L"\\system32"; }
+std::wstring ownExecutablePath() {
+  // The system truncates a path longer than the buffer without saying how long it is, so the
+  // buffer grows until the path fits; the wide API takes paths of up to 32,767 characters.
+  for (DWORD size = 512; size <= 65536; size *= 2) {
+    std::wstring path(size, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), size);
+    if (length == 0) return {};
+    if (length < size) {
+      path.resize(length);
+      return path;
+    }
+  }
+  return {};
+}
 
 std::wstring fromAnsiCodePage(const char* bytes, size_t size) {
   if (size == 0 || size > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
