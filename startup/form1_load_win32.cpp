@@ -1,4 +1,5 @@
 // Form1's start-up work: the tool files, then the command line.
+#include "association/file_association.h"
 #include "startup/command_text.h"
 #include "startup/tool_files.h"
 #include "toolbridge/environment.h"
@@ -15,7 +16,15 @@ void Form1::Form_Load(const std::wstring& commandText) {
 
   const std::wstring argument = trimSpaces(commandText);
   if (argument.empty()) return;
-  // The association's switches "-regme" and "-delmyregs" are told apart here.
+  // The association's switches, only when written exactly so; anything else is a path.
+  if (argument == L"-regme") {
+    RegMeAsStandard(commonDialog1_);
+    return;
+  }
+  if (argument == L"-delmyregs") {
+    DelMyRegsStandard(commonDialog1_);
+    return;
+  }
   const std::wstring package = unquotePackageArgument(argument);
   if (!FileExists(trimSpaces(package))) return;
   setText2(package);

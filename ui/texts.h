@@ -17,4 +17,11 @@ inline constexpr wchar_t kDefragmentingCaption[] = L"Vaultpick - Defragmenting G
 inline constexpr wchar_t kListFilter[] = L".txt|*.txt";
 inline constexpr wchar_t kInfoTitle[] = L"Information about GCF";
 
+// The start-up switches -regme and -delmyregs ("successfull" is the published wording).
+inline constexpr wchar_t kAssociationRegistered[] = L"File association successfull!";
+inline constexpr wchar_t kAssociationRemoved[] = L"File association removed successfully!";
+inline constexpr wchar_t kCantWriteRegistry[] = L"Error. Cant write in Registry!";
+inline constexpr wchar_t kCantCopyProgram[] =
+    L"Error. Cant copy the program into the Windows folder!";
+
 }  // namespace vaultpick::text
