@@ -4,29 +4,16 @@
 
 #include <algorithm>
 
+#include "program_process.h"
 #include "program_support.h"
 #include "real_input.h"
-#include "toolbridge/command_lines.h"
 #include "ui/form1.h"
-#include "ui/handles.h"
 
 namespace program_testing {
 namespace {
 
 using testing_support::ScratchFolder;
 using vaultpick::Form1;
-using vaultpick::UniqueHandle;
-
-// Form1 of the given process, once it is visible.
-HWND findForm1(DWORD process) {
-  for (HWND window = FindWindowExW(nullptr, nullptr, L"VaultpickForm1", nullptr); window;
-       window = FindWindowExW(nullptr, window, L"VaultpickForm1", nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == process && IsWindowVisible(window)) return window;
-  }
-  return nullptr;
-}
 
 // A control's rectangle inside the client area of its window, in pixels.
 RECT placeOf(HWND control) {
@@ -36,49 +23,26 @@ RECT placeOf(HWND control) {
   return rect;
 }
 
-// vaultpick.exe started on a package, until its process ends.
+// vaultpick.exe started on a package, with its Form1 once visible.
 class RunningProgram {
  public:
-  explicit RunningProgram(const fs::path& package) {
-    std::wstring line = vaultpick::quoteArgument((binFolder() / L"vaultpick.exe").wstring()) +
-                        L" \"" + package.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started))
-      return;
-    process_ = UniqueHandle(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    id_ = started.dwProcessId;
-    for (int i = 0; i < 300 && !form_; ++i) {
-      Sleep(50);
-      form_ = findForm1(id_);
-    }
-  }
-  ~RunningProgram() {
-    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT)
-      TerminateProcess(process_.get(), 1);
-  }
-  RunningProgram(const RunningProgram&) = delete;
-  RunningProgram& operator=(const RunningProgram&) = delete;
+  explicit RunningProgram(const fs::path& package)
+      : process_(startProgram(L"\"" + package.wstring() + L"\"")),
+        form_(process_ ? waitForForm1(process_.id()) : nullptr) {}
 
   // Form1, once visible; nullptr when it never showed.
   HWND form() const { return form_; }
-  DWORD id() const { return id_; }
+  DWORD id() const { return process_.id(); }
   // Closes Form1 and gives the program's exit code, or -1 when it did not end.
   long close() {
     PostMessageW(form_, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0) return -1;
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process_.get(), &exitCode);
-    return static_cast<long>(exitCode);
+    const std::optional<DWORD> exitCode = process_.exitCode(10000);
+    return exitCode ? static_cast<long>(*exitCode) : -1;
   }
 
  private:
-  UniqueHandle process_;
-  DWORD id_ = 0;
-  HWND form_ = nullptr;
+  ChildProcess process_;
+  HWND form_;
 };
 
 TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLine) {
@@ -134,26 +98,6 @@ TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLine) {
   EXPECT_EQ(program.close(), 0);
 }
 
-// A visible top-level window of the given class that belongs to the process.
-HWND findWindowOf(DWORD process, const wchar_t* windowClass) {
-  for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
-       window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == process && IsWindowVisible(window)) return window;
-  }
-  return nullptr;
-}
-
-HWND waitForWindowOf(DWORD process, const wchar_t* windowClass) {
-  HWND window = nullptr;
-  for (int i = 0; i < 200 && !window; ++i) {
-    Sleep(50);
-    window = findWindowOf(process, windowClass);
-  }
-  return window;
-}
-
 // How many separate runs of rows of the window show the colour, in its leftmost 40 pixels:
 // one run per menu item whose picture holds it (each picture has colours of its own).
 int rowRunsOfColour(HWND window, COLORREF colour) {
@@ -173,17 +117,6 @@ int rowRunsOfColour(HWND window, COLORREF colour) {
   return runs;
 }
 
-// The text of the message box: its longest static text.
-std::wstring messageBoxText(HWND box) {
-  std::wstring longest;
-  for (HWND child = FindWindowExW(box, nullptr, L"Static", nullptr); child;
-       child = FindWindowExW(box, child, L"Static", nullptr)) {
-    std::wstring text = windowText(child);
-    if (text.size() > longest.size()) longest = text;
-  }
-  return longest;
-}
-
 TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
   RealInputLock input;
   PrivateTemp temp;
@@ -201,7 +134,7 @@ TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
   HWND list = GetDlgItem(program.form(), Form1::kIdList1);
 
   click(overEntry(list, 0), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-  HWND menu = waitForWindowOf(program.id(), L"#32768");
+  HWND menu = waitForWindow(program.id(), L"#32768");
   ASSERT_NE(menu, nullptr) << "no menu opened";
   // The pointer off the menu, so no item is highlighted over its picture.
   sendInputs({mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, POINT{0, 0})});
@@ -220,10 +153,10 @@ TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
       std::find(package.entries.begin(), package.entries.end(), L"bin\\engine.dll") -
       package.entries.begin());
   doubleClick(overEntry(list, engine));
-  HWND box = waitForWindowOf(program.id(), L"#32770");
+  HWND box = waitForMessageBox(program.id());
   ASSERT_NE(box, nullptr) << "no Info box";
   EXPECT_EQ(windowText(box), L"Information about GCF");
-  EXPECT_EQ(messageBoxText(box),
+  EXPECT_EQ(readMessageBox(box).text,
             L"GCF File: \t\tdemo.gcf\r\nFile: \t\t\"root\\bin\\engine.dll\"\r\n"
             L"Number: \t\t" +
                 std::to_wstring(engine + 1) +
