@@ -62,9 +62,13 @@ start_wine() {  # a fresh private prefix with one wineserver kept alive througho
   # A crashing test must end at once with its exception code as exit status. With winedbg as
   # the crash debugger (Wine's default) the status is sometimes 0 and a crash passes as a
   # success, so: no debugger, and no crash dialog waiting on the hidden display.
+  # Windows are not left to a window manager: there is none on the Xvfb display, and Wine
+  # would wait 2 s for one each time a window that it manages is hidden or destroyed.
   if ! "$wine_bin" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
     /v Debugger /t REG_SZ /d "" /f >/dev/null 2>&1 ||
     ! "$wine_bin" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >/dev/null 2>&1 ||
+    ! "$wine_bin" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
       >/dev/null 2>&1; then
     echo "could not configure the Wine prefix"
     return 1
