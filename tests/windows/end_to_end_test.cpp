@@ -155,8 +155,11 @@ TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
   doubleClick(overEntry(list, engine));
   HWND box = waitForMessageBox(program.id());
   ASSERT_NE(box, nullptr) << "no Info box";
-  EXPECT_EQ(windowText(box), L"Information about GCF");
-  EXPECT_EQ(readMessageBox(box).text,
+  const MessageBoxSeen seen = readMessageBox(box);
+  EXPECT_EQ(seen.title, L"Information about GCF");
+  EXPECT_EQ(seen.icon, static_cast<UINT>(MB_ICONINFORMATION));
+  EXPECT_EQ(seen.buttons, std::vector<int>{IDOK});
+  EXPECT_EQ(seen.text,
             L"GCF File: \t\tdemo.gcf\r\nFile: \t\t\"root\\bin\\engine.dll\"\r\n"
             L"Number: \t\t" +
                 std::to_wstring(engine + 1) +

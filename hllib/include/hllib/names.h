@@ -10,6 +10,12 @@ namespace hl {
 
 namespace names_detail {
 
+// A character's code, single bytes taken as unsigned.
+template <typename Char>
+unsigned long codeOf(Char c) {
+  return static_cast<unsigned long>(static_cast<std::make_unsigned_t<Char>>(c));
+}
+
 template <typename Char>
 bool isDeviceName(std::basic_string_view<Char> name) {
   // Windows treats these as devices even with an extension ("nul.txt") or trailing spaces.
@@ -18,7 +24,7 @@ bool isDeviceName(std::basic_string_view<Char> name) {
   if (base.size() > 7) return false;
   char upper[8] = {};
   for (size_t i = 0; i < base.size(); ++i) {
-    const auto c = static_cast<unsigned long>(base[i]);
+    const unsigned long c = codeOf(base[i]);
     if (c > 0x7F) return false;  // device names are plain ASCII
     upper[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
   }
@@ -39,7 +45,7 @@ bool isSafeName(std::basic_string_view<Char> name) {
   if (name.empty()) return false;
   if (name.size() <= 2 && name.find_first_not_of(Char('.')) == name.npos) return false;
   for (Char c : name) {
-    const auto code = static_cast<unsigned long>(static_cast<std::make_unsigned_t<Char>>(c));
+    const unsigned long code = names_detail::codeOf(c);
     if (code < 0x20 || code == 0x7F) return false;
     for (char forbidden : std::string_view("/\\:<>\"|?*"))
       if (code == static_cast<unsigned long>(forbidden)) return false;
