@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "stopwatch.h"
 #include "toolbridge/wait.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -18,16 +19,8 @@
 
 namespace {
 
-double now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using bench::mean;
+using bench::now;
 
 // Chooses the folder it is told; nothing else is ever asked for.
 class ChosenFolder : public vaultpick::Dialogs {
@@ -50,12 +43,6 @@ size_t filesBelow(const std::filesystem::path& folder) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
     files += entry.is_regular_file() ? 1 : 0;
   return files;
-}
-
-double mean(const std::vector<double>& times) {
-  double sum = 0;
-  for (double t : times) sum += t;
-  return sum / static_cast<double>(times.size());
 }
 
 }  // namespace

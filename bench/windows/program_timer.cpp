@@ -9,18 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "stopwatch.h"
+
 namespace {
 
-double now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using bench::mean;
+using bench::now;
 
 std::wstring quoted(const std::wstring& word) { return L"\"" + word + L"\""; }
 
@@ -82,10 +76,8 @@ double timeTool(const std::wstring& tool, const std::wstring& package, const std
 
 void summary(const char* label, std::vector<double> times) {
   std::sort(times.begin(), times.end());
-  double sum = 0;
-  for (double t : times) sum += t;
   std::printf("%-44s mean %8.1f ms  median %8.1f ms  min %8.1f ms  (%zu runs)\n", label,
-              sum / times.size() * 1000, times[times.size() / 2] * 1000, times.front() * 1000,
+              mean(times) * 1000, times[times.size() / 2] * 1000, times.front() * 1000,
               times.size());
 }
 
@@ -125,9 +117,6 @@ int wmain(int argc, wchar_t** argv) {
   summary("HLExtract.exe -lf alone", toolTimes);
   // Context, not a baseline: what Wine takes to start any window of the program.
   summary("vaultpick.exe start to its empty window", bareTimes);
-  double programMean = 0, toolMean = 0;
-  for (double t : programTimes) programMean += t;
-  for (double t : toolTimes) toolMean += t;
-  std::printf("ratio %.2fx (goal <= 1.5)\n", programMean / toolMean);
+  std::printf("ratio %.2fx (goal <= 1.5)\n", mean(programTimes) / mean(toolTimes));
   return 0;
 }
