@@ -51,13 +51,13 @@ hyperfine "${runs[@]}" -N --runs 40 --export-json "$work/b.json" \
   "$bin/hlextract -p $files -d $work/one -e '$one_file'" "$bin/hlextract -h" >/dev/null
 hyperfine "${runs[@]}" --runs 8 --export-json "$work/c.json" \
   --prepare "rm -rf $work/out-tool $work/out-cp; sync" \
-  "$bin/hlextract -q -p $big -d $work/out-tool -e 'root\\'" "cp -r $tree $work/out-cp" >/dev/null
+  "$bin/hlextract --quiet -p $big -d $work/out-tool -e 'root\\'" "cp -r $tree $work/out-cp" >/dev/null
 
 # Each defragmentation gets a fresh fragmented copy. The third command is context, not a
 # baseline: cp followed by sync pays for reaching the disk, as a safe rewrite must.
 hyperfine --style basic --warmup 1 --runs 5 --export-json "$work/d.json" \
   --prepare "cp $fragmented $work/work.gcf; rm -f $work/copy.gcf; sync" \
-  "$bin/hlextract -q -p $work/work.gcf -f" "cp $fragmented $work/copy.gcf" \
+  "$bin/hlextract --quiet -p $work/work.gcf -f" "cp $fragmented $work/copy.gcf" \
   "sh -c 'cp $fragmented $work/copy.gcf; sync'" >/dev/null
 
 echo "== benchmarks ($(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores)"
@@ -68,10 +68,10 @@ report "(d) -f of a fragmented $(du -sh "$fragmented" | cut -f1) package vs cp" 
 printf '    (cp followed by sync: %.2f ms)\n' "$(python3 -c "print($(mean "$work/d.json" 2) * 1000)")"
 rm -rf "$work/out-tool"
 echo "peak memory (a): $(peak_kib "$bin/hlextract" -p "$files" -lf "$work/list.txt") KiB"
-echo "peak memory (c): $(peak_kib "$bin/hlextract" -q -p "$big" -d "$work/out-tool" -e 'root\') KiB"
+echo "peak memory (c): $(peak_kib "$bin/hlextract" --quiet -p "$big" -d "$work/out-tool" -e 'root\') KiB"
 cp "$fragmented_small" "$work/work.gcf"
-echo "peak memory (d), 100 MiB: $(peak_kib "$bin/hlextract" -q -p "$work/work.gcf" -f) KiB"
+echo "peak memory (d), 100 MiB: $(peak_kib "$bin/hlextract" --quiet -p "$work/work.gcf" -f) KiB"
 cp "$fragmented" "$work/work.gcf"
-echo "peak memory (d), 1 GiB: $(peak_kib "$bin/hlextract" -q -p "$work/work.gcf" -f) KiB"
+echo "peak memory (d), 1 GiB: $(peak_kib "$bin/hlextract" --quiet -p "$work/work.gcf" -f) KiB"
 echo "peak memory of a bare start: $(peak_kib "$bin/hlextract" -h) KiB"
 rm -rf "$work/out-tool" "$work/out-cp" "$work/one" "$work/work.gcf" "$work/copy.gcf"

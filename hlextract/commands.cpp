@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "console.h"
 #include "exit_codes.h"
 #include "hllib/defragment.h"
 #include "hllib/extract.h"
@@ -23,7 +24,7 @@ std::string lower(std::string text) {
   return text;
 }
 
-class Session {
+class Session final : public ConsoleHost {
  public:
   explicit Session(const Arguments& arguments) : args_(arguments) {}
 
@@ -40,18 +41,22 @@ class Session {
     if (!args_.contentRoot.empty()) package_->setContentRoot(args_.contentRoot);
     if (args_.list) list();
     if (!args_.listFile.empty()) writeListFile();
-    for (const NativeString& item : args_.extract) extract(item);
-    for (const NativeString& item : args_.validate) validate(item);
+    std::string shown;
+    for (const NativeString& word : args_.extract)
+      if (uint32_t item = resolve(word, shown); item != hl::kNoItem) extract(item, shown);
+    for (const NativeString& word : args_.validate)
+      if (uint32_t item = resolve(word, shown); item != hl::kNoItem) validate(item, shown);
+    if (args_.console) runConsole(*package_, *this);
     if (args_.defragment) defragment();
     return exitCode_;
   }
 
- private:
-  void fail(const hl::Status& status, int code = 0) {
+  void fail(const hl::Status& status) override {
     std::fprintf(stderr, "hlextract: %s\n", status.message().c_str());
-    if (exitCode_ == kExitOk) exitCode_ = code ? code : exitCodeFor(status.code());
+    if (exitCode_ == kExitOk) exitCode_ = exitCodeFor(status.code());
   }
 
+ private:
   void say(const std::string& line) {
     if (!args_.quiet) std::printf("%s\n", line.c_str());
   }
@@ -68,25 +73,14 @@ class Session {
     return item;
   }
 
-  std::string state(uint32_t file) {
-    hl::FileInfo info;
-    hl::Status status = package_->inspect(file, info);
-    if (!status.ok()) return "damaged";
-    if (info.encrypted) return "encrypted";
-    if (info.storedBytes < info.size)
-      return "incomplete " + std::to_string(info.size ? info.storedBytes * 100 / info.size : 0) +
-             "%";
-    return "complete";
-  }
-
   void list() {
     package_->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
       bool file = package_->isFile(item);
       if (!args_.verbose) {
         std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
       } else if (file) {
-        std::printf("%12u  %-14s  root\\%s\n", package_->itemSize(item), state(item).c_str(),
-                    path.c_str());
+        std::printf("%12u  %-14s  root\\%s\n", package_->itemSize(item),
+                    fileState(*package_, item).c_str(), path.c_str());
       } else {
         std::printf("%12s  %-14s  root\\%s\\\n", "", "folder", path.c_str());
       }
@@ -121,10 +115,7 @@ class Session {
     }
   }
 
-  void extract(const NativeString& word) {
-    std::string shown;
-    uint32_t item = resolve(word, shown);
-    if (item == hl::kNoItem) return;
+  void extract(uint32_t item, const std::string& shown) override {
     std::filesystem::path destination =
         args_.destination.empty() ? std::filesystem::path(".") : args_.destination;
     std::string base = item == hl::kRootItem
@@ -134,26 +125,26 @@ class Session {
     hl::Status status = hl::extractItem(
         *package_, item, destination,
         [&](const std::string& path, const hl::Status& result) {
-          if (!result.ok())
+          if (result.code() == hl::ErrorCode::Exists)
+            say("skipped, already there: " + base + path);
+          else if (!result.ok())
             std::fprintf(stderr, "hlextract: %s%s: %s\n", base.c_str(), path.c_str(),
                          result.message().c_str());
           else if (args_.verbose)
             say(base + path);
         },
-        summary);
+        summary, args_.keepExisting ? hl::ExistingFiles::Keep : hl::ExistingFiles::Replace);
     if (!status.ok() && summary.failures == 0)
       fail(status);  // failed before any item
     else if (!status.ok() && exitCode_ == kExitOk)
       exitCode_ = exitCodeFor(status.code());
     say("extracted " + std::to_string(summary.filesWritten) + " files (" +
         std::to_string(summary.bytesWritten) + " bytes) from " + shown +
+        (summary.skipped ? ", " + std::to_string(summary.skipped) + " skipped" : "") +
         (summary.failures ? ", " + std::to_string(summary.failures) + " failed" : ""));
   }
 
-  void validate(const NativeString& word) {
-    std::string shown;
-    uint32_t item = resolve(word, shown);
-    if (item == hl::kNoItem) return;
+  void validate(uint32_t item, const std::string& shown) override {
     uint32_t checked = 0, bad = 0;
     auto check = [&](uint32_t file, const std::string& path) {
       ++checked;

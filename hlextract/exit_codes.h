@@ -19,6 +19,7 @@ enum ExitCode : int {
   kExitWriteFailed = 10,      // writing an output file or folder failed
   kExitUnsafeName = 11,       // an item name that would leave the destination folder
   kExitNotSupportedYet = 12,  // an operation this version does not offer
+  kExitInUse = 13,            // another program has the package open, so it cannot be changed
 };
 
 inline ExitCode exitCodeFor(hl::ErrorCode code) {
@@ -45,6 +46,10 @@ inline ExitCode exitCodeFor(hl::ErrorCode code) {
       return kExitWriteFailed;
     case hl::ErrorCode::Invalid:
       return kExitUsage;
+    case hl::ErrorCode::InUse:
+      return kExitInUse;
+    case hl::ErrorCode::Exists:
+      return kExitWriteFailed;
   }
   return kExitInternal;
 }

@@ -14,7 +14,10 @@ namespace {
 Status checkWritable(const io::Path& path) {
   Status status;
   std::unique_ptr<io::File> file = io::File::open(path, io::File::Mode::Update, status);
-  if (!file) return {ErrorCode::WriteFailed, "the package cannot be changed: " + status.message()};
+  if (!file) {
+    ErrorCode code = status.code() == ErrorCode::InUse ? ErrorCode::InUse : ErrorCode::WriteFailed;
+    return {code, "the package cannot be changed: " + status.message()};
+  }
   return {};
 }
 

@@ -12,7 +12,11 @@
 namespace hl {
 namespace {
 
-Status writeFile(const PackageData& d, uint32_t item, const io::Path& target) {
+Status writeFile(const PackageData& d, uint32_t item, const io::Path& target,
+                 ExistingFiles existing) {
+  // Checked first so a kept file costs no copy; the final move checks again.
+  if (existing == ExistingFiles::Keep && io::pathKind(target) != io::PathKind::Missing)
+    return {ErrorCode::Exists, io::describe(target) + " already exists: kept"};
   FilePlan plan;
   Status status = planFile(d, item, true, plan);
   if (status.ok()) status = readable(d, item, plan);
@@ -34,7 +38,9 @@ Status writeFile(const PackageData& d, uint32_t item, const io::Path& target) {
   if (status.ok() && out->size() != plan.info.size) status = out->setSize(plan.info.size);
   if (status.ok()) status = out->close();
   out.reset();
-  if (status.ok()) status = io::replaceFile(temporary, target);
+  if (status.ok())
+    status = existing == ExistingFiles::Keep ? io::moveToNewName(temporary, target)
+                                             : io::replaceFile(temporary, target);
   if (!status.ok()) io::removeFile(temporary);
   return status;
 }
@@ -46,11 +52,12 @@ Status unsafe(const std::string& name) {
 
 class TreeExtraction {
  public:
-  TreeExtraction(const Package& package, const ExtractObserver& observer, ExtractSummary& summary)
-      : package_(package), observer_(observer), summary_(summary) {}
+  TreeExtraction(const Package& package, const ExtractObserver& observer, ExtractSummary& summary,
+                 ExistingFiles existing)
+      : package_(package), observer_(observer), summary_(summary), existing_(existing) {}
 
   void file(uint32_t item, const io::Path& target, const std::string& shownPath) {
-    Status status = writeFile(package_.data(), item, target);
+    Status status = writeFile(package_.data(), item, target, existing_);
     if (status.ok()) {
       ++summary_.filesWritten;
       summary_.bytesWritten += package_.itemSize(item);
@@ -76,7 +83,9 @@ class TreeExtraction {
   }
 
   void report(const std::string& shownPath, const Status& status) {
-    if (!status.ok()) {
+    if (status.code() == ErrorCode::Exists) {
+      ++summary_.skipped;
+    } else if (!status.ok()) {
       ++summary_.failures;
       if (first_.ok()) first_ = status;
     }
@@ -89,6 +98,7 @@ class TreeExtraction {
   const Package& package_;
   const ExtractObserver& observer_;
   ExtractSummary& summary_;
+  ExistingFiles existing_;
   Status first_;
 };
 
@@ -96,20 +106,21 @@ class TreeExtraction {
 
 Status Package::extractFile(uint32_t file, const std::filesystem::path& target) const {
   try {
-    return writeFile(*data_, file, target);
+    return writeFile(*data_, file, target, ExistingFiles::Replace);
   } catch (const std::exception& error) {
     return {ErrorCode::WriteFailed, std::string("extraction failed: ") + error.what()};
   }
 }
 
 Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
-                   const ExtractObserver& observer, ExtractSummary& summary) {
+                   const ExtractObserver& observer, ExtractSummary& summary,
+                   ExistingFiles existing) {
   try {
     if (item >= package.itemCount())
       return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
     Status status = io::createFolder(destination);
     if (!status.ok()) return status;
-    TreeExtraction extraction(package, observer, summary);
+    TreeExtraction extraction(package, observer, summary, existing);
     std::string name(package.name(item));
     if (item == kRootItem) {
       extraction.contents(item, destination, "");

@@ -85,6 +85,8 @@ PathKind pathKind(const Path& path);  // does not follow a final symbolic link
 Status createFolder(const Path& path);  // succeeds when the folder already exists
 // Replaces `target` by `source` in one step, also when `target` exists.
 Status replaceFile(const Path& source, const Path& target);
+// Moves `source` to `target` only when nothing stands there; ErrorCode::Exists otherwise.
+Status moveToNewName(const Path& source, const Path& target);
 void removeFile(const Path& path);  // best effort: used to clean up after a failure
 // Makes a rename inside `folder` durable where the platform needs the folder itself flushed.
 Status flushFolder(const Path& folder);

@@ -172,6 +172,21 @@ Status replaceFile(const Path& source, const Path& target) {
   return {};
 }
 
+// A hard link fails when the name is taken, where rename() would silently replace.
+Status moveToNewName(const Path& source, const Path& target) {
+  if (::link(source.c_str(), target.c_str()) == 0) {
+    ::unlink(source.c_str());
+    return {};
+  }
+  if (errno == EEXIST) return {ErrorCode::Exists, describe(target) + " already exists: kept"};
+  // File systems without hard links: the check and the rename are then two steps.
+  if (errno != EPERM && errno != EOPNOTSUPP)
+    return osError(ErrorCode::WriteFailed, "cannot create", target, errno);
+  if (pathKind(target) != PathKind::Missing)
+    return {ErrorCode::Exists, describe(target) + " already exists: kept"};
+  return replaceFile(source, target);
+}
+
 void removeFile(const Path& path) { ::unlink(path.c_str()); }
 
 Status flushFolder(const Path& folder) {

@@ -50,8 +50,16 @@ std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
   if (mode != Mode::Read) access |= GENERIC_WRITE;
   if (mode == Mode::CreateNew) disposition = CREATE_NEW;
   if (mode == Mode::Truncate) disposition = CREATE_ALWAYS;
-  HANDLE handle = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+  // A reader lets other programs keep the file open for writing too, as a running game does
+  // with its packages; anything that writes shares reading only.
+  DWORD share = mode == Mode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+  HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE && mode == Mode::Update &&
+      GetLastError() == ERROR_SHARING_VIOLATION) {
+    status = {ErrorCode::InUse, describe(path) + " is in use by another program"};
+    return nullptr;
+  }
   if (handle == INVALID_HANDLE_VALUE) {
     status = osError(mode == Mode::Read ? ErrorCode::OpenFailed : ErrorCode::WriteFailed,
                      "cannot open", path, GetLastError());
@@ -167,6 +175,14 @@ Status replaceFile(const Path& source, const Path& target) {
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return osError(ErrorCode::WriteFailed, "cannot replace", target, GetLastError());
   return {};
+}
+
+Status moveToNewName(const Path& source, const Path& target) {
+  if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+  DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+    return {ErrorCode::Exists, describe(target) + " already exists: kept"};
+  return osError(ErrorCode::WriteFailed, "cannot create", target, error);
 }
 
 void removeFile(const Path& path) { DeleteFileW(path.c_str()); }

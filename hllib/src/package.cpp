@@ -66,6 +66,22 @@ Status Package::inspect(uint32_t file, FileInfo& info) const {
   }
 }
 
+Status Package::layout(uint32_t file, FileLayout& layout) const {
+  try {
+    FilePlan plan;
+    Status status = planFile(*data_, file, true, plan);
+    layout = FileLayout();
+    if (!status.ok() || data_->type == PackageType::Ncf) return status;
+    layout.blocks = plan.blocks;
+    // Runs in file order merge whenever the next block follows on, so more than one run
+    // means a jump somewhere in the chain.
+    layout.fragmented = plan.runs.size() > 1;
+    return status;
+  } catch (const std::exception& error) {
+    return {ErrorCode::Damaged, std::string("cannot follow the item's blocks: ") + error.what()};
+  }
+}
+
 Status Package::read(uint32_t file, const ByteSink& sink) const {
   try {
     FilePlan plan;

@@ -67,11 +67,11 @@ TEST_F(DefragmentTool, ReportsEachOutcomeOnStandardOutput) {
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(again.out, shown + " is not fragmented\n");
 
-  ToolResult quiet = defragment({arg("-r"), arg("-q")});
+  ToolResult quiet = defragment({arg("-r"), arg("--quiet")});
   EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
   EXPECT_EQ(quiet.out, "");
 
-  ToolResult verbose = defragment({arg("-r"), arg("-v")});
+  ToolResult verbose = defragment({arg("-r"), arg("--verbose")});
   EXPECT_EQ(verbose.exitCode, 0) << verbose.err;
   EXPECT_EQ(verbose.out, "defragmented " + shown + "\n");
   EXPECT_NE(verbose.err.find("100%"), std::string::npos) << verbose.err;

@@ -159,10 +159,17 @@ static fs::path toolPath() {
   return fs::path(self).parent_path() / L"HLExtract.exe";
 }
 
-ToolResult runTool(const std::vector<std::wstring>& arguments) {
+ToolResult runTool(const std::vector<std::wstring>& arguments, const std::string& input) {
   ScratchFolder scratch;
   fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  // The whole input goes into the pipe before the tool starts, so the pipe is made to hold it.
+  HANDLE in = nullptr, feed = nullptr;
+  CreatePipe(&in, &feed, &inherit, static_cast<DWORD>(input.size() + 4096));
+  SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
+  DWORD fed = 0;
+  WriteFile(feed, input.data(), static_cast<DWORD>(input.size()), &fed, nullptr);
+  CloseHandle(feed);
   HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            0, nullptr);
   HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
@@ -172,6 +179,7 @@ ToolResult runTool(const std::vector<std::wstring>& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
@@ -185,6 +193,7 @@ ToolResult runTool(const std::vector<std::wstring>& arguments) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
+  CloseHandle(in);
   CloseHandle(out);
   CloseHandle(err);
   result.out = readText(outPath);
@@ -198,9 +207,15 @@ static fs::path toolPath() {
   return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract";
 }
 
-ToolResult runTool(const std::vector<std::string>& arguments) {
+ToolResult runTool(const std::vector<std::string>& arguments, const std::string& input) {
   ScratchFolder scratch;
   fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
+  // The whole input goes into the pipe before the tool starts: it must fit the pipe's buffer.
+  int pipeEnds[2] = {-1, -1};
+  if (input.size() > 32768 || ::pipe2(pipeEnds, O_CLOEXEC) != 0 ||
+      ::write(pipeEnds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+    ADD_FAILURE() << "cannot feed the tool's input";
+  ::close(pipeEnds[1]);
   std::string tool = toolPath().string();
   std::vector<char*> argv{tool.data()};
   std::vector<std::string> words(arguments);
@@ -208,6 +223,7 @@ ToolResult runTool(const std::vector<std::string>& arguments) {
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -220,6 +236,7 @@ ToolResult runTool(const std::vector<std::string>& arguments) {
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeEnds[0]);
   result.out = readText(outPath);
   result.err = readText(errPath);
   return result;

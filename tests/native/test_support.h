@@ -58,8 +58,10 @@ struct ToolResult {
   std::string out;
   std::string err;
 };
-// Runs the hlextract program that this build made, with `arguments` passed unchanged.
-ToolResult runTool(const std::vector<fs::path::string_type>& arguments);
+// Runs the hlextract program that this build made, with `arguments` passed unchanged and
+// `input` as its standard input (a file, so never a terminal).
+ToolResult runTool(const std::vector<fs::path::string_type>& arguments,
+                   const std::string& input = {});
 
 // Native strings for runTool from UTF-8 text and paths.
 fs::path::string_type arg(const char* utf8);

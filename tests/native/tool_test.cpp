@@ -65,10 +65,10 @@ TEST_F(Tool, ExtractsFilesFoldersAndTheWholePackage) {
 
   for (const char* root : {"root\\", "root"}) {
     ScratchFolder whole;
-    result = run(
-        {arg("-e"), arg(root), arg("-p"), arg(package_), arg("-d"), arg(whole.path()), arg("-q")});
+    result = run({arg("-e"), arg(root), arg("-p"), arg(package_), arg("-d"), arg(whole.path()),
+                  arg("--quiet")});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(result.out.empty()) << "-q prints nothing";
+    EXPECT_TRUE(result.out.empty()) << "--quiet prints nothing";
     EXPECT_EQ(readFile(whole / "maps" / "sub" / "exact.bin"), contentOf(Content::pattern(4096, 3)))
         << root;
     EXPECT_EQ(readFile(whole / "name with spaces, commas.txt"), contentOf(Content::pattern(100, 6)))
@@ -154,7 +154,7 @@ TEST_F(Tool, HelpVersionAndVerboseListing) {
   EXPECT_NE(help.out.find("usage: hlextract"), std::string::npos);
   EXPECT_EQ(run({arg("--version")}).exitCode, 0);
 
-  ToolResult listing = run({arg("-p"), arg(package_), arg("-l"), arg("-v")});
+  ToolResult listing = run({arg("-p"), arg(package_), arg("-l"), arg("--verbose")});
   ASSERT_EQ(listing.exitCode, 0) << listing.err;
   EXPECT_NE(listing.out.find("70000  complete"), std::string::npos) << listing.out;
   EXPECT_NE(listing.out.find("root\\maps\\empty folder\\"), std::string::npos) << listing.out;

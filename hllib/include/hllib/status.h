@@ -19,6 +19,8 @@ enum class ErrorCode {
   UnsafeName,    // an item name that could escape the destination folder
   WriteFailed,   // writing output failed (disk full, no permission...)
   Invalid,       // a request that makes no sense (a folder where a file is needed...)
+  InUse,         // another program has the file open, so it cannot be changed now
+  Exists,        // the target already exists and was asked to be kept
 };
 
 class Status {
