@@ -1,10 +1,16 @@
 // The hlextract program as callers use it: the list file's exact bytes, extraction through
-// the command line, options in any order, and the exit code and message of every failure.
+// the command line, options in any order, the exit code and message of every failure, the
+// older scripts' options and console sessions fed through a pipe.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "hlextract/console_words.h"
 #include "test_support.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -199,5 +205,252 @@ TEST_F(Tool, NcfListingAndExtractionFromItsContentFolder) {
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(readFile(out / "maps" / "de_dust.bsp"), contentOf(Content::pattern(8192 * 3 + 17, 1)));
 }
+
+using Words = std::vector<fs::path::string_type>;
+
+TEST_F(Tool, ClassicOptionsAreAcceptedAndOnlySilenceChangesTheOutput) {
+  const std::string normal = "extracted 2 files (70001 bytes) from root\\sound\n";
+  struct Case {
+    const char* what;
+    Words extra;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"no option", {}, normal},
+      {"-m", {arg("-m")}, normal},
+      {"-q", {arg("-q")}, normal},
+      {"-v", {arg("-v")}, normal},
+      {"-o", {arg("-o")}, normal},
+      {"-c, empty input", {arg("-c")}, normal},
+      {"-s", {arg("-s")}, ""},
+      {"--quiet", {arg("--quiet")}, ""},
+      {"--verbose", {arg("--verbose")}, "root\\sound\\big.wav\nroot\\sound\\one.byte\n" + normal},
+      {"all at once", {arg("-c"), arg("-s"), arg("-o"), arg("-m"), arg("-q"), arg("-v")}, ""},
+  };
+  for (const Case& c : cases) {
+    ScratchFolder out;
+    Words words = {arg("-p"),       arg(package_), arg("-d"),
+                   arg(out.path()), arg("-e"),     arg("root\\sound")};
+    words.insert(words.end(), c.extra.begin(), c.extra.end());
+    ToolResult result = run(words);
+    EXPECT_EQ(result.exitCode, 0) << c.what << ": " << result.err;
+    EXPECT_EQ(result.out, c.out) << c.what;
+    EXPECT_EQ(readFile(out / "sound/big.wav"), contentOf(Content::pattern(70000, 4))) << c.what;
+  }
+  ToolResult silentFailure = run({arg("-s"), arg("-p"), arg(package_), arg("-d"),
+                                  arg(scratch_ / "x"), arg("-e"), arg("root\\nope")});
+  EXPECT_EQ(silentFailure.exitCode, 7);
+  EXPECT_EQ(silentFailure.out, "");
+  EXPECT_NE(silentFailure.err.find("root\\nope"), std::string::npos) << "errors still show";
+}
+
+TEST_F(Tool, KeepExistingLeavesFilesByteForByteAndReportsThemSkipped) {
+  fs::path out = scratch_ / "out";
+  fs::create_directories(out / "sound");
+  const std::vector<uint8_t> mine = {'m', 'i', 'n', 'e'};
+  writeFile(out / "sound" / "big.wav", mine);
+  Words words = {arg("-p"), arg(package_), arg("-d"), arg(out), arg("-e"), arg("root\\sound")};
+  Words keep(words);
+  keep.push_back(arg("-o"));
+  ToolResult kept = run(keep);
+  EXPECT_EQ(kept.exitCode, 0) << kept.err;
+  EXPECT_EQ(kept.out,
+            "skipped, already there: root\\sound\\big.wav\n"
+            "extracted 1 files (1 bytes) from root\\sound, 1 skipped\n");
+  EXPECT_EQ(readFile(out / "sound" / "big.wav"), mine);
+  EXPECT_EQ(readFile(out / "sound" / "one.byte"), contentOf(Content::pattern(1, 5)));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out / "sound"), fs::directory_iterator()), 2)
+      << "no temporary left beside the kept file";
+
+  ToolResult replaced = run(words);
+  EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+  EXPECT_EQ(readFile(out / "sound" / "big.wav"), contentOf(Content::pattern(70000, 4)));
+}
+
+TEST_F(Tool, ConsoleSessionsThroughAPipe) {
+  struct Session {
+    const char* what;
+    const char* input;
+    std::vector<std::string> out;  // each found in the output, in this order
+    std::vector<std::string> err;  // each on its own line of the error output, in this order
+    int exitCode;
+  };
+  const Session sessions[] = {
+      {"moving and listing",
+       "dir\ncd maps\nDIR\ncd sub\ndir *.TXT\ncd ..\\..\\sound\ndir ?ig.*\nroot\ndir m*\n",
+       {"          25  readme.txt\n", "    <folder>  maps\\\n", "2 folders, 3 files in root\\\n",
+        "  de_dust.bsp\n", "    <folder>  empty folder\\\n", "2 folders, 1 files in root\\maps\n",
+        "        4095  deep.txt\n0 folders, 1 files in root\\maps\\sub\n",
+        "       70000  big.wav\n0 folders, 1 files in root\\sound\n",
+        "    <folder>  maps\\\n1 folders, 0 files in root\\\n"},
+       {},
+       0},
+      {"info by relative, absolute and quoted paths",
+       "cd maps\ninfo sub\\deep.txt\ninfo root\\sound\\big.wav\n"
+       "info \"..\\name with spaces, commas.txt\"\ninfo \"root\\maps\\empty folder\"\n"
+       "info ../empty.dat\n",
+       {"root\\maps\\sub\\deep.txt\n  size:        4095 bytes\n  state:       complete\n"
+        "  data blocks: 1\n  fragmented:  no\n",
+        "root\\sound\\big.wav\n  size:        70000 bytes\n  state:       complete\n"
+        "  data blocks: 18\n  fragmented:  yes\n",
+        "root\\name with spaces, commas.txt\n  size:        100 bytes\n",
+        "root\\maps\\empty folder\\\n  folder with 0 files below it\n",
+        "root\\empty.dat\n  size:        0 bytes\n  state:       complete\n  data blocks: 0\n"
+        "  fragmented:  no\n"},
+       {},
+       0},
+      {"find, type and status",
+       "find *.TXT\nfind ?xact.*\nfind nothing*\ntype readme.txt\nstatus\n",
+       {"root\\readme.txt\nroot\\maps\\sub\\deep.txt\nroot\\name with spaces, commas.txt\n"
+        "3 items found\n",
+        "root\\maps\\sub\\exact.bin\n1 items found\n", "0 items found\n",
+        "Welcome to the package.\r\n",
+        "format:           GCF version 6\nblock size:       4096 bytes\n"
+        "data blocks:      30, 27 of them used by files\nitems:            8 files, 4 folders\n"
+        "fragmented files: "},
+       {},
+       0},
+      {"extract and validate as -e and -t",
+       "cd maps\nextract sub\nvalidate .\nextract root\\sound\\one.byte\n",
+       {"extracted 2 files (8191 bytes) from root\\maps\\sub\n",
+        "validated 3 files below root\\maps: 3 intact, 0 not\n",
+        "extracted 1 files (1 bytes) from root\\sound\\one.byte\n"},
+       {},
+       0},
+      {"mistakes: one line each, and the console goes on until exit",
+       "frobnicate\ncd nope\ncd ..\ntype sound\\big.wav\ntype maps\ninfo\ndir \"unclosed\n"
+       "cd readme.txt\ninfo readme.txt extra\ndir\nexit\ndir\n",
+       {"2 folders, 3 files in root\\\n"},
+       {"unknown command 'frobnicate'", "no item 'nope'", "leads above root",
+        "root\\sound\\big.wav holds binary data", "root\\maps is a folder", "info takes one name",
+        "quote is not closed", "root\\readme.txt is a file", "info takes one name"},
+       2},
+  };
+  for (const Session& s : sessions) {
+    ScratchFolder out;
+    ToolResult result =
+        runTool({arg("-p"), arg(package_), arg("-c"), arg("-d"), arg(out.path())}, s.input);
+    EXPECT_EQ(result.exitCode, s.exitCode) << s.what << ": " << result.err;
+    size_t at = 0;
+    for (const std::string& expected : s.out) {
+      size_t found = result.out.find(expected, at);
+      EXPECT_NE(found, std::string::npos) << s.what << ": no\n"
+                                          << expected << "\nin\n"
+                                          << result.out;
+      if (found != std::string::npos) at = found + expected.size();
+    }
+    EXPECT_EQ(lines(result.err), static_cast<int>(s.err.size())) << s.what << ": " << result.err;
+    at = 0;
+    for (const std::string& expected : s.err) {
+      size_t found = result.err.find(expected, at);
+      EXPECT_NE(found, std::string::npos) << s.what << ": no " << expected << " in " << result.err;
+      if (found != std::string::npos) at = found + expected.size();
+    }
+    if (s.exitCode == 0) {
+      EXPECT_EQ(result.err, "") << s.what;
+    }
+    EXPECT_EQ(result.out.find('\x01'), std::string::npos) << s.what << ": binary data printed";
+  }
+  ScratchFolder out;
+  runTool({arg("-p"), arg(package_), arg("-c"), arg("-d"), arg(out.path())},
+          "cd maps\nextract sub\nextract root\\sound\\one.byte\n");
+  EXPECT_EQ(readFile(out / "sub/deep.txt"), contentOf(Content::pattern(4095, 2)));
+  EXPECT_EQ(readFile(out / "one.byte"), contentOf(Content::pattern(1, 5)));
+}
+
+TEST(ConsoleWords, SplittingWildcardsAndPaths) {
+  struct Split {
+    const char* line;
+    std::vector<std::string> words;  // empty with `bad`
+    bool bad = false;
+  };
+  const Split splits[] = {
+      {"cd \"my maps\"", {"cd", "my maps"}},
+      {"  info\t a\\b  ", {"info", "a\\b"}},
+      {"type \"a\"b", {"type", "ab"}},
+      {"x \"\"", {"x", ""}},
+      {"dir \"open", {}, true},
+  };
+  for (const Split& s : splits) {
+    std::vector<std::string> words;
+    std::string error;
+    EXPECT_EQ(hlextract::splitWords(s.line, words, error), !s.bad) << s.line;
+    if (!s.bad) {
+      EXPECT_EQ(words, s.words) << s.line;
+    }
+  }
+
+  struct Match {
+    const char* pattern;
+    const char* name;
+    bool matches;
+  };
+  const Match matches[] = {
+      {"*.txt", "README.TXT", true},
+      {"?xact.*", "exact.bin", true},
+      {"a*b*c", "aXbYbZc", true},
+      {"a*b", "a", false},
+      {"*", "", true},
+      {"?", "", false},
+      {"*.bsp", "x.bsp.bak", false},
+      {"**a", "bba", true},
+      {"de_?ust", "de_dust", true},
+  };
+  for (const Match& m : matches)
+    EXPECT_EQ(hlextract::matchesWildcard(m.pattern, m.name), m.matches)
+        << m.pattern << " " << m.name;
+
+  struct Join {
+    const char* current;
+    const char* word;
+    const char* path;  // null: climbs above the root
+  };
+  const Join joins[] = {
+      {"", "maps", "maps"},
+      {"maps", "sub\\deep.txt", "maps\\sub\\deep.txt"},
+      {"maps\\sub", "..\\..\\sound", "sound"},
+      {"maps", "root\\sound/big.wav", "sound\\big.wav"},
+      {"maps", "ROOT", ""},
+      {"maps", "rootless", "maps\\rootless"},
+      {"maps", ".\\", "maps"},
+      {"", "..", nullptr},
+      {"maps", "root\\..", nullptr},
+  };
+  for (const Join& j : joins) {
+    std::string path;
+    EXPECT_EQ(hlextract::joinItemPath(j.current, j.word, path), j.path != nullptr) << j.word;
+    if (j.path) {
+      EXPECT_EQ(path, j.path) << j.current << " + " << j.word;
+    }
+  }
+}
+
+#if defined(_WIN32)
+// A running game keeps its packages open for reading and writing and lets others do the same.
+TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
+  HANDLE held = CreateFileW(package_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const std::vector<uint8_t> before = readFile(package_);
+  fs::path list = scratch_ / "tmp.txt", out = scratch_ / "out";
+  ToolResult listed = run({arg("-p"), arg(package_), arg("-lf"), arg(list)});
+  EXPECT_EQ(listed.exitCode, 0) << listed.err;
+  std::vector<uint8_t> bytes = readFile(list);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), kExpectedList);
+  ToolResult extracted =
+      run({arg("-p"), arg(package_), arg("-d"), arg(out), arg("-e"), arg("root\\sound")});
+  EXPECT_EQ(extracted.exitCode, 0) << extracted.err;
+  EXPECT_EQ(readFile(out / "sound" / "big.wav"), contentOf(Content::pattern(70000, 4)));
+
+  ToolResult defragmented = run({arg("-p"), arg(package_), arg("-f")});
+  EXPECT_EQ(defragmented.exitCode, 13) << defragmented.err;
+  EXPECT_NE(defragmented.err.find("in use by another program"), std::string::npos)
+      << defragmented.err;
+  CloseHandle(held);
+  EXPECT_EQ(readFile(package_), before);
+  EXPECT_FALSE(fs::exists(fs::path(package_.native() + L".defrag-tmp")));
+  EXPECT_EQ(run({arg("-p"), arg(package_), arg("-f")}).exitCode, 0) << "free again";
+}
+#endif
 
 }  // namespace
