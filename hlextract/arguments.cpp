@@ -27,7 +27,7 @@ struct Option {
 // Every option the tool accepts. -m, -q and -v come from older scripts: the reader picks its
 // own way of reading, and packages are always opened so that other programs may keep them
 // open, so they change nothing.
-const Option kOptions[] = {
+constexpr Option kOptions[] = {
     {"-p", true, [](Arguments& a, const NativeString& v) { a.package = v; }},
     {"-lf", true, [](Arguments& a, const NativeString& v) { a.listFile = v; }},
     {"-d", true, [](Arguments& a, const NativeString& v) { a.destination = v; }},

@@ -7,6 +7,7 @@
 #include <vector>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
@@ -224,6 +225,11 @@ class Console {
       return host_.fail({hl::ErrorCode::Invalid, shown(item) + " is a folder: try dir"});
     uint64_t printed = 0;
     bool binary = false, endsInNewline = true;
+#if defined(_WIN32)
+    // The file's own line ends go out as they are, not with a CR added before each LF.
+    std::fflush(stdout);
+    int mode = _setmode(_fileno(stdout), _O_BINARY);
+#endif
     // Each piece is checked before it is printed, so a binary file shows nothing of itself.
     hl::Status status = package_.read(item, [&](const uint8_t* data, size_t size) {
       if (isBinary(data, size)) return !(binary = true);
@@ -232,6 +238,10 @@ class Console {
       endsInNewline = data[size - 1] == '\n';
       return true;
     });
+#if defined(_WIN32)
+    std::fflush(stdout);
+    if (mode != -1) _setmode(_fileno(stdout), mode);
+#endif
     if (!endsInNewline) std::printf("\n");
     if (!status.ok()) return host_.fail(status);
     if (binary)
