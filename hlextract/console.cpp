@@ -20,7 +20,7 @@ namespace hlextract {
 namespace {
 
 const char kConsoleHelp[] =
-    "dir [filter]      list the current folder, or its items that match the filter\n"
+    "dir [filter]      list this folder, another one, or what matches: maps\\*.bsp\n"
     "cd <folder>       go to a folder: relative, .. for the parent, or root\\...\n"
     "root              go to the root folder\n"
     "info <item>       size, state, data blocks and fragmentation of an item\n"
@@ -150,10 +150,29 @@ class Console {
     return item;
   }
 
-  void dir(const std::string& filter) {
+  // "dir maps" lists that folder, "dir maps\*.bsp" what matches in it, "dir *.bsp" what
+  // matches here.
+  void dir(const std::string& argument) {
+    uint32_t folder = current_;
+    std::string filter = argument, path;
+    if (!argument.empty() && joinItemPath(package_.path(current_), argument, path)) {
+      uint32_t named = package_.find(path);
+      if (named != hl::kNoItem && !package_.isFile(named)) {
+        folder = named;
+        filter.clear();
+      }
+    }
+    size_t cut = filter.find_last_of("\\/");
+    if (cut != std::string::npos) {
+      folder = resolve(cut == 0 ? "root" : filter.substr(0, cut));
+      if (folder == hl::kNoItem) return;
+      if (package_.isFile(folder))
+        return host_.fail({hl::ErrorCode::Invalid, shown(folder) + " is a file, not a folder"});
+      filter.erase(0, cut + 1);
+    }
     uint32_t folders = 0, files = 0;
-    package_.walk(current_, '\\', [&](uint32_t item, const std::string&) {
-      if (package_.parent(item) != current_) return;
+    package_.walk(folder, '\\', [&](uint32_t item, const std::string&) {
+      if (package_.parent(item) != folder) return;
       std::string name(package_.name(item));
       if (!filter.empty() && !matchesWildcard(filter, name)) return;
       if (package_.isFile(item)) {
@@ -164,7 +183,7 @@ class Console {
         std::printf("%12s  %s\\\n", "<folder>", name.c_str());
       }
     });
-    std::printf("%u folders, %u files in %s\n", folders, files, shown(current_).c_str());
+    std::printf("%u folders, %u files in %s\n", folders, files, shown(folder).c_str());
   }
 
   void cd(const std::string& word) {

@@ -283,12 +283,15 @@ TEST_F(Tool, ConsoleSessionsThroughAPipe) {
   };
   const Session sessions[] = {
       {"moving and listing",
-       "dir\ncd maps\nDIR\ncd sub\ndir *.TXT\ncd ..\\..\\sound\ndir ?ig.*\nroot\ndir m*\n",
+       "dir\ncd maps\nDIR\ncd sub\ndir *.TXT\ncd ..\\..\\sound\ndir ?ig.*\nroot\ndir m*\n"
+       "dir maps\\sub\ndir root\\sound\\*.WAV\n",
        {"          25  readme.txt\n", "    <folder>  maps\\\n", "2 folders, 3 files in root\\\n",
         "  de_dust.bsp\n", "    <folder>  empty folder\\\n", "2 folders, 1 files in root\\maps\n",
         "        4095  deep.txt\n0 folders, 1 files in root\\maps\\sub\n",
         "       70000  big.wav\n0 folders, 1 files in root\\sound\n",
-        "    <folder>  maps\\\n1 folders, 0 files in root\\\n"},
+        "    <folder>  maps\\\n1 folders, 0 files in root\\\n",
+        "  exact.bin\n0 folders, 2 files in root\\maps\\sub\n",
+        "  big.wav\n0 folders, 1 files in root\\sound\n"},
        {},
        0},
       {"info by relative, absolute and quoted paths",
