@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <new>
 #include <random>
@@ -40,6 +41,18 @@ io::Path resolveLink(const io::Path& path) {
   return error ? path : target;
 }
 
+// Names need not be unpredictable, only apart: the exclusive create refuses a name in use.
+uint64_t nameSeed() {
+  auto seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  try {
+    std::random_device device;
+    seed ^= (uint64_t{device()} << 32) ^ device();
+  } catch (const std::exception&) {
+    // no entropy source here: the clock alone
+  }
+  return seed;
+}
+
 // The copy's file beside the package, under a name no other run picks. It is removed again
 // unless it replaced the package, or a test stopped the run as a kill would.
 class Temporary {
@@ -53,10 +66,7 @@ class Temporary {
 
   std::unique_ptr<io::File> create(const io::Path& package, const io::FileLock& like,
                                    Status& status) {
-    std::random_device device;
-    std::mt19937_64 random(
-        (uint64_t{device()} << 32) ^ device() ^
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::mt19937_64 random(nameSeed());
     for (int attempt = 0; attempt < 16; ++attempt) {
       char suffix[40];
       std::snprintf(suffix, sizeof suffix, ".defrag-%016llx.tmp",
