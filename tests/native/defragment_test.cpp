@@ -510,6 +510,27 @@ TEST(Defragment, SecondRunFindsThePackageInUse) {
   EXPECT_TRUE(defragmentTemporaries(path).empty());
 }
 
+// With no block free, what the first unused entry should hold is not known: the package's own
+// value stays, here one that differs from the writer's block count.
+TEST(Defragment, NoFreeBlockKeepsTheMapHeader) {
+  ScratchFolder scratch;
+  fs::path path =
+      makePackage(mixedTree(512), shapeOptions(Placement::Reversed, 512), scratch / "game.gcf");
+  Image image = package_image::decode(path);
+  ASSERT_EQ(image.blocksUsed, image.blockCount);
+  std::vector<uint8_t> bytes = readFile(path);
+  const uint64_t map = fragmentationHeaderAt(image);
+  hl::putLe32(&bytes[map + 4], 0);
+  hl::putLe32(&bytes[map + 12], hl::fieldSum(&bytes[map], 3));
+  writeFile(path, bytes);
+  DefragmentResult result{};
+  hl::Status status = defragment(path, result);
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_EQ(result, DefragmentResult::Rewritten);
+  std::vector<uint8_t> now = readFile(path);
+  EXPECT_TRUE(std::equal(bytes.begin() + map, bytes.begin() + map + 16, now.begin() + map));
+}
+
 // Hand-made: a file's directory map entry cleared, so its block entry is in use but no file
 // reaches it. Its stored bytes still move, after every file's.
 TEST(Defragment, DataOfUnreachedBlockEntriesIsKept) {
