@@ -14,11 +14,6 @@
 #include <stdexcept>
 #include <thread>
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "byte_order.h"
 #include "file_io.h"
 #include "hllib/writer.h"
@@ -594,36 +589,6 @@ TEST(Defragment, SymbolicLinkStaysALink) {
   EXPECT_TRUE(fs::is_symlink(link));
   expectDefragmentedLayout(package_image::decode(path), readFile(path));
   EXPECT_TRUE(defragmentTemporaries(link).empty());
-}
-
-// The copy is the package's own from its creation: its mode, and (where this user may give
-// files away) its owner and group, so neither the copy nor the result is more open.
-TEST(Defragment, CopyKeepsModeAndOwnerFromTheStart) {
-  ScratchFolder scratch;
-  fs::path path = makePackage(mixedTree(512), shapeOptions(Placement::Interleaved, 512, 0, 3),
-                              scratch / "game.gcf");
-  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  const bool giveAway = ::geteuid() == 0;  // only root can: then to an ordinary owner
-  if (giveAway) ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-  struct stat package {};
-  ASSERT_EQ(::stat(path.c_str(), &package), 0);
-
-  std::vector<struct stat> copies;
-  DefragmentOptions options;
-  options.progress = [&](uint64_t, uint64_t) {
-    for (const fs::path& copy : defragmentTemporaries(path))
-      if (copies.empty() && ::stat(copy.c_str(), &copies.emplace_back()) != 0) copies.clear();
-  };
-  DefragmentResult result{};
-  ASSERT_TRUE(defragment(path, result, options).ok());
-  ASSERT_EQ(copies.size(), 1u);
-  struct stat now {};
-  ASSERT_EQ(::stat(path.c_str(), &now), 0);
-  for (const struct stat& seen : {copies[0], now}) {
-    EXPECT_EQ(seen.st_mode & 07777, 0600u);
-    EXPECT_EQ(seen.st_uid, package.st_uid);
-    EXPECT_EQ(seen.st_gid, package.st_gid);
-  }
 }
 #endif
 

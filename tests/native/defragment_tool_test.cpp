@@ -138,6 +138,9 @@ TEST(DefragmentKill, KilledRunLeavesThePackageIntact) {
     tree.children.push_back(Node::file("f" + std::to_string(i), Content::pattern(1u << 20, i)));
   fs::path path = makePackage(tree, fragmented(4096), scratch / "big.gcf");
   ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  if (::geteuid() == 0) ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);  // kept where allowed
+  struct stat package {};
+  ASSERT_EQ(::stat(path.c_str(), &package), 0);
   std::vector<uint8_t> old = readFile(path);
 
   std::string tool = toolPath(), p = "-p", f = "-f", target = path.string();
@@ -166,11 +169,18 @@ TEST(DefragmentKill, KilledRunLeavesThePackageIntact) {
 
   EXPECT_TRUE(readFile(path) == old) << "the package changed under a killed run";
   struct stat copy {};
-  if (killedMidway && ::stat(left[0].c_str(), &copy) == 0)
-    EXPECT_EQ(copy.st_mode & 0777, 0600u) << "the copy left behind is as private as the package";
+  if (killedMidway && ::stat(left[0].c_str(), &copy) == 0) {
+    EXPECT_EQ(copy.st_mode & 07777, 0600u) << "the copy left behind is as private as the package";
+    EXPECT_EQ(copy.st_uid, package.st_uid);
+    EXPECT_EQ(copy.st_gid, package.st_gid);
+  }
   ToolResult rerun = runTool({arg("-p"), arg(path), arg("-f")});
   EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
   EXPECT_TRUE(defragmentTemporaries(path) == left) << "the rerun leaves what it did not make";
+  struct stat now {};
+  ASSERT_EQ(::stat(path.c_str(), &now), 0);
+  EXPECT_EQ(now.st_mode & 07777, 0600u);
+  EXPECT_EQ(now.st_uid, package.st_uid);
   ToolResult check = runTool({arg("-p"), arg(path), arg("-t"), arg("root")});
   EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
   EXPECT_NE(check.out.find("64 intact"), std::string::npos) << check.out;
