@@ -19,7 +19,8 @@ enum ExitCode : int {
   kExitWriteFailed = 10,      // writing an output file or folder failed
   kExitUnsafeName = 11,       // an item name that would leave the destination folder
   kExitNotSupportedYet = 12,  // an operation this version does not offer
-  kExitInUse = 13,            // another program has the package open, so it cannot be changed
+  kExitInUse = 13,            // another run or program holds the package
+  kExitRefused = 14,          // the package is not rewritten: the message says why
 };
 
 inline ExitCode exitCodeFor(hl::ErrorCode code) {
@@ -50,6 +51,8 @@ inline ExitCode exitCodeFor(hl::ErrorCode code) {
       return kExitInUse;
     case hl::ErrorCode::Exists:
       return kExitWriteFailed;
+    case hl::ErrorCode::Refused:
+      return kExitRefused;
   }
   return kExitInternal;
 }

@@ -303,7 +303,9 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
                     ": no known layout fits this package (" + status.message() + ")"};
   }
   if (!status.ok()) return nullptr;
-  if (fieldSum(header, fh::kFieldsBeforeChecksum) != le32(header + fh::kChecksum))
+  const uint32_t stored = le32(header + fh::kChecksum);
+  if (byteSum(header, fh::kChecksum) != stored &&
+      fieldSum(header, fh::kFieldsBeforeChecksum) != stored)
     data->warnings.push_back("the file header checksum does not match its fields");
   if (data->type == PackageType::Gcf &&
       le32(header + fh::kFileSize) != static_cast<uint32_t>(data->file->size()))

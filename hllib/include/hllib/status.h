@@ -19,7 +19,8 @@ enum class ErrorCode {
   UnsafeName,    // an item name that could escape the destination folder
   WriteFailed,   // writing output failed (disk full, no permission...)
   Invalid,       // a request that makes no sense (a folder where a file is needed...)
-  InUse,         // another program has the file open, so it cannot be changed now
+  InUse,         // another run or program holds the package
+  Refused,       // a package this library will not rewrite: it would not understand the result
   Exists,        // the target already exists and was asked to be kept
 };
 
