@@ -208,10 +208,10 @@ class Console {
                 package_.itemSize(item), fileState(package_, item).c_str());
     hl::FileLayout layout;
     hl::Status status = package_.layout(item, layout);
-    if (!status.ok())
-      std::printf("  data blocks: unknown, %s\n", status.message().c_str());
-    else if (package_.type() == hl::PackageType::Ncf)
+    if (package_.type() == hl::PackageType::Ncf)
       std::printf("  data blocks: none, an NCF package's files lie on disk\n");
+    else if (!status.ok())
+      std::printf("  data blocks: unknown, %s\n", status.message().c_str());
     else
       std::printf("  data blocks: %u\n  fragmented:  %s\n", layout.blocks,
                   layout.fragmented ? "yes" : "no");
@@ -272,14 +272,16 @@ class Console {
 
   void status(const std::string&) {
     uint32_t files = 0, usedBlocks = 0, fragmented = 0, incomplete = 0, encrypted = 0,
-             unreadable = 0;
+             unreadable = 0, notChecked = 0;
     package_.walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string&) {
       if (!package_.isFile(item)) return;
       ++files;
       hl::FileInfo info;
       hl::FileLayout layout;
-      if (!package_.inspect(item, info).ok() || !package_.layout(item, layout).ok()) {
-        ++unreadable;
+      hl::Status status = package_.inspect(item, info);
+      if (status.ok()) status = package_.layout(item, layout);
+      if (!status.ok()) {
+        ++(status.code() == hl::ErrorCode::Invalid ? notChecked : unreadable);
         return;
       }
       usedBlocks += layout.blocks;
@@ -289,17 +291,18 @@ class Console {
     });
     bool gcf = package_.type() == hl::PackageType::Gcf;
     std::printf("format:           %s version %u\n", gcf ? "GCF" : "NCF", package_.formatVersion());
-    std::printf("block size:       %u bytes\n", package_.blockSize());
     if (gcf)
-      std::printf("data blocks:      %u, %u of them used by files\n", package_.blockCount(),
-                  usedBlocks);
+      std::printf("block size:       %u bytes\ndata blocks:      %u, %u of them used by files\n",
+                  package_.blockSize(), package_.blockCount(), usedBlocks);
     else
       std::printf("data blocks:      none, the files lie on disk\n");
     std::printf("items:            %u files, %u folders\n", files,
                 package_.itemCount() - files - 1);
     std::printf("fragmented files: %u\nincomplete files: %u\nencrypted files:  %u\n", fragmented,
                 incomplete, encrypted);
-    if (unreadable) std::printf("unreadable files: %u\n", unreadable);
+    if (unreadable) std::printf("damaged files:    %u\n", unreadable);
+    if (notChecked)
+      std::printf("not checked:      %u files, their folder is not given (-n)\n", notChecked);
   }
 
   void cls(const std::string&) { clearScreen(); }
@@ -314,7 +317,9 @@ class Console {
 
 std::string fileState(const hl::Package& package, uint32_t file) {
   hl::FileInfo info;
-  if (!package.inspect(file, info).ok()) return "damaged";
+  hl::Status status = package.inspect(file, info);
+  if (status.code() == hl::ErrorCode::Invalid) return "not checked";  // an NCF without -n
+  if (!status.ok()) return "damaged";
   if (info.encrypted) return "encrypted";
   if (info.storedBytes < info.size)
     return "incomplete " + std::to_string(info.storedBytes * 100 / info.size) + "%";

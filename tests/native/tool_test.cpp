@@ -206,6 +206,9 @@ TEST_F(Tool, NcfListingAndExtractionFromItsContentFolder) {
   fs::path out = scratch_ / "out";
   result = run({arg("-p"), arg(ncf), arg("-d"), arg(out), arg("-e"), arg("root\\maps")});
   EXPECT_EQ(result.exitCode, 2) << "an NCF needs its content folder";
+  result = run({arg("-p"), arg(ncf), arg("-l"), arg("--verbose")});
+  EXPECT_NE(result.out.find("not checked     root\\maps\\de_dust.bsp"), std::string::npos)
+      << "without its folder a file is not called damaged: " << result.out;
   result = run({arg("-p"), arg(ncf), arg("-n"), arg(options.ncfContentRoot), arg("-d"), arg(out),
                 arg("-e"), arg("root\\maps"), arg("-t"), arg("root\\")});
   ASSERT_EQ(result.exitCode, 0) << result.err;
