@@ -138,7 +138,9 @@ TEST(DefragmentKill, KilledRunLeavesThePackageIntact) {
     tree.children.push_back(Node::file("f" + std::to_string(i), Content::pattern(1u << 20, i)));
   fs::path path = makePackage(tree, fragmented(4096), scratch / "big.gcf");
   ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  if (::geteuid() == 0) ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);  // kept where allowed
+  if (::geteuid() == 0) {  // the owner is kept where the system allows
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  }
   struct stat package {};
   ASSERT_EQ(::stat(path.c_str(), &package), 0);
   std::vector<uint8_t> old = readFile(path);
