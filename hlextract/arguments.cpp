@@ -40,7 +40,8 @@ const char* const kUsage =
     "Item paths begin with root\\ and separate folders with backslashes.\n"
     "Exit codes: 0 done, 2 bad command line, 3 package unreadable, 4 not a package,\n"
     "5 unsupported version, 6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item,\n"
-    "10 write failed, 11 unsafe item name, 12 not supported yet, 1 internal fault.\n";
+    "10 write failed, 11 unsafe item name, 12 not supported yet,\n"
+    "15 item name with a line break, 16 item name taken twice in a folder, 1 internal fault.\n";
 
 bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
                     std::string& error) {

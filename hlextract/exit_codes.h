@@ -19,6 +19,8 @@ enum ExitCode : int {
   kExitWriteFailed = 10,      // writing an output file or folder failed
   kExitUnsafeName = 11,       // an item name that would leave the destination folder
   kExitNotSupportedYet = 12,  // an operation this version does not offer
+  kExitUnlistable = 15,       // an item name that a list line cannot hold (CR or LF in it)
+  kExitNameClash = 16,        // an item whose name an earlier item of its folder already took
 };
 
 inline ExitCode exitCodeFor(hl::ErrorCode code) {
@@ -45,6 +47,8 @@ inline ExitCode exitCodeFor(hl::ErrorCode code) {
       return kExitWriteFailed;
     case hl::ErrorCode::Invalid:
       return kExitUsage;
+    case hl::ErrorCode::NameClash:
+      return kExitNameClash;
   }
   return kExitInternal;
 }

@@ -1,8 +1,12 @@
 // Extraction into folders: what lands where for a file, a folder and the root; hostile names
-// never leave the destination; a failed extraction leaves existing files as they were.
+// and folders swapped for links never lead outside the destination; a failed extraction
+// leaves existing files as they were; what the run did not create is never replaced.
 #include "hllib/extract.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "test_support.h"
 
@@ -121,5 +125,140 @@ TEST(Extract, ReplacesAnOlderCopy) {
   ASSERT_TRUE(extract(*package, "a.txt", scratch / "out", summary).ok());
   EXPECT_EQ(readFile(scratch / "out" / "a.txt"), (std::vector<uint8_t>{'n', 'e', 'w'}));
 }
+
+// Every file goes through a temporary of a fresh name: files already there and items named
+// like temporaries are never lost, and the copies are no more open than the package.
+TEST(Extract, TemporariesNeverMeetExistingFilesOrItems) {
+  ScratchFolder scratch;
+  // Items are numbered from 1 in this order: each name is what the temporary of an item
+  // would be if it were made from the item's number alone.
+  Node tree = Node::folder(
+      "", {Node::file("~hlx2.tmp", Content::text("one")), Node::file("b.txt", Content::text("two")),
+           Node::file("~hlx3.tmp", Content::text("three"))});
+  fs::path packagePath = makePackage(tree, Options(), scratch / "p.gcf");
+  auto package = openPackage(packagePath);
+  ASSERT_TRUE(package);
+  fs::path out = scratch / "out";
+  fs::create_directories(out);
+  writeFile(out / "~hlx1.tmp", {'u', 's', 'e', 'r'});
+  hl::ExtractSummary summary;
+  EXPECT_TRUE(extract(*package, "", out, summary).ok());
+  ExpectedFiles expected = expectedFiles(tree);
+  expected["~hlx1.tmp"] = {'u', 's', 'e', 'r'};
+  EXPECT_EQ(filesOnDisk(out), expected);
+  EXPECT_EQ(summary.filesWritten, 3u);
+
+#if !defined(_WIN32)
+  fs::permissions(packagePath, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(extract(*package, "b.txt", scratch / "private", summary).ok());
+  EXPECT_EQ(fs::status(scratch / "private" / "b.txt").permissions() &
+                (fs::perms::group_all | fs::perms::others_all),
+            fs::perms::none);
+#endif
+}
+
+// Names clash when the file system would give them the same file: letter case counts on
+// Windows only. The first item keeps the name; the second fails with its whole tree.
+TEST(Extract, AnItemWhoseNameIsTakenInItsFolderFails) {
+  ScratchFolder scratch;
+  Node tree = Node::folder("", {Node::file("same.txt", Content::text("first")),
+                                Node::file("same.txt", Content::text("second")),
+                                Node::folder("dir", {Node::file("a.txt", Content::text("a1"))}),
+                                Node::folder("dir", {Node::file("a.txt", Content::text("a2")),
+                                                     Node::file("b.txt", Content::text("b"))}),
+                                Node::file("Case.txt", Content::text("upper")),
+                                Node::file("case.txt", Content::text("lower"))});
+  auto package = openPackage(makePackage(tree, Options(), scratch / "p.gcf"));
+  ASSERT_TRUE(package);
+  std::vector<std::string> clashes;
+  hl::ExtractSummary summary;
+  hl::Status status = hl::extractItem(
+      *package, hl::kRootItem, scratch / "out",
+      [&](const std::string& path, const hl::Status& result) {
+        if (result.code() == hl::ErrorCode::NameClash) clashes.push_back(path);
+      },
+      summary);
+  EXPECT_EQ(status.code(), hl::ErrorCode::NameClash);
+  ExpectedFiles expected{{"same.txt", {'f', 'i', 'r', 's', 't'}},
+                         {"dir\\a.txt", {'a', '1'}},
+                         {"Case.txt", {'u', 'p', 'p', 'e', 'r'}}};
+#if defined(_WIN32)
+  EXPECT_EQ(clashes, (std::vector<std::string>{"same.txt", "dir", "case.txt"}));
+#else
+  EXPECT_EQ(clashes, (std::vector<std::string>{"same.txt", "dir"}));
+  expected["case.txt"] = {'l', 'o', 'w', 'e', 'r'};
+#endif
+  EXPECT_EQ(filesOnDisk(scratch / "out"), expected);
+  EXPECT_EQ(summary.failures, clashes.size());
+}
+
+// Extracting into the package's own folder: an item named like the package, a read-only
+// file, a folder or a link at an item's name are all left exactly as they were.
+TEST(Extract, NeverReplacesThePackageALinkOrAReadOnlyFile) {
+  ScratchFolder scratch;
+  const char* names[] = {"p.gcf", "readonly.txt", "folder.txt", "link.txt"};
+  Node tree = Node::folder("", {Node::file("fine.txt", Content::text("ok"))});
+  for (const char* name : names) tree.children.push_back(Node::file(name, Content::text("new")));
+  fs::path packagePath = makePackage(tree, Options(), scratch / "p.gcf");
+  auto package = openPackage(packagePath);
+  ASSERT_TRUE(package);
+  writeFile(scratch / "readonly.txt", {'r', 'o'});
+  fs::permissions(scratch / "readonly.txt", fs::perms::owner_read);
+  fs::create_directories(scratch / "folder.txt");
+  fs::create_directories(scratch / "outside");
+  writeFile(scratch / "outside" / "victim.txt", {'v'});
+  std::error_code noLinks;  // Windows may refuse to make symbolic links
+  fs::create_symlink(scratch / "outside" / "victim.txt", scratch / "link.txt", noLinks);
+
+  std::map<std::string, PathState> before;
+  for (const char* name : names) before[name] = stateOf(scratch / name);
+  hl::ExtractSummary summary;
+  hl::Status status = extract(*package, "", scratch.path(), summary);
+  EXPECT_EQ(status.code(), hl::ErrorCode::WriteFailed);
+  EXPECT_EQ(summary.filesWritten, noLinks ? 2u : 1u) << "fine.txt, and link.txt without links";
+  for (const char* name : names) {
+    if (noLinks && name == std::string("link.txt")) continue;
+    EXPECT_TRUE(stateOf(scratch / name) == before[name]) << name;
+  }
+  EXPECT_EQ(readFile(scratch / "outside" / "victim.txt"), std::vector<uint8_t>{'v'});
+  EXPECT_EQ(namesIn(scratch.path()).size(), std::size(names) + 2) << "no temporary is left";
+  fs::permissions(scratch / "readonly.txt", fs::perms::owner_all);
+}
+
+#if !defined(_WIN32)
+// Another writer of the destination swaps each folder for a link to elsewhere while the files
+// are written: the writes stay in the folders that were opened, inside the destination.
+TEST(Extract, AFolderSwappedForALinkNeverRedirectsWrites) {
+  ScratchFolder scratch;
+  constexpr int kFolders = 80;
+  auto package =
+      openPackage(makePackage(manyFilesTree(kFolders * 50, 50), Options(), scratch / "p.gcf"));
+  ASSERT_TRUE(package);
+  fs::path out = scratch / "out", outside = scratch / "outside";
+  fs::create_directories(out);
+  fs::create_directories(outside);
+  std::atomic<bool> done{false};
+  std::atomic<int> swaps{0};
+  std::thread swapper([&] {
+    for (int round = 0; !done; ++round) {
+      for (int i = 0; i < kFolders && !done; ++i) {
+        fs::path folder = out / ("dir" + std::to_string(i));
+        std::error_code error;
+        if (fs::symlink_status(folder, error).type() != fs::file_type::directory) continue;
+        fs::rename(folder, out / ("moved" + std::to_string(round) + "-" + std::to_string(i)),
+                   error);
+        if (!error) fs::create_directory_symlink(outside, folder, error);
+        if (!error) ++swaps;
+      }
+    }
+  });
+  hl::ExtractSummary summary;
+  extract(*package, "", out, summary);
+  done = true;
+  swapper.join();
+  EXPECT_GT(swaps, 0);
+  EXPECT_TRUE(fs::is_empty(outside)) << namesIn(outside).size() << " files landed outside";
+}
+#endif
 
 }  // namespace

@@ -142,6 +142,22 @@ void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
             static_cast<std::streamsize>(bytes.size()));
 }
 
+PathState stateOf(const fs::path& path) {
+  PathState state;
+  std::error_code error;
+  state.type = fs::symlink_status(path, error).type();
+  if (state.type == fs::file_type::regular) state.bytes = readFile(path);
+  if (state.type == fs::file_type::symlink) state.linkTarget = fs::read_symlink(path, error);
+  return state;
+}
+
+std::set<std::string> namesIn(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.insert(entry.path().filename().u8string());
+  return names;
+}
+
 fs::path::string_type arg(const char* utf8) { return fs::u8path(utf8).native(); }
 fs::path::string_type arg(const std::string& utf8) { return fs::u8path(utf8).native(); }
 fs::path::string_type arg(const fs::path& path) { return path.native(); }
@@ -159,12 +175,12 @@ static fs::path toolPath() {
   return fs::path(self).parent_path() / L"HLExtract.exe";
 }
 
-ToolResult runTool(const std::vector<std::wstring>& arguments) {
+ToolResult runTool(const std::vector<std::wstring>& arguments, bool outputFails) {
   ScratchFolder scratch;
   fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           0, nullptr);
+  HANDLE out = CreateFileW(outPath.c_str(), outputFails ? GENERIC_READ : GENERIC_WRITE,
+                           FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
   HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            0, nullptr);
   std::wstring line = vaultpick::quoteArgument(toolPath().native());
@@ -198,7 +214,7 @@ static fs::path toolPath() {
   return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract";
 }
 
-ToolResult runTool(const std::vector<std::string>& arguments) {
+ToolResult runTool(const std::vector<std::string>& arguments, bool outputFails) {
   ScratchFolder scratch;
   fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
   std::string tool = toolPath().string();
@@ -208,8 +224,8 @@ ToolResult runTool(const std::vector<std::string>& arguments) {
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outputFails ? "/dev/full" : outPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   ToolResult result;

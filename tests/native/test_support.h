@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,13 +54,29 @@ void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected);
 std::vector<uint8_t> readFile(const fs::path& path);
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes);
 
+// What is at a path, to compare before and after a run: its type, a file's bytes, a link's
+// target. Links are not followed.
+struct PathState {
+  fs::file_type type = fs::file_type::not_found;
+  std::vector<uint8_t> bytes;
+  fs::path linkTarget;
+  bool operator==(const PathState& other) const {
+    return type == other.type && bytes == other.bytes && linkTarget == other.linkTarget;
+  }
+};
+PathState stateOf(const fs::path& path);
+// The names directly in `folder`.
+std::set<std::string> namesIn(const fs::path& folder);
+
 struct ToolResult {
   int exitCode = -1;
   std::string out;
   std::string err;
 };
-// Runs the hlextract program that this build made, with `arguments` passed unchanged.
-ToolResult runTool(const std::vector<fs::path::string_type>& arguments);
+// Runs the hlextract program that this build made, with `arguments` passed unchanged. With
+// `outputFails`, every write to its standard output fails (a full device; a read-only handle
+// on Windows), and `out` stays empty.
+ToolResult runTool(const std::vector<fs::path::string_type>& arguments, bool outputFails = false);
 
 // Native strings for runTool from UTF-8 text and paths.
 fs::path::string_type arg(const char* utf8);

@@ -4,6 +4,12 @@
 
 #include <algorithm>
 
+#if !defined(_WIN32)
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
 #include "test_support.h"
 
 namespace {
@@ -54,6 +60,100 @@ TEST_F(Tool, ListFileHoldsOneCrLfLinePerFileInAnyOptionOrder) {
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), kExpectedList);
 }
 
+// The list file replaces only a writable regular file other than the package, never through
+// a link; when it fails, whatever was at its path stays exactly as it was.
+TEST_F(Tool, ListFileLeavesAloneWhatItMustNotReplace) {
+  fs::path outside = scratch_ / "outside";
+  fs::create_directories(outside);
+  writeFile(outside / "victim.txt", {'v'});
+  writeFile(scratch_ / "notes.txt", {'m', 'i', 'n', 'e'});
+  fs::permissions(scratch_ / "notes.txt", fs::perms::owner_read | fs::perms::group_read);
+  fs::create_directories(scratch_ / "empty folder");
+  fs::create_hard_link(package_, scratch_ / "hard.gcf");
+
+  struct Case {
+    const char* what;
+    fs::path target;
+  };
+  std::vector<Case> cases = {{"a read-only file", scratch_ / "notes.txt"},
+                             {"an empty folder", scratch_ / "empty folder"},
+                             {"the package itself", package_},
+                             {"a hard link to the package", scratch_ / "hard.gcf"}};
+  std::error_code noLinks;  // Windows may refuse to make symbolic links
+  fs::create_symlink(package_, scratch_ / "soft.gcf", noLinks);
+  fs::create_symlink(outside / "victim.txt", scratch_ / "planted.txt", noLinks);
+  fs::create_symlink(outside / "new.txt", scratch_ / "dangling.txt", noLinks);
+  if (!noLinks) {
+    cases.push_back({"a symbolic link to the package", scratch_ / "soft.gcf"});
+    cases.push_back({"a link to another file", scratch_ / "planted.txt"});
+    cases.push_back({"a link to nothing yet", scratch_ / "dangling.txt"});
+  }
+#if !defined(_WIN32)
+  cases.push_back({"a socket", scratch_ / "socket"});
+  int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string socketPath = (scratch_ / "socket").string();
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::close(socket);
+#endif
+
+  std::set<std::string> names = namesIn(scratch_.path());
+  PathState package = stateOf(package_);
+  for (const Case& c : cases) {
+    PathState before = stateOf(c.target);
+    ToolResult result = run({arg("-p"), arg(package_), arg("-lf"), arg(c.target)});
+    EXPECT_EQ(result.exitCode, 10) << c.what << ": " << result.err;
+    EXPECT_EQ(result.err.rfind("hlextract: ", 0), 0u) << c.what << ": " << result.err;
+    EXPECT_TRUE(stateOf(c.target) == before) << c.what;
+    EXPECT_TRUE(stateOf(package_) == package) << c.what;
+    EXPECT_EQ(namesIn(scratch_.path()), names) << c.what << ": nothing added, nothing removed";
+    EXPECT_EQ(namesIn(outside), std::set<std::string>{"victim.txt"}) << c.what;
+    EXPECT_EQ(readFile(outside / "victim.txt"), std::vector<uint8_t>{'v'}) << c.what;
+  }
+}
+
+// A name with a line break would read back as two entries: listing it is an error, and the
+// list file is not written at all.
+TEST_F(Tool, ANameWithALineBreakIsNeverListed) {
+  Options unsafeNames;
+  unsafeNames.allowUnsafeNames = true;
+  fs::path package = makePackage(Node::folder("", {Node::file("good.txt", Content::text("g")),
+                                                   Node::file("a\r\nb.txt", Content::text("x"))}),
+                                 unsafeNames, scratch_ / "breaks.gcf");
+  fs::path list = scratch_ / "list.txt";
+  writeFile(list, {'o', 'l', 'd'});
+  std::set<std::string> names = namesIn(scratch_.path());
+
+  ToolResult result = run({arg("-p"), arg(package), arg("-lf"), arg(list)});
+  EXPECT_EQ(result.exitCode, 15) << result.err;
+  EXPECT_NE(result.err.find("root\\a<CR><LF>b.txt"), std::string::npos) << result.err;
+  EXPECT_EQ(readFile(list), (std::vector<uint8_t>{'o', 'l', 'd'})) << "the old list stays";
+  EXPECT_EQ(namesIn(scratch_.path()), names);
+
+  result = run({arg("-p"), arg(package), arg("-l")});
+  EXPECT_EQ(result.exitCode, 15) << result.err;
+  EXPECT_EQ(result.out, "root\\good.txt\n");
+}
+
+TEST_F(Tool, UnwritableStandardOutputFailsTheRun) {
+  ScratchFolder out;
+  const std::vector<fs::path::string_type> runs[] = {
+      {arg("-p"), arg(package_), arg("-l")},
+      {arg("-p"), arg(package_), arg("-t"), arg("root\\")},
+      {arg("-p"), arg(package_), arg("-d"), arg(out.path()), arg("-e"), arg("root\\")},
+      {arg("-h")},
+  };
+  for (size_t i = 0; i < std::size(runs); ++i) {
+    ToolResult result = runTool(runs[i], true);
+    EXPECT_EQ(result.exitCode, 10) << "run " << i << ": " << result.err;
+    EXPECT_NE(result.err.find("hlextract: cannot write to standard output"), std::string::npos)
+        << result.err;
+  }
+}
+
 TEST_F(Tool, ExtractsFilesFoldersAndTheWholePackage) {
   fs::path out = scratch_ / "out folder";
   fs::create_directories(out);
@@ -83,8 +183,10 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
   locked.extraFlags = 0x100;
   Options unsafeNames;
   unsafeNames.allowUnsafeNames = true;
+  Node clash = Node::folder("clash", {Node::file("same.txt", Content::text("first")),
+                                      Node::file("same.txt", Content::text("second"))});
   fs::path states =
-      makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x"))}),
+      makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x")), clash}),
                   unsafeNames, scratch_ / "states.gcf");
   writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(100, 'x'));
   std::vector<uint8_t> cut = readFile(package_);
@@ -121,6 +223,9 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
       {"unsafe name",
        {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\..")},
        11},
+      {"name clash",
+       {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\clash")},
+       16},
   };
   for (const Case& c : cases) {
     ToolResult result = run(c.words);
@@ -128,6 +233,8 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
     EXPECT_GE(lines(result.err), 1) << c.what;
     EXPECT_EQ(result.err.rfind("hlextract: ", 0), 0u) << c.what << ": " << result.err;
   }
+  EXPECT_EQ(readFile(out / "clash" / "same.txt"), contentOf(Content::text("first")))
+      << "the first of two items of one name is kept";
   EXPECT_FALSE(fs::exists(out / "partial.bin"));
   EXPECT_FALSE(fs::exists(out / "locked.bin"));
 }

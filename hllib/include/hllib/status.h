@@ -19,6 +19,7 @@ enum class ErrorCode {
   UnsafeName,    // an item name that could escape the destination folder
   WriteFailed,   // writing output failed (disk full, no permission...)
   Invalid,       // a request that makes no sense (a folder where a file is needed...)
+  NameClash,     // an item whose name is already taken in its folder by an earlier item
 };
 
 class Status {
