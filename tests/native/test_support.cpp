@@ -142,13 +142,22 @@ void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
             static_cast<std::streamsize>(bytes.size()));
 }
 
-PathState stateOf(const fs::path& path) {
-  PathState state;
+std::string stateOf(const fs::path& path) {
   std::error_code error;
-  state.type = fs::symlink_status(path, error).type();
-  if (state.type == fs::file_type::regular) state.bytes = readFile(path);
-  if (state.type == fs::file_type::symlink) state.linkTarget = fs::read_symlink(path, error);
-  return state;
+  switch (fs::symlink_status(path, error).type()) {
+    case fs::file_type::not_found:
+      return "missing";
+    case fs::file_type::directory:
+      return "folder";
+    case fs::file_type::symlink:
+      return "link to " + fs::read_symlink(path, error).u8string();
+    case fs::file_type::regular: {
+      std::vector<uint8_t> bytes = readFile(path);
+      return "file " + std::string(bytes.begin(), bytes.end());
+    }
+    default:
+      return "other";
+  }
 }
 
 std::set<std::string> namesIn(const fs::path& folder) {

@@ -54,17 +54,9 @@ void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected);
 std::vector<uint8_t> readFile(const fs::path& path);
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes);
 
-// What is at a path, to compare before and after a run: its type, a file's bytes, a link's
-// target. Links are not followed.
-struct PathState {
-  fs::file_type type = fs::file_type::not_found;
-  std::vector<uint8_t> bytes;
-  fs::path linkTarget;
-  bool operator==(const PathState& other) const {
-    return type == other.type && bytes == other.bytes && linkTarget == other.linkTarget;
-  }
-};
-PathState stateOf(const fs::path& path);
+// What is at a path, to compare before and after a run: "missing", "folder", "other", "file "
+// with its bytes, or "link to " with its target. Links are not followed.
+std::string stateOf(const fs::path& path);
 // The names directly in `folder`.
 std::set<std::string> namesIn(const fs::path& folder);
 
