@@ -129,9 +129,6 @@ class Folder {
   // Renames `from` over `to`, both in this folder; a link at `to` is replaced, not followed.
   Status replace(const Path& from, const Path& to) const;
   void remove(const Path& name) const;  // best effort, for a temporary of this run
-  Status flush() const;                 // makes renames in it durable
-
-  const Path& path() const { return path_; }
 
  private:
   struct Entry {

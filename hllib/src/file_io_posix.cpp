@@ -263,12 +263,6 @@ Status Folder::replace(const Path& from, const Path& to) const {
 
 void Folder::remove(const Path& name) const { ::unlinkat(fd(handle_), name.c_str(), 0); }
 
-Status Folder::flush() const {
-  if (::fsync(fd(handle_)) != 0)
-    return osError(ErrorCode::WriteFailed, "cannot flush folder", path_, errno);
-  return {};
-}
-
 Path::string_type nameKey(const Path& name) { return name.native(); }
 
 Path fromPackageName(std::string_view name) { return Path(std::string(name)); }

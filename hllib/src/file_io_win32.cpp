@@ -281,9 +281,6 @@ Status Folder::replace(const Path& from, const Path& to) const {
 
 void Folder::remove(const Path& name) const { removeFile(path_ / name); }
 
-// MoveFileExW with MOVEFILE_WRITE_THROUGH already returns once the rename is on disk.
-Status Folder::flush() const { return {}; }
-
 Path::string_type nameKey(const Path& name) {
   std::wstring key = name.native();
   CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
