@@ -202,7 +202,7 @@ TEST(Extract, AFolderSwappedForALinkNeverRedirectsWrites) {
   fs::create_directories(out);
   fs::create_directories(outside);
   std::atomic<bool> done{false};
-  std::atomic<int> swaps{0};
+  std::atomic<int> swaps{0};  // proof that the race was run
   std::thread swapper([&] {
     for (int round = 0; !done; ++round)
       for (int i = 0; i < kFolders; ++i) {

@@ -214,8 +214,6 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
     EXPECT_GE(lines(result.err), 1) << c.what;
     EXPECT_EQ(result.err.rfind("hlextract: ", 0), 0u) << c.what << ": " << result.err;
   }
-  EXPECT_EQ(readFile(out / "clash" / "same.txt"), contentOf(Content::text("first")))
-      << "the first of two items of one name is kept";
   EXPECT_FALSE(fs::exists(out / "partial.bin"));
   EXPECT_FALSE(fs::exists(out / "locked.bin"));
 }
