@@ -59,9 +59,7 @@ Status unsafe(const std::string& name) {
 
 Status clash(const std::string& name) {
   return {ErrorCode::NameClash,
-          "not extracted: an earlier item of the same folder is already "
-          "written as '" +
-              name + "'"};
+          "not extracted: an earlier item of the same folder already has the name '" + name + "'"};
 }
 
 class TreeExtraction {
