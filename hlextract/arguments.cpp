@@ -81,7 +81,8 @@ const char* const kUsage =
     "command line, 3 package unreadable, 4 not a package, 5 unsupported version,\n"
     "6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item, 10 write\n"
     "failed, 11 unsafe item name, 12 not supported yet, 13 package in use,\n"
-    "14 package left as it is (-f: the message says why).\n";
+    "14 package left as it is (-f: the message says why), 15 item name with a\n"
+    "line break, 16 item name taken twice in a folder.\n";
 
 bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
                     std::string& error) {

@@ -1,8 +1,9 @@
 // The tool's operations: listing, the list file, extraction, validation and defragmentation.
 #include "commands.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "exit_codes.h"
 #include "hllib/defragment.h"
 #include "hllib/extract.h"
+#include "hllib/list_file.h"
 #include "hllib/package.h"
 #include "text.h"
 
@@ -51,12 +53,14 @@ class Session final : public ConsoleHost {
     return exitCode_;
   }
 
-  void fail(const hl::Status& status) override {
-    std::fprintf(stderr, "hlextract: %s\n", status.message().c_str());
-    if (exitCode_ == kExitOk) exitCode_ = exitCodeFor(status.code());
-  }
+  void fail(const hl::Status& status) override { fail(status, exitCodeFor(status.code())); }
 
  private:
+  void fail(const hl::Status& status, int code) {
+    std::fprintf(stderr, "hlextract: %s\n", status.message().c_str());
+    if (exitCode_ == kExitOk) exitCode_ = code;
+  }
+
   void say(const std::string& line) {
     if (!args_.quiet) std::printf("%s\n", line.c_str());
   }
@@ -76,7 +80,9 @@ class Session final : public ConsoleHost {
   void list() {
     package_->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
       bool file = package_->isFile(item);
-      if (!args_.verbose) {
+      if (!hl::isListable(path)) {
+        unlistable(path);
+      } else if (!args_.verbose) {
         std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
       } else if (file) {
         std::printf("%12u  %-14s  root\\%s\n", package_->itemSize(item),
@@ -88,31 +94,17 @@ class Session final : public ConsoleHost {
   }
 
   void writeListFile() {
-    // Written in slices as the walk goes, so a package of 100,000 files needs no buffer the
-    // size of its whole list.
-    constexpr size_t kSlice = size_t{256} * 1024;
-    std::ofstream out(args_.listFile, std::ios::binary | std::ios::trunc);
-    std::string lines;
-    lines.reserve(kSlice + 4096);
-    package_->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
-      if (!package_->isFile(item)) return;
-      lines += "root\\";
-      lines += path;
-      lines += "\r\n";
-      if (lines.size() >= kSlice) {
-        out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
-        lines.clear();
-      }
-    });
-    out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(args_.listFile,
-                              ignored);  // a partial list must not pass for the package's
-      fail({hl::ErrorCode::WriteFailed,
-            "cannot write the list file '" + args_.listFile.u8string() + "'"});
-    }
+    hl::Status status = hl::writeFileList(*package_, args_.listFile,
+                                          [&](const std::string& path) { unlistable(path); });
+    if (!status.ok()) fail(status);
+  }
+
+  // A name with a line break would read back as two list lines: it is reported instead.
+  void unlistable(const std::string& path) {
+    std::string shown;
+    for (char c : path) shown += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
+    fail({hl::ErrorCode::Invalid, "root\\" + shown + ": the name holds a line break"},
+         kExitUnlistable);
   }
 
   void extract(uint32_t item, const std::string& shown) override {
@@ -211,16 +203,30 @@ class Session final : public ConsoleHost {
 
 }  // namespace
 
+// Output that never reached its reader is a failure like any other: the last buffered lines
+// are flushed here, and a write that failed earlier is still remembered by the stream.
+int checkOutput(int exitCode) {
+  errno = 0;
+  bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  if (!written) {
+    int error = errno ? errno : EIO;
+    std::fprintf(stderr, "hlextract: cannot write to standard output: %s\n", std::strerror(error));
+  }
+  bool reported = std::fflush(stderr) == 0 && !std::ferror(stderr);
+  if (exitCode == kExitOk && !(written && reported)) return kExitWriteFailed;
+  return exitCode;
+}
+
 int runCommands(const Arguments& arguments) {
   if (arguments.help) {
     std::fputs(kUsage, stdout);
-    return kExitOk;
+    return checkOutput(kExitOk);
   }
   if (arguments.version) {
     std::printf("%s\n", kVersion);
-    return kExitOk;
+    return checkOutput(kExitOk);
   }
-  return Session(arguments).run();
+  return checkOutput(Session(arguments).run());
 }
 
 }  // namespace hlextract

@@ -66,6 +66,87 @@ TEST_F(Tool, ListFileHoldsOneCrLfLinePerFileInAnyOptionOrder) {
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), kExpectedList);
 }
 
+// Neither the list file nor an extracted file replaces anything but a writable regular file
+// other than the package, nor writes through a link: what was at the path stays as it was.
+TEST_F(Tool, OutputLeavesAloneWhatItMustNotReplace) {
+  fs::path outside = scratch_ / "outside";
+  fs::create_directories(outside);
+  writeFile(outside / "victim.txt", {'v'});
+  std::vector<std::string> targets = {"notes.txt", "empty folder", "self.gcf", "hard.gcf"};
+  const char* links[] = {"soft.gcf", "planted.txt", "dangling.txt"};
+  Node items = Node::folder("");
+  for (const auto& name : targets) items.children.push_back(Node::file(name, Content::text("x")));
+  for (const char* name : links) items.children.push_back(Node::file(name, Content::text("x")));
+  fs::path self = makePackage(items, Options(), scratch_ / "self.gcf");
+  writeFile(scratch_ / "notes.txt", {'m'});
+  fs::permissions(scratch_ / "notes.txt", fs::perms::owner_read);
+  fs::create_directories(scratch_ / "empty folder");
+  fs::create_hard_link(self, scratch_ / "hard.gcf");
+  std::error_code noLinks;  // Wine makes no symbolic links
+  fs::create_symlink(self, scratch_ / links[0], noLinks);
+  fs::create_symlink(outside / "victim.txt", scratch_ / links[1], noLinks);
+  fs::create_symlink(outside / "new.txt", scratch_ / links[2], noLinks);
+  if (!noLinks) targets.insert(targets.end(), std::begin(links), std::end(links));
+
+  std::set<std::string> names = namesIn(scratch_.path());
+  std::string package = stateOf(self);
+  for (const std::string& name : targets) {
+    std::string before = stateOf(scratch_ / name);
+    for (const auto& words : {std::vector{arg("-p"), arg(self), arg("-lf"), arg(scratch_ / name)},
+                              std::vector{arg("-p"), arg(self), arg("-d"), arg(scratch_.path()),
+                                          arg("-e"), arg("root\\" + name)}}) {
+      ToolResult result = run(words);
+      EXPECT_EQ(result.exitCode, 10) << name << ": " << result.err;
+      EXPECT_EQ(stateOf(scratch_ / name), before) << name;
+    }
+  }
+  EXPECT_EQ(stateOf(self), package);
+  EXPECT_EQ(namesIn(scratch_.path()), names) << "nothing added, nothing removed";
+  EXPECT_EQ(namesIn(outside), std::set<std::string>{"victim.txt"});
+  EXPECT_EQ(readFile(outside / "victim.txt"), std::vector<uint8_t>{'v'});
+  fs::permissions(scratch_ / "notes.txt", fs::perms::owner_all);
+}
+
+// A name with a line break would read back as two entries: listing it is an error, and the
+// list file is not written at all.
+TEST_F(Tool, ANameWithALineBreakIsNeverListed) {
+  Options unsafeNames;
+  unsafeNames.allowUnsafeNames = true;
+  fs::path package = makePackage(Node::folder("", {Node::file("good.txt", Content::text("g")),
+                                                   Node::file("a\r\nb.txt", Content::text("x"))}),
+                                 unsafeNames, scratch_ / "breaks.gcf");
+  fs::path list = scratch_ / "list.txt";
+  writeFile(list, {'o', 'l', 'd'});
+  std::set<std::string> names = namesIn(scratch_.path());
+
+  ToolResult result = run({arg("-p"), arg(package), arg("-lf"), arg(list)});
+  EXPECT_EQ(result.exitCode, 15) << result.err;
+  EXPECT_NE(result.err.find("root\\a<CR><LF>b.txt"), std::string::npos) << result.err;
+  EXPECT_EQ(readFile(list), (std::vector<uint8_t>{'o', 'l', 'd'})) << "the old list stays";
+  EXPECT_EQ(namesIn(scratch_.path()), names);
+
+  result = run({arg("-p"), arg(package), arg("-l")});
+  EXPECT_EQ(result.exitCode, 15) << result.err;
+  EXPECT_EQ(result.out.rfind("root\\good.txt", 0), 0u) << result.out;
+  EXPECT_EQ(lines(result.out), 1) << result.out;
+}
+
+TEST_F(Tool, UnwritableStandardOutputFailsTheRun) {
+  ScratchFolder out;
+  const std::vector<fs::path::string_type> runs[] = {
+      {arg("-p"), arg(package_), arg("-l")},
+      {arg("-p"), arg(package_), arg("-t"), arg("root\\")},
+      {arg("-p"), arg(package_), arg("-d"), arg(out.path()), arg("-e"), arg("root\\")},
+      {arg("-h")},
+  };
+  for (size_t i = 0; i < std::size(runs); ++i) {
+    ToolResult result = runTool(runs[i], {}, true);
+    EXPECT_EQ(result.exitCode, 10) << "run " << i << ": " << result.err;
+    EXPECT_NE(result.err.find("hlextract: cannot write to standard output"), std::string::npos)
+        << result.err;
+  }
+}
+
 TEST_F(Tool, ExtractsFilesFoldersAndTheWholePackage) {
   fs::path out = scratch_ / "out folder";
   fs::create_directories(out);
@@ -95,8 +176,10 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
   locked.extraFlags = 0x100;
   Options unsafeNames;
   unsafeNames.allowUnsafeNames = true;
+  Node clash = Node::folder("clash", {Node::file("same.txt", Content::text("first")),
+                                      Node::file("same.txt", Content::text("second"))});
   fs::path states =
-      makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x"))}),
+      makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x")), clash}),
                   unsafeNames, scratch_ / "states.gcf");
   writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(100, 'x'));
   std::vector<uint8_t> cut = readFile(package_);
@@ -133,6 +216,9 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
       {"unsafe name",
        {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\..")},
        11},
+      {"name clash",
+       {arg("-p"), arg(states), arg("-d"), arg(out), arg("-e"), arg("root\\clash")},
+       16},
   };
   for (const Case& c : cases) {
     ToolResult result = run(c.words);
