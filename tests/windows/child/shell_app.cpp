@@ -70,6 +70,9 @@ int readLater(const wchar_t* result, const wchar_t* file) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Ready for input at once, as a windowed application is: the shell may wait for that.
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
   const std::wstring mode = argc > 1 ? argv[1] : L"";
   if (mode == L"-p") return noteToolRun();
   if (argc != 4) return 2;
