@@ -250,15 +250,15 @@ bool Form1::List1_KeyDown(int keyCode, int shift) {
     return true;
   }
   if (keyCode != VK_APPS && !(keyCode == VK_F10 && shift == 1)) return false;
-  // Below the selected entry's start, kept inside the list when the entry is scrolled away;
-  // the list's top corner when none is selected.
+  // Below the selected entry, kept inside the list when the entry is scrolled away; the list's
+  // top corner when none is selected.
   RECT client{}, entry{};
   GetClientRect(list1_, &client);
   POINT at{client.left, client.top};
   const int index = ListIndex();
   if (index >= 0 &&
       SendMessageW(list1_, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&entry)) != LB_ERR) {
-    at.x = entry.left + (entry.bottom - entry.top);
+    at.x = entry.left;
     at.y = std::clamp(entry.bottom, client.top, client.bottom);
   }
   popUpItemMenu(at);
