@@ -141,6 +141,7 @@ TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
   TestPackage package = makeTestPackage(scratch / "demo.gcf", tree);
   RunningProgram program(package.path);
   ASSERT_NE(program.form(), nullptr) << "Form1 never showed";
+  keepOnTop(program.form());
   HWND list = GetDlgItem(program.form(), Form1::kIdList1);
 
   click(overEntry(list, 0), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
@@ -240,10 +241,12 @@ class ShellExecuteEndToEnd : public ::testing::Test {
     const auto entry =
         std::find(package.entries.begin(), package.entries.end(), L"docs\\data" + type.extension());
     ASSERT_NE(entry, package.entries.end());
-    click(overEntry(program->control(Form1::kIdList1),
-                    static_cast<int>(entry - package.entries.begin())),
-          MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    keepOnTop(program->form());
+    const int index = static_cast<int>(entry - package.entries.begin());
+    HWND list = program->control(Form1::kIdList1);
+    click(overEntry(list, index), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     HWND menu = waitForWindow(program->id(), L"#32768");
+    ASSERT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), index) << "the entry was not selected";
     ASSERT_NE(menu, nullptr) << "no menu opened";
     // Info, Extract File, Extract whole GCF, Shell Execute File.
     answerMenu(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});

@@ -80,6 +80,7 @@ class ItemMenu : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
     form.Show();
+    keepOnTop(form.window());
   }
   void open(const TestPackage& package) {
     form.setText2(package.path.wstring());

@@ -20,6 +20,10 @@ void sendInputs(std::vector<INPUT> inputs) {
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+void keepOnTop(HWND window) {
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
 INPUT mouse(DWORD flags, POINT at) {
   INPUT input{};
   input.type = INPUT_MOUSE;

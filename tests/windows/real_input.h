@@ -22,6 +22,9 @@ class RealInputLock {
 };
 
 void sendInputs(std::vector<INPUT> inputs);
+// Puts a window (of any process) above all others: tests side by side show the program's
+// window at the same place, and the pointer's input goes to the one on top.
+void keepOnTop(HWND window);
 // A mouse event; with MOUSEEVENTF_ABSOLUTE, `at` is a screen point.
 INPUT mouse(DWORD flags, POINT at = {});
 INPUT key(WORD virtualKey, bool up);
