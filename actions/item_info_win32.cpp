@@ -21,7 +21,9 @@ void Form2::mnu9_Click() {
   facts.quote = form1_.Text1();
   facts.item = form1_.ListText();
   facts.listIndex = form1_.ListIndex();
-  {
+  // With no entry selected there is no item to read (the tool would extract the whole
+  // package): both values are then not available.
+  if (facts.listIndex >= 0) {
     const PrivateFolder copyFolder(temporaryFolder());
     if (!copyFolder.path().empty()) {
       // Run whatever the package's extension: an NCF's item may still come out.

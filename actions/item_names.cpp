@@ -20,6 +20,14 @@ std::wstring packageExtension(const std::wstring& package) { return afterLast(pa
 
 bool isNcfPackage(const std::wstring& package) { return packageExtension(package) == L"ncf"; }
 
+bool hasPackageExtension(const std::wstring& path) {
+  if (path.size() < 4 || path[path.size() - 4] != L'.') return false;
+  std::wstring extension = path.substr(path.size() - 3);
+  for (wchar_t& c : extension)
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  return extension == L"gcf" || extension == L"ncf";
+}
+
 std::wstring packageName(const std::wstring& package) { return afterLast(package, L'\\'); }
 
 std::wstring itemFileName(const std::wstring& item) { return afterLast(item, L'\\'); }

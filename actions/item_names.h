@@ -11,6 +11,9 @@ namespace vaultpick {
 std::wstring packageExtension(const std::wstring& package);
 // Items of a package whose extension is exactly "ncf" (case-sensitive) are never extracted.
 bool isNcfPackage(const std::wstring& package);
+// A file that the program opens as a package, dropped on its window: its name ends in ".gcf"
+// or ".ncf", in any case.
+bool hasPackageExtension(const std::wstring& path);
 // The part of the package path after its last "\"; all of it when it holds none.
 std::wstring packageName(const std::wstring& package);
 // The part of an item path after its last "\"; all of it when it holds none.

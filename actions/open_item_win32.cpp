@@ -1,5 +1,7 @@
 // Shell Execute File: the selected entry opened with the application the desktop associates
-// with it, from a copy that is removed once that application has ended.
+// with it, from a private copy that stays until the program ends.
+#include <memory>
+
 #include "actions/item_names.h"
 #include "actions/private_folder.h"
 #include "toolbridge/command_lines.h"
@@ -8,20 +10,37 @@
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/message_pump.h"
+#include "ui/texts.h"
 
 namespace vaultpick {
 
 void Form2::mnu8_Click() {
   if (form1_.ListCount() == 0) return;
   if (isNcfPackage(form1_.Text2())) return;
+  // No entry selected: there is nothing to open (the tool would extract the whole package).
+  if (form1_.ListIndex() < 0) return;
   const std::wstring item = form1_.ListText();
-  const PrivateFolder copyFolder(temporaryFolder());
-  if (copyFolder.path().empty()) return;
-  Wait(extractCommand(temporaryFolder(), form1_.Text2(), copyFolder.path(), item), true);
+  auto copyFolder = std::make_unique<PrivateFolder>(temporaryFolder());
+  if (copyFolder->path().empty()) {
+    commonDialog1_.MsgBox(form1_.window(),
+                          std::wstring(text::kCantMakeCopyFolder) + L"\r\n" + temporaryFolder(),
+                          text::kApplicationTitle, MB_ICONERROR);
+    return;
+  }
+  Wait(extractCommand(temporaryFolder(), form1_.Text2(), copyFolder->path(), item), true);
   if (!form1_.alive()) return;
-  // No entry selected names the copy folder itself.
-  commonDialog1_.ShellExecuteWait(window_, L"open", copyFolder.path() + L"\\" + itemFileName(item),
-                                  L"", L"", SW_SHOWNORMAL);
+  const std::wstring copy = copyFolder->path() + L"\\" + itemFileName(item);
+  // The copy outlives the started process: many applications hand the file to an instance of
+  // theirs that is already running and end at once, and the shell then reports no process.
+  openedCopies_.push_back(std::move(copyFolder));
+  const ShellStarted started =
+      commonDialog1_.StartShellExecute(window_, L"open", copy, L"", L"", SW_SHOWNORMAL);
+  if (!started.process || !form1_.alive()) return;
+  // The window goes on answering while the application runs, locked as during a long tool run;
+  // closing it ends the wait and leaves the application running.
+  lockForm1(true);
+  if (waitHandlingMessages(started.process.get()) && form1_.alive()) lockForm1(false);
 }
 
 }  // namespace vaultpick

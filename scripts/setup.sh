@@ -11,6 +11,16 @@ packages=(
   clang clang-tidy libclang-rt-14-dev  # fuzzing (libFuzzer is in libclang-rt-14-dev), analysis
 )
 
+# The win32 build's tests run under Debian's 32-bit Wine, a package of the i386 architecture.
+packages+=(wine32:i386)
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture"
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -18,8 +28,6 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

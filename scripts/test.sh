@@ -2,7 +2,7 @@
 # Builds the configurations and runs every test suite:
 #   build/native  Debian g++     built, tests run natively; clang-tidy over our sources
 #   build/win64   x86_64 MinGW   built, tests run under Wine (private prefix, Xvfb display)
-#   build/win32   i686 MinGW     built only (Debian's wine64 cannot run 32-bit programs)
+#   build/win32   i686 MinGW     built, tests run under 32-bit Wine (a 32-bit prefix of its own)
 #   build/asan    Debian g++     with AddressSanitizer and UBSan, native tests run again
 # Exits non-zero when any build or test fails; every step still runs so one report shows all.
 set -uo pipefail
@@ -44,7 +44,7 @@ run_ctest() {  # run_ctest NAME: CTest over build/NAME, its output kept for the 
 
 step "build native" build native -DVAULTPICK_TARGET=native && native_built=1 || native_built=0
 step "build win64" build win64 -DVAULTPICK_TARGET=win64 && win64_built=1 || win64_built=0
-step "build win32" build win32 -DVAULTPICK_TARGET=win32
+step "build win32" build win32 -DVAULTPICK_TARGET=win32 && win32_built=1 || win32_built=0
 # The native tests once more under AddressSanitizer and UndefinedBehaviorSanitizer; any report
 # aborts the test. -O1 and line tables only keep the extra build short.
 sanitize="-O1 -g1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all"
@@ -81,9 +81,14 @@ windows_env_logs="$logs"
 trap stop_windows_env EXIT
 trap 'exit 130' INT TERM
 
-if [ "$win64_built" = 1 ]; then
-  step "start Xvfb and Wine" start_windows_env && step "test win64 (Wine)" run_ctest win64
+windows_env_up=0
+if [ "$win64_built" = 1 ] || [ "$win32_built" = 1 ]; then
+  step "start Xvfb and Wine" start_windows_env && windows_env_up=1
 fi
+[ "$windows_env_up" = 1 ] && [ "$win64_built" = 1 ] && step "test win64 (Wine)" run_ctest win64
+# The 32-bit loader in a fresh 32-bit prefix; the 64-bit one is stopped first.
+[ "$windows_env_up" = 1 ] && [ "$win32_built" = 1 ] && step "start 32-bit Wine" start_wine_win32 &&
+  step "test win32 (32-bit Wine)" run_ctest win32
 
 # --- summary ------------------------------------------------------------------------------------
 echo

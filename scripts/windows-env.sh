@@ -1,12 +1,16 @@
 # Sourced, not run: an Xvfb display of our own and a fresh private Wine prefix with one
 # wineserver kept alive, for anything that runs Windows programs under Wine.
 # The caller sets windows_env_dir (where the prefix and the display file go) and
-# windows_env_logs, calls start_windows_env, and stop_windows_env on exit.
+# windows_env_logs, calls start_windows_env, and stop_windows_env on exit. Programs of a
+# 32-bit build need start_wine_win32 as well (after start_windows_env): a 32-bit prefix of its
+# own, run by the 32-bit loader.
 
 wine_bin=""
 for candidate in wine wine64 /usr/lib/wine/wine64; do
   command -v "$candidate" >/dev/null 2>&1 && { wine_bin="$candidate"; break; }
 done
+# Debian's 32-bit loader (wine32:i386); `wine` on PATH is only its wrapper package.
+wine32_bin=/usr/lib/wine/wine
 wineserver_bin=""
 for candidate in wineserver /usr/lib/wine/wineserver; do
   command -v "$candidate" >/dev/null 2>&1 && { wineserver_bin="$candidate"; break; }
@@ -14,11 +18,15 @@ done
 
 xvfb_pid=""
 wineserver_pid=""
-stop_windows_env() {
+stop_wine() {
   if [ -n "$wineserver_pid" ]; then
     "$wineserver_bin" -k >/dev/null 2>&1 || true
     wait "$wineserver_pid" 2>/dev/null || true
+    wineserver_pid=""
   fi
+}
+stop_windows_env() {
+  stop_wine
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
@@ -42,12 +50,12 @@ start_display() {  # an Xvfb of our own on the first free display; exports DISPL
   echo "Xvfb on $DISPLAY"
 }
 
-start_wine() {  # a fresh private prefix with one wineserver kept alive throughout
+start_wine() {  # start_wine [PREFIX NAME]: a fresh private prefix, one wineserver kept alive
   if [ -z "$wine_bin" ] || [ -z "$wineserver_bin" ]; then
     echo "Wine is not installed"
     return 1
   fi
-  export WINEPREFIX="$windows_env_dir/wine-prefix"
+  export WINEPREFIX="$windows_env_dir/${1:-wine-prefix}"
   export WINEDEBUG=-all
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
@@ -83,4 +91,14 @@ start_wine() {  # a fresh private prefix with one wineserver kept alive througho
 start_windows_env() {
   mkdir -p "$windows_env_dir" "$windows_env_logs"
   start_display && start_wine
+}
+
+start_wine_win32() {  # from here on, Wine runs 32-bit programs in a 32-bit prefix of its own
+  [ -x "$wine32_bin" ] || { echo "32-bit Wine is not installed (wine32:i386)"; return 1; }
+  stop_wine
+  wine_bin="$wine32_bin"
+  export WINEARCH=win32
+  # scripts/wine-run.sh, CTest's runner of Windows programs, takes this loader too.
+  export WINE="$wine32_bin"
+  start_wine wine-prefix-win32
 }

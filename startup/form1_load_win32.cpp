@@ -1,4 +1,5 @@
 // Form1's start-up work: the tool files, then the command line.
+#include "actions/private_folder.h"
 #include "association/file_association.h"
 #include "startup/command_text.h"
 #include "startup/tool_files.h"
@@ -13,6 +14,8 @@ void Form1::Form_Load(const std::wstring& commandText) {
   // written (a tool of another instance still running) stays and is used.
   Entladen(temporaryFolder(), L"HLExtract.exe");
   Entladen(temporaryFolder(), L"HLLib.dll");
+  // Copies that runs which have ended (crashed, killed, shut down) could not remove.
+  removePrivateFoldersOfEndedRuns(temporaryFolder());
 
   const std::wstring argument = trimSpaces(commandText);
   if (argument.empty()) return;

@@ -7,7 +7,16 @@
 #include <optional>
 #include <string>
 
+#include "ui/handles.h"
+
 namespace vaultpick {
+
+// What the shell's open gave: its error code when it refused the request, else its instance
+// value; and the process that it started, when it reports one.
+struct ShellStarted {
+  INT_PTR result = 0;
+  UniqueHandle process;
+};
 
 class Dialogs {
  public:
@@ -25,12 +34,11 @@ class Dialogs {
   // A modal message box with an OK button; `style` holds the icon (MB_ICONINFORMATION...).
   virtual void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title,
                       UINT style) = 0;
-  // Hands `file` to the shell with `verb` and waits, without handling window messages, until
-  // the process that the shell reports has ended. The shell's error code when it refused the
-  // request, else its instance value.
-  virtual INT_PTR ShellExecuteWait(HWND owner, const std::wstring& verb, const std::wstring& file,
-                                   const std::wstring& parameters, const std::wstring& directory,
-                                   int show) = 0;
+  // Hands `file` to the shell with `verb` and returns at once; the caller decides whether to
+  // wait for the process that the shell started.
+  virtual ShellStarted StartShellExecute(HWND owner, const std::wstring& verb,
+                                         const std::wstring& file, const std::wstring& parameters,
+                                         const std::wstring& directory, int show) = 0;
 };
 
 // The file dialogs of COMDLG32.OCX (controls/control_libraries.h), the system's other dialogs.
@@ -41,9 +49,9 @@ class Win32Dialogs : public Dialogs {
                                        const std::wstring& fileName) override;
   std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
   void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title, UINT style) override;
-  INT_PTR ShellExecuteWait(HWND owner, const std::wstring& verb, const std::wstring& file,
-                           const std::wstring& parameters, const std::wstring& directory,
-                           int show) override;
+  ShellStarted StartShellExecute(HWND owner, const std::wstring& verb, const std::wstring& file,
+                                 const std::wstring& parameters, const std::wstring& directory,
+                                 int show) override;
 };
 
 }  // namespace vaultpick

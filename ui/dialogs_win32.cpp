@@ -62,9 +62,10 @@ void Win32Dialogs::MsgBox(HWND owner, const std::wstring& text, const std::wstri
   MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK | style);
 }
 
-INT_PTR Win32Dialogs::ShellExecuteWait(HWND owner, const std::wstring& verb,
-                                       const std::wstring& file, const std::wstring& parameters,
-                                       const std::wstring& directory, int show) {
+ShellStarted Win32Dialogs::StartShellExecute(HWND owner, const std::wstring& verb,
+                                             const std::wstring& file,
+                                             const std::wstring& parameters,
+                                             const std::wstring& directory, int show) {
   ComScope com;
   SHELLEXECUTEINFOW request{};
   request.cbSize = sizeof request;
@@ -75,13 +76,11 @@ INT_PTR Win32Dialogs::ShellExecuteWait(HWND owner, const std::wstring& verb,
   request.lpParameters = parameters.c_str();
   request.lpDirectory = directory.empty() ? nullptr : directory.c_str();
   request.nShow = show;
-  const INT_PTR result = ShellExecuteExW(&request) ? reinterpret_cast<INT_PTR>(request.hInstApp)
-                                                   : static_cast<INT_PTR>(GetLastError());
-  // The program answers nothing until the opened application has ended, as the copy it opened
-  // is removed afterwards.
-  UniqueHandle process(request.hProcess);
-  if (process) WaitForSingleObject(process.get(), INFINITE);
-  return result;
+  ShellStarted started;
+  started.result = ShellExecuteExW(&request) ? reinterpret_cast<INT_PTR>(request.hInstApp)
+                                             : static_cast<INT_PTR>(GetLastError());
+  started.process = UniqueHandle(request.hProcess);
+  return started;
 }
 
 }  // namespace vaultpick

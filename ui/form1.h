@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/handles.h"
 
@@ -40,11 +41,21 @@ class Form1 {
   // Open and Clear, as if pressed.
   void Command1_Click();
   void Command2_Click();
-  // A mouse button released over the list (1 left, 2 right, 4 middle; x and y in the list's
-  // client pixels): the right one pops up the item menu there.
+  // A mouse button pressed over the list (1 left, 2 right, 4 middle; x and y in the list's
+  // client pixels): the right one selects the entry under the pointer, so the item menu acts on
+  // it; below the last entry the selection stays.
+  void List1_MouseDown(int button, int shift, int x, int y);
+  // A mouse button released over the list: the right one pops up the item menu there.
   void List1_MouseUp(int button, int shift, int x, int y);
   // A double-click on the list: Info.
   void List1_DblClick();
+  // A key pressed in the list (shift: 1 Shift, 2 Ctrl, 4 Alt): Enter runs Info as a
+  // double-click does; the context-menu key and Shift+F10 pop up the item menu at the selected
+  // entry. True when the key was taken.
+  bool List1_KeyDown(int keyCode, int shift);
+  // Files dropped on the window: the first package among them (.gcf or .ncf, in any case) opens
+  // as if chosen with Open; anything else changes nothing.
+  void Form_DropFiles(const std::vector<std::wstring>& files);
 
   // Form2, loaded on first use.
   Form2& form2();
@@ -81,6 +92,8 @@ class Form1 {
   void Form_Unload();
   void createControls(HINSTANCE instance, int dpi);
   static LRESULT CALLBACK list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+  // Pops up the item menu at a point of the list's client area and runs the chosen command.
+  void popUpItemMenu(POINT inList1);
 
   Dialogs& commonDialog1_;
   HWND window_ = nullptr;

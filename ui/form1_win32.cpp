@@ -2,10 +2,13 @@
 #include <windows.h>
 // commctrl.h needs the types of windows.h.
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cmath>
 
+#include "actions/item_names.h"
 #include "controls/control_libraries.h"
 #include "resources/resource_ids.h"
 #include "toolbridge/list_package.h"
@@ -46,6 +49,34 @@ bool registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
   windowClass.hIconSm = static_cast<HICON>(
       LoadImageW(instance, MAKEINTRESOURCEW(IDI_VAULTPICK), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
   return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+// Shift and Ctrl as a mouse message gives them: 1 and 2.
+int shiftOf(WPARAM mouseKeys) {
+  int shift = 0;
+  if (mouseKeys & MK_SHIFT) shift |= 1;
+  if (mouseKeys & MK_CONTROL) shift |= 2;
+  return shift;
+}
+
+// Shift, Ctrl and Alt as they are held now: 1, 2 and 4.
+int shiftKeys() {
+  int shift = 0;
+  if (GetKeyState(VK_SHIFT) < 0) shift |= 1;
+  if (GetKeyState(VK_CONTROL) < 0) shift |= 2;
+  if (GetKeyState(VK_MENU) < 0) shift |= 4;
+  return shift;
+}
+
+std::vector<std::wstring> droppedFiles(HDROP drop) {
+  std::vector<std::wstring> files;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring file(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    file.resize(DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size())));
+    files.push_back(file);
+  }
+  return files;
 }
 
 std::wstring windowText(HWND window) {
@@ -94,6 +125,7 @@ void Form1::Form_Initialize(HINSTANCE instance) {
                             instance, this);
   if (!window_) return;
   createControls(instance, dpi);
+  DragAcceptFiles(window_, TRUE);
 }
 
 void Form1::createControls(HINSTANCE instance, int dpi) {
@@ -180,20 +212,73 @@ Form2& Form1::form2() {
   return *form2_;
 }
 
-void Form1::List1_MouseUp(int button, int /*shift*/, int x, int y) {
+void Form1::List1_MouseDown(int button, int /*shift*/, int x, int y) {
   if (button != 2) return;
+  // From the top entry and the entries' one height rather than LB_ITEMFROMPOINT, whose answer
+  // holds only 16 bits of index; a list may hold more entries.
+  const int height = static_cast<int>(SendMessageW(list1_, LB_GETITEMHEIGHT, 0, 0));
+  if (height <= 0 || y < 0) return;
+  const int index = static_cast<int>(SendMessageW(list1_, LB_GETTOPINDEX, 0, 0)) + y / height;
+  RECT entry{};
+  if (index >= ListCount() ||
+      SendMessageW(list1_, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&entry)) == LB_ERR ||
+      !PtInRect(&entry, POINT{x, y}))
+    return;
+  SendMessageW(list1_, LB_SETCURSEL, index, 0);
+}
+
+void Form1::List1_MouseUp(int button, int /*shift*/, int x, int y) {
+  if (button == 2) popUpItemMenu(POINT{x, y});
+}
+
+void Form1::popUpItemMenu(POINT inList1) {
   Form2& menuOwner = form2();
   HMENU itemMenu = menuOwner.itemMenu();
   SetMenuDefaultItem(itemMenu, GetMenuItemID(itemMenu, 0), FALSE);
-  POINT at{x, y};
-  ClientToScreen(list1_, &at);
+  ClientToScreen(list1_, &inList1);
   // The chosen command comes back here rather than as a message, and runs on Form2.
-  const UINT id =
-      static_cast<UINT>(TrackPopupMenuEx(itemMenu, TPM_RETURNCMD, at.x, at.y, window_, nullptr));
+  const UINT id = static_cast<UINT>(
+      TrackPopupMenuEx(itemMenu, TPM_RETURNCMD, inList1.x, inList1.y, window_, nullptr));
   if (id != 0) menuOwner.onMenuCommand(id);
 }
 
 void Form1::List1_DblClick() { form2().mnu9_Click(); }
+
+bool Form1::List1_KeyDown(int keyCode, int shift) {
+  if (keyCode == VK_RETURN) {
+    List1_DblClick();
+    return true;
+  }
+  if (keyCode != VK_APPS && !(keyCode == VK_F10 && shift == 1)) return false;
+  // Below the selected entry, kept inside the list when the entry is scrolled away; the list's
+  // top corner when none is selected.
+  RECT client{}, entry{};
+  GetClientRect(list1_, &client);
+  POINT at{client.left, client.top};
+  const int index = ListIndex();
+  if (index >= 0 &&
+      SendMessageW(list1_, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&entry)) != LB_ERR) {
+    at.x = entry.left;
+    at.y = std::clamp(entry.bottom, client.top, client.bottom);
+  }
+  popUpItemMenu(at);
+  return true;
+}
+
+void Form1::Form_DropFiles(const std::vector<std::wstring>& files) {
+  // Only when Open could be pressed: not while a command has the window locked.
+  if (!IsWindowEnabled(command1_)) return;
+  for (const std::wstring& file : files) {
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (!hasPackageExtension(file) || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      continue;
+    SendMessageW(list1_, LB_RESETCONTENT, 0, 0);
+    setText2(file);
+    ListPackage(*this);
+    return;
+  }
+}
 
 void Form1::Command1_Click() {
   SendMessageW(list1_, LB_RESETCONTENT, 0, 0);
@@ -248,6 +333,14 @@ LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
       // Back to the control that had the focus when the window was left.
       SetFocus(lastFocus_ && IsChild(window_, lastFocus_) ? lastFocus_ : command1_);
       return 0;
+    case WM_DROPFILES: {
+      auto* drop = reinterpret_cast<HDROP>(wParam);
+      const std::vector<std::wstring> files = droppedFiles(drop);
+      // Released before the listing, which handles messages while the tool runs.
+      DragFinish(drop);
+      Form_DropFiles(files);
+      return 0;
+    }
     case WM_CLOSE:
       Form_Unload();
       return 0;
@@ -268,6 +361,40 @@ void Form1::onCommand(WORD id, WORD code) {
 
 LRESULT CALLBACK Form1::list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(list, GWLP_USERDATA));
+  // No C++ exception may unwind into the system's code.
+  try {
+    switch (message) {
+      case WM_RBUTTONDOWN:
+        form->List1_MouseDown(2, shiftOf(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        break;
+      case WM_GETDLGCODE:
+        // Enter comes to the list rather than to the window's default button.
+        if (wParam == VK_RETURN && lParam &&
+            reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN)
+          return CallWindowProcW(form->list1Original_, list, message, wParam, lParam) |
+                 DLGC_WANTMESSAGE;
+        break;
+      case WM_KEYDOWN:
+      case WM_SYSKEYDOWN:
+        if (form->List1_KeyDown(static_cast<int>(wParam), shiftKeys())) return 0;
+        break;
+      case WM_KEYUP:
+      case WM_SYSKEYUP:
+        // The system would open a menu of its own on these releases.
+        if (wParam == VK_APPS || (wParam == VK_F10 && shiftKeys() == 1)) return 0;
+        break;
+      case WM_CONTEXTMENU:
+        // From the keyboard (the system, accessibility tools) rather than the mouse, whose
+        // release has opened the menu already.
+        if (GET_X_LPARAM(lParam) != -1 || GET_Y_LPARAM(lParam) != -1) break;
+        form->List1_KeyDown(VK_APPS, 0);
+        return 0;
+      default:
+        break;
+    }
+  } catch (...) {
+    return 0;
+  }
   // The list finishes its own handling of the release first.
   const LRESULT result = CallWindowProcW(form->list1Original_, list, message, wParam, lParam);
   int button = 0;
@@ -275,12 +402,8 @@ LRESULT CALLBACK Form1::list1Procedure(HWND list, UINT message, WPARAM wParam, L
   if (message == WM_RBUTTONUP) button = 2;
   if (message == WM_MBUTTONUP) button = 4;
   if (button != 0) {
-    int shift = 0;
-    if (wParam & MK_SHIFT) shift |= 1;
-    if (wParam & MK_CONTROL) shift |= 2;
-    // No C++ exception may unwind into the system's code.
     try {
-      form->List1_MouseUp(button, shift, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      form->List1_MouseUp(button, shiftOf(wParam), GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
     } catch (...) {
     }
   }

@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/handles.h"
 
@@ -13,6 +15,7 @@ namespace vaultpick {
 
 class Dialogs;
 class Form1;
+class PrivateFolder;
 
 class Form2 {
  public:
@@ -65,6 +68,9 @@ class Form2 {
   std::wstring DestDir_;
   // The save dialog opens on the file chosen last.
   std::wstring saveFileName_;
+  // The folders of the copies that Shell Execute File opened; removed when Form2 goes, at the
+  // program's end.
+  std::vector<std::unique_ptr<PrivateFolder>> openedCopies_;
 };
 
 }  // namespace vaultpick

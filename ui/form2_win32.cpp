@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "actions/private_folder.h"
 #include "resources/resource_ids.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"

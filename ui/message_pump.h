@@ -13,6 +13,10 @@ void dispatchMessage(MSG& message);
 // (a quit message was taken; it is posted again so every loop above sees it too).
 bool handlePendingMessages();
 
+// Waits until `object` is signalled (a process has ended...), handling every window message as
+// it arrives meanwhile. False when the program began to end first (as above).
+bool waitHandlingMessages(HANDLE object);
+
 // The program's message loop; returns the quit message's exit code.
 int runMessageLoop();
 

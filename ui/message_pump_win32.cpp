@@ -22,6 +22,15 @@ bool handlePendingMessages() {
   return true;
 }
 
+bool waitHandlingMessages(HANDLE object) {
+  // Woken by the object or by any message; an object that cannot be waited on ends the wait.
+  while (MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+         WAIT_OBJECT_0 + 1) {
+    if (!handlePendingMessages()) return false;
+  }
+  return true;
+}
+
 int runMessageLoop() {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) dispatchMessage(message);

@@ -16,6 +16,9 @@ inline constexpr wchar_t kExtractingCaption[] = L"Vaultpick - Extracting GCF Fil
 inline constexpr wchar_t kDefragmentingCaption[] = L"Vaultpick - Defragmenting GCF...";
 inline constexpr wchar_t kListFilter[] = L".txt|*.txt";
 inline constexpr wchar_t kInfoTitle[] = L"Information about GCF";
+// Shell Execute File, followed by the temporary folder on a line of its own.
+inline constexpr wchar_t kCantMakeCopyFolder[] =
+    L"Error. Cant make a folder for the copy in the temporary folder:";
 
 // The start-up switches -regme and -delmyregs ("successfull" is the published wording).
 inline constexpr wchar_t kAssociationRegistered[] = L"File association successfull!";

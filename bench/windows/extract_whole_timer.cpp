@@ -32,9 +32,10 @@ class ChosenFolder : public vaultpick::Dialogs {
   }
   std::wstring BrowseForFolder(HWND, const std::wstring&, UINT) override { return folder; }
   void MsgBox(HWND, const std::wstring&, const std::wstring&, UINT) override {}
-  INT_PTR ShellExecuteWait(HWND, const std::wstring&, const std::wstring&, const std::wstring&,
-                           const std::wstring&, int) override {
-    return 0;
+  vaultpick::ShellStarted StartShellExecute(HWND, const std::wstring&, const std::wstring&,
+                                            const std::wstring&, const std::wstring&,
+                                            int) override {
+    return {};
   }
 };
 

@@ -8,6 +8,7 @@
 
 #include "actions/item_info.h"
 #include "actions/item_names.h"
+#include "actions/private_folder_name.h"
 #include "actions/version_text.h"
 #include "toolbridge/command_lines.h"
 
@@ -30,6 +31,35 @@ TEST(ItemNames, ExtensionsAndNamesAreCutAtTheLastMark) {
   EXPECT_EQ(itemFileName(L"a\\b\\c.txt"), L"c.txt");
   EXPECT_EQ(itemFileName(L"c.txt"), L"c.txt");
   EXPECT_EQ(itemFileName(L""), L"");
+}
+
+TEST(ItemNames, PackagesAreDroppedByTheirExtensionInAnyCase) {
+  for (const wchar_t* package :
+       {L"C:\\a\\demo.gcf", L"D:\\DEMO.GCF", L"x.Ncf", L"\\\\s\\v1.2\\p.nCF"})
+    EXPECT_TRUE(hasPackageExtension(package)) << package;
+  for (const wchar_t* other : {L"C:\\a\\notes.txt", L"C:\\a\\demo.gcfx", L"C:\\a\\gcf",
+                               L"C:\\a.gcf\\readme", L"C:\\a\\demo_gcf", L""})
+    EXPECT_FALSE(hasPackageExtension(other)) << other;
+}
+
+TEST(PrivateFolderName, NamesTheRunForGoodAndReadsOnlyItsOwnForm) {
+  const RunIdentity run{4242, 0x01DB2A3B4C5D6E7FULL};
+  const std::wstring name = privateFolderName(run, 7);
+  EXPECT_EQ(name, L"vaultpick-4242-01DB2A3B4C5D6E7F-7");
+  EXPECT_EQ(runOfPrivateFolder(name), run);
+  const RunIdentity extremes{UINT32_MAX, UINT64_MAX};
+  EXPECT_EQ(runOfPrivateFolder(privateFolderName(extremes, UINT32_MAX)), extremes);
+  // Anything else in TEMP is no folder of ours: the earlier form without the time, other
+  // cases, signs, missing or extra parts, numbers past their size.
+  for (const wchar_t* other :
+       {L"vaultpick-4242-7", L"vaultpick-4242-01DB2A3B4C5D6E7F",
+        L"Vaultpick-4242-01DB2A3B4C5D6E7F-7", L"vaultpick-4242-01db2a3b4c5d6e7f-7",
+        L"vaultpick--01DB2A3B4C5D6E7F-7", L"vaultpick-+42-01DB2A3B4C5D6E7F-7",
+        L"vaultpick-4242-1DB2A3B4C5D6E7F-7", L"vaultpick-4242-01DB2A3B4C5D6E7F0-7",
+        L"vaultpick-4242-01DB2A3B4C5D6E7F-7x", L"vaultpick-4242-01DB2A3B4C5D6E7F-",
+        L"vaultpick-4294967296-01DB2A3B4C5D6E7F-7", L"vaultpick-4242-01DB2A3B4C5D6E7F-4294967296",
+        L"vaultpick-", L"HLExtract.exe"})
+    EXPECT_FALSE(runOfPrivateFolder(other)) << other;
 }
 
 TEST(ItemDestination, RebuildsTheFoldersBelowTheChosenOne) {

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
 
+#include "actions/private_folder_name.h"
 #include "program_process.h"
 #include "program_support.h"
 #include "real_input.h"
@@ -32,7 +36,13 @@ class RunningProgram {
 
   // Form1, once visible; nullptr when it never showed.
   HWND form() const { return form_; }
+  HWND control(int id) const { return GetDlgItem(form_, id); }
   DWORD id() const { return process_.id(); }
+  // Ends the program at once, as a crash or the task manager would.
+  void kill() {
+    TerminateProcess(process_.handle(), 1);
+    WaitForSingleObject(process_.handle(), 5000);
+  }
   // Closes Form1 and gives the program's exit code, or -1 when it did not end.
   long close() {
     PostMessageW(form_, WM_CLOSE, 0, 0);
@@ -131,6 +141,7 @@ TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
   TestPackage package = makeTestPackage(scratch / "demo.gcf", tree);
   RunningProgram program(package.path);
   ASSERT_NE(program.form(), nullptr) << "Form1 never showed";
+  keepOnTop(program.form());
   HWND list = GetDlgItem(program.form(), Form1::kIdList1);
 
   click(overEntry(list, 0), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
@@ -145,7 +156,7 @@ TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
   EXPECT_EQ(rowRunsOfColour(menu, RGB(30, 90, 200)), 1);   // Shell Execute File
   EXPECT_EQ(rowRunsOfColour(menu, RGB(210, 50, 40)), 1);   // Defragment GCF
   EXPECT_EQ(rowRunsOfColour(menu, RGB(40, 60, 130)), 1);   // Save List
-  press(VK_ESCAPE);
+  answerMenu(menu, {VK_ESCAPE});
   for (int i = 0; i < 100 && IsWindowVisible(menu); ++i) Sleep(50);
   EXPECT_FALSE(IsWindowVisible(menu));
 
@@ -169,6 +180,132 @@ TEST(EndToEnd, ARealRightClickShowsTheMenuAndADoubleClickTheInfoBox) {
   for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(50);
   EXPECT_FALSE(IsWindow(box));
   EXPECT_EQ(program.close(), 0);
+}
+
+// A file type of this test process's own whose "open" starts the test application with
+// `arguments` before the file's path.
+class TestFileType {
+ public:
+  explicit TestFileType(const std::wstring& arguments)
+      : extension_(L".vpt" + std::to_wstring(GetCurrentProcessId())),
+        progId_(L"VaultpickTest" + std::to_wstring(GetCurrentProcessId())) {
+    set(extension_, progId_);
+    set(progId_ + L"\\shell\\open\\command",
+        L"\"" + (binFolder() / L"vaultpick_test_app.exe").wstring() + L"\" " + arguments +
+            L" \"%1\"");
+  }
+  ~TestFileType() {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, extension_.c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, progId_.c_str());
+  }
+  TestFileType(const TestFileType&) = delete;
+  TestFileType& operator=(const TestFileType&) = delete;
+  const std::wstring& extension() const { return extension_; }
+
+ private:
+  static void set(const std::wstring& key, const std::wstring& value) {
+    EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  }
+  std::wstring extension_, progId_;
+};
+
+// The private copy folders in TEMP.
+std::vector<std::wstring> copyFoldersIn(const fs::path& folder) {
+  std::vector<std::wstring> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (vaultpick::runOfPrivateFolder(entry.path().filename().wstring()))
+      names.push_back(entry.path().filename().wstring());
+  return names;
+}
+
+bool waitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 300 && !done(); ++i) Sleep(50);
+  return done();
+}
+
+// Shell Execute File on a package's "data" file of the test type, chosen from the item menu
+// with real input: a right-click on the entry, then the keyboard.
+class ShellExecuteEndToEnd : public ::testing::Test {
+ protected:
+  void openDataFile(const TestFileType& type) {
+    const hl::write::Node tree = hl::write::Node::folder(
+        "", {hl::write::Node::file("notes.txt", hl::write::Content::text("plain")),
+             hl::write::Node::folder(
+                 "docs", {hl::write::Node::file(fs::path(L"data" + type.extension()).u8string(),
+                                                hl::write::Content::bytes(data))})});
+    package = makeTestPackage(scratch / "open.gcf", tree);
+    program = std::make_unique<RunningProgram>(package.path);
+    ASSERT_NE(program->form(), nullptr) << "Form1 never showed";
+    const auto entry =
+        std::find(package.entries.begin(), package.entries.end(), L"docs\\data" + type.extension());
+    ASSERT_NE(entry, package.entries.end());
+    keepOnTop(program->form());
+    const int index = static_cast<int>(entry - package.entries.begin());
+    HWND list = program->control(Form1::kIdList1);
+    click(overEntry(list, index), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    HWND menu = waitForWindow(program->id(), L"#32768");
+    ASSERT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), index) << "the entry was not selected";
+    ASSERT_NE(menu, nullptr) << "no menu opened";
+    // Info, Extract File, Extract whole GCF, Shell Execute File.
+    answerMenu(menu, {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN});
+  }
+
+  RealInputLock input;
+  PrivateTemp temp;
+  ScratchFolder scratch;
+  // Bytes of every value, more than one read takes; no program (Wine runs any program it is
+  // handed, whatever its name).
+  std::vector<uint8_t> data = [] {
+    std::vector<uint8_t> bytes(200000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    return bytes;
+  }();
+  TestPackage package;
+  std::unique_ptr<RunningProgram> program;
+};
+
+TEST_F(ShellExecuteEndToEnd, TheCopyOutlivesAnApplicationThatHandsItOnAndGoesWithTheProgram) {
+  const fs::path seen = scratch / "seen";
+  TestFileType type(L"handoff \"" + seen.wstring() + L"\"");
+  openDataFile(type);
+  // The started application ended at once; the process it handed the file to reads it 2 s later.
+  ASSERT_TRUE(waitFor([&] { return fs::exists(seen); })) << "the copy was never read";
+  EXPECT_TRUE(testing_support::readFile(seen) == data);
+  EXPECT_EQ(copyFoldersIn(temp.path()).size(), 1u);
+
+  // A run that is killed leaves its copy; the next start removes it, and a closed run leaves
+  // nothing.
+  program->kill();
+  EXPECT_EQ(copyFoldersIn(temp.path()).size(), 1u);
+  RunningProgram next(package.path);
+  ASSERT_NE(next.form(), nullptr);
+  EXPECT_TRUE(copyFoldersIn(temp.path()).empty());
+  EXPECT_EQ(next.close(), 0);
+  EXPECT_TRUE(copyFoldersIn(temp.path()).empty());
+}
+
+TEST_F(ShellExecuteEndToEnd, WhileTheApplicationRunsTheWindowAnswersLockedAndMayBeClosed) {
+  TestFileType type(L"hold 8000");
+  openDataFile(type);
+  HWND list = program->control(Form1::kIdList1);
+  ASSERT_TRUE(waitFor([&] { return !IsWindowEnabled(list); })) << "the list was never locked";
+  EXPECT_FALSE(IsWindowEnabled(program->control(Form1::kIdCommand1)));
+  EXPECT_FALSE(IsWindowEnabled(program->control(Form1::kIdCommand2)));
+  // Messages from another process (this one) are answered at once.
+  for (int i = 0; i < 5; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    DWORD_PTR length = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(program->form(), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                                    &length));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100)) << i;
+    EXPECT_EQ(length, std::wstring(L"Vaultpick - by Morvane").size());
+    Sleep(100);
+  }
+  // Closing ends the wait and the program, with the application still running.
+  EXPECT_EQ(program->close(), 0);
+  EXPECT_TRUE(copyFoldersIn(temp.path()).empty());
 }
 
 }  // namespace

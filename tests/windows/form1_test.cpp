@@ -2,6 +2,8 @@
 #include "ui/form1.h"
 
 #include <gtest/gtest.h>
+// shlobj.h needs the types of windows.h, which ui/form1.h brings.
+#include <shlobj.h>
 
 #include <chrono>
 #include <cstdio>
@@ -132,6 +134,49 @@ TEST_F(Form1Test, ClosingWhileTheToolRunsEndsTheProgramWithoutTouchingTheDeadWin
   form.Command1_Click();
   EXPECT_FALSE(form.alive());
   EXPECT_TRUE(takeQuitMessage());
+}
+
+// Posts WM_DROPFILES to the window with the files in a block of the form that the shell's drop
+// hands over; the window frees it.
+void dropFiles(HWND window, const std::vector<fs::path>& files) {
+  std::wstring names;
+  for (const fs::path& file : files) names += file.wstring() + L'\0';
+  names += L'\0';
+  HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(drop + 1));
+  GlobalUnlock(block);
+  PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+}
+
+TEST_F(Form1Test, ADroppedPackageOpensAsIfChosenWithOpenAndAnythingElseChangesNothing) {
+  TestPackage package = makeTestPackage(scratch / "dropped.GCF");
+  const fs::path notes = scratch / "notes.txt";
+  writeFile(notes, {'x'});
+  fs::create_directory(scratch / "folder.gcf");
+  auto listed = [&] { return listBoxEntries(form.List1()) == package.entries; };
+  auto settle = [] { pumpUntil([] { return false; }, std::chrono::milliseconds(300)); };
+
+  dropFiles(form.window(), {notes});
+  settle();
+  EXPECT_TRUE(listBoxEntries(form.List1()).empty());
+  // The first package among the files, past a folder and a name that is no file.
+  dropFiles(form.window(), {notes, scratch / "folder.gcf", scratch / "gone.ncf", package.path});
+  EXPECT_TRUE(pumpUntil(listed, std::chrono::seconds(10)));
+  EXPECT_EQ(form.Text2(), package.path.wstring());
+  dropFiles(form.window(), {notes});
+  settle();
+  EXPECT_TRUE(listed());
+  EXPECT_EQ(form.Text2(), package.path.wstring());
+
+  // Nothing opens while a command has the window locked.
+  form.Command2_Click();
+  EnableWindow(form.Command1(), FALSE);
+  dropFiles(form.window(), {package.path});
+  settle();
+  EXPECT_TRUE(listBoxEntries(form.List1()).empty());
 }
 
 }  // namespace

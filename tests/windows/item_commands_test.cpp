@@ -7,7 +7,9 @@
 
 #include <algorithm>
 
+#include "actions/private_folder_name.h"
 #include "hllib/defragment.h"
+#include "program_process.h"
 #include "program_support.h"
 #include "toolbridge/list_package.h"
 #include "ui/form1.h"
@@ -398,14 +400,22 @@ TEST_F(ItemInfo, ShowsTheItemsVersionFromAPrivateCopyThatIsRemovedAfterwards) {
                                    L"Not available", L"Not available"));
 }
 
-TEST_F(ItemInfo, NoSelectionNamesTheRootAndLeavesNothingBehind) {
+TEST_F(ItemInfo, NoSelectionShowsTheBoxWithoutRunningTheTool) {
   TestPackage package = makeInfoPackage(scratch / "demo.gcf");
   open(package.path);
+  // From here the tool is a stand-in that only notes each of its runs.
+  fs::copy_file(binFolder() / "vaultpick_test_app.exe", temp.path() / "HLExtract.exe",
+                fs::copy_options::overwrite_existing);
+  const fs::path runs = temp.path() / "tool runs.txt";
   form.form2().mnu9_Click();
   EXPECT_EQ(lastMessage(),
             infoBox(L"demo.gcf", L"", 0, L"Yes", L"Not available", L"Not available"));
-  // The whole package came out for "root\", into the private folder, which is gone.
+  EXPECT_FALSE(fs::exists(runs));
   expectTempUntouched();
+  // With an entry selected it runs.
+  select(0);
+  form.form2().mnu9_Click();
+  EXPECT_TRUE(fs::exists(runs));
 }
 
 TEST_F(ItemInfo, NamesAndExtractableFollowThePackagePathExactly) {
@@ -432,7 +442,17 @@ TEST_F(ItemInfo, NamesAndExtractableFollowThePackagePathExactly) {
   fs::current_path(previous);
 }
 
-TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyAndRemovesIt) {
+// The folders of private copies in TEMP.
+std::vector<std::wstring> copyFoldersIn(const fs::path& folder) {
+  std::vector<std::wstring> names = namesIn(folder);
+  names.erase(
+      std::remove_if(names.begin(), names.end(),
+                     [](const std::wstring& name) { return !vaultpick::runOfPrivateFolder(name); }),
+      names.end());
+  return names;
+}
+
+TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMeanwhile) {
   // An item named like the program's own tool must not replace it.
   const Node tree = Node::folder(
       "", {Node::folder("docs", {Node::file("HLExtract.exe", Content::text("not the tool"))})});
@@ -440,6 +460,9 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyAndRemovesIt) {
   const auto tool = readFile(temp.path() / "HLExtract.exe");
   open(package.path);
   select(0);
+  // The application that the shell starts runs for a moment.
+  dialogs.willStart = vaultpick::UniqueHandle(startFromBin(L"vaultpick_test_child.exe", L"300"));
+  watchForm1();
   form.form2().mnu8_Click();
 
   ASSERT_EQ(dialogs.shellOpens.size(), 1u);
@@ -454,9 +477,75 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyAndRemovesIt) {
   EXPECT_EQ(copy.parent_path().parent_path(), temp.path());
   ASSERT_TRUE(opened.content);
   EXPECT_EQ(std::string(opened.content->begin(), opened.content->end()), "not the tool");
-  EXPECT_FALSE(fs::exists(copy.parent_path()));
+  EXPECT_EQ(events.lines, (std::vector<std::wstring>{L"List1 off", L"Command1 off", L"Command2 off",
+                                                     L"List1 on", L"Command1 on", L"Command2 on"}));
+  // The copy stays after its application has ended (it may have handed the file on), in a
+  // folder named for this run.
+  EXPECT_TRUE(fs::exists(copy));
+  const auto run = vaultpick::runOfPrivateFolder(copy.parent_path().filename().wstring());
+  ASSERT_TRUE(run);
+  EXPECT_EQ(run->processId, GetCurrentProcessId());
   EXPECT_TRUE(readFile(temp.path() / "HLExtract.exe") == tool);
-  expectTempUntouched();
+
+  // With no entry selected nothing is extracted or opened.
+  select(-1);
+  events.lines.clear();
+  form.form2().mnu8_Click();
+  EXPECT_EQ(dialogs.shellOpens.size(), 1u);
+  EXPECT_TRUE(events.lines.empty());
+  EXPECT_EQ(copyFoldersIn(temp.path()).size(), 1u);
+}
+
+TEST_F(ItemCommands, ShellExecuteSaysSoWhenItCannotMakeItsFolder) {
+  TestPackage package = makeTestPackage(scratch / "p.gcf");
+  open(package.path);
+  select(0);
+  const fs::path missing = temp.path() / "missing";
+  ScopedEnvironmentVariable otherTemp(L"TEMP", missing.wstring());
+  form.form2().mnu8_Click();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(
+      dialogs.messages[0].text,
+      L"Error. Cant make a folder for the copy in the temporary folder:\r\n" + missing.wstring());
+  EXPECT_EQ(dialogs.messages[0].title, L"Vaultpick");
+  EXPECT_EQ(dialogs.messages[0].style, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_TRUE(dialogs.shellOpens.empty());
+}
+
+TEST_F(ItemCommands, StartRemovesTheCopyFoldersOfEndedRunsOnly) {
+  ChildProcess running(startFromBin(L"vaultpick_test_child.exe", L"30000"));
+  ChildProcess killed(startFromBin(L"vaultpick_test_child.exe", L"30000"));
+  ASSERT_TRUE(running && killed);
+  auto runOf = [](HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(process, &created, &exited, &kernel, &user);
+    return vaultpick::RunIdentity{
+        GetProcessId(process),
+        (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime};
+  };
+  const vaultpick::RunIdentity stillGoing = runOf(running.handle()), ended = runOf(killed.handle());
+  // Killed; the handle held here keeps its process known to the system all the same.
+  TerminateProcess(killed.handle(), 1);
+  WaitForSingleObject(killed.handle(), 5000);
+  // The id of a running process, but of a run that started at another time.
+  const vaultpick::RunIdentity idReused{stillGoing.processId, stillGoing.creationTime - 1};
+  const vaultpick::RunIdentity gone{0xFFFFFFF0u, 1};
+  auto makeCopyFolder = [&](const std::wstring& name) {
+    fs::create_directories(temp.path() / name / "sub");
+    writeFile(temp.path() / name / "sub" / "copy.txt", {'c'});
+    return temp.path() / name;
+  };
+  const fs::path kept = makeCopyFolder(vaultpick::privateFolderName(stillGoing, 1));
+  const fs::path notOurs = makeCopyFolder(L"vaultpick-" + std::to_wstring(ended.processId) + L"-1");
+  const fs::path removed[] = {makeCopyFolder(vaultpick::privateFolderName(ended, 1)),
+                              makeCopyFolder(vaultpick::privateFolderName(idReused, 2)),
+                              makeCopyFolder(vaultpick::privateFolderName(gone, 3))};
+
+  Form1 next{dialogs};
+  ASSERT_TRUE(next.Load(GetModuleHandleW(nullptr), L""));
+  EXPECT_TRUE(fs::exists(kept / "sub" / "copy.txt"));
+  EXPECT_TRUE(fs::exists(notOurs / "sub" / "copy.txt"));
+  for (const fs::path& folder : removed) EXPECT_FALSE(fs::exists(folder)) << folder.u8string();
 }
 
 }  // namespace

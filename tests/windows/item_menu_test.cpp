@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <set>
 
 #include "program_support.h"
@@ -36,20 +35,6 @@ MENUITEMINFOW menuItem(HMENU menu, UINT position) {
   return item;
 }
 
-// Handles this thread's messages until `done` holds or the time is up.
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!done() && std::chrono::steady_clock::now() < end) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  }
-  return done();
-}
-
 // Watches the menus that Form1 pops up: what opened, with which default item, then answers
 // with the keys given (Escape unless told otherwise).
 class PopupWatch {
@@ -65,6 +50,7 @@ class PopupWatch {
   HMENU opened = nullptr;
   UINT defaultItem = 0;
   int popups = 0;
+  RECT place{};  // the last menu's window, on the screen
 
  private:
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -79,7 +65,8 @@ class PopupWatch {
     // Once the menu waits for input, it gets the keys.
     if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered_) {
       watch->answered_ = true;
-      for (WORD virtualKey : watch->answer) press(virtualKey);
+      GetWindowRect(reinterpret_cast<HWND>(lParam), &watch->place);
+      answerMenu(reinterpret_cast<HWND>(lParam), watch->answer);
     }
     return DefSubclassProc(window, message, wParam, lParam);
   }
@@ -93,11 +80,14 @@ class ItemMenu : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
     form.Show();
+    keepOnTop(form.window());
   }
   void open(const TestPackage& package) {
     form.setText2(package.path.wstring());
     vaultpick::ListPackage(form);
   }
+  void select(int index) { SendMessageW(form.List1(), LB_SETCURSEL, index, 0); }
+  std::wstring infoOf(size_t box) const { return dialogs.messages.at(box).text; }
 
   RealInputLock input;
   PrivateTemp temp;
@@ -107,7 +97,13 @@ class ItemMenu : public ::testing::Test {
 };
 
 TEST_F(ItemMenu, Form2IsLoadedOnFirstUseWithTheMenuAndItsPictures) {
-  EXPECT_EQ(FindWindowW(L"VaultpickForm2", nullptr), nullptr);
+  // None of this process's own (tests side by side have theirs).
+  for (HWND other = FindWindowExW(nullptr, nullptr, L"VaultpickForm2", nullptr); other;
+       other = FindWindowExW(nullptr, other, L"VaultpickForm2", nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(other, &owner);
+    EXPECT_NE(owner, GetCurrentProcessId());
+  }
   vaultpick::Form2& form2 = form.form2();
   ASSERT_NE(form2.window(), nullptr);
   EXPECT_FALSE(IsWindowVisible(form2.window()));
@@ -156,34 +152,85 @@ TEST_F(ItemMenu, Form2IsLoadedOnFirstUseWithTheMenuAndItsPictures) {
   EXPECT_EQ(std::set<HBITMAP>(pictures.begin(), pictures.end()).size(), 5u);
 }
 
-TEST_F(ItemMenu, ARightClickOpensTheMenuAndTheChosenCommandRuns) {
+TEST_F(ItemMenu, ARightClickSelectsTheEntryUnderThePointerAndTheMenuActsOnIt) {
   TestPackage package = makeTestPackage(scratch / "menu.gcf");
   open(package);
+  select(2);
   PopupWatch watch(form.window());
   // Down to the first item, Info, and Enter.
   watch.answer = {VK_DOWN, VK_RETURN};
-  click(overEntry(form.List1(), 1), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  click(overEntry(form.List1(), 5), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
   ASSERT_TRUE(pumpUntil([&] { return !dialogs.messages.empty(); }, std::chrono::seconds(10)))
       << "popups: " << watch.popups;
   EXPECT_EQ(watch.opened, form.form2().itemMenu());
   EXPECT_EQ(watch.defaultItem, static_cast<UINT>(IDM_MNU9));
+  EXPECT_EQ(form.ListIndex(), 5);
   EXPECT_EQ(dialogs.messages[0].title, L"Information about GCF");
-  // The right button does not change the selection: Info speaks of no entry.
-  EXPECT_NE(dialogs.messages[0].text.find(L"Number: \t\t0\r\n"), std::wstring::npos);
+  EXPECT_NE(infoOf(0).find(L"\"root\\" + package.entries[5] + L"\"\r\nNumber: \t\t6\r\n"),
+            std::wstring::npos)
+      << fs::path(infoOf(0)).u8string();
+
+  // Below the last entry the menu opens and the selection stays.
+  watch.answer = {VK_ESCAPE};
+  click(overEntry(form.List1(), static_cast<int>(package.entries.size()) + 1),
+        MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+  EXPECT_TRUE(pumpUntil([&] { return watch.popups == 2; }, std::chrono::seconds(10)));
+  EXPECT_EQ(form.ListIndex(), 5);
 
   // Left and middle releases open nothing.
   click(overEntry(form.List1(), 0), MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
   click(overEntry(form.List1(), 0), MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP);
   pumpUntil([] { return false; }, std::chrono::milliseconds(500));
-  EXPECT_EQ(watch.popups, 1);
+  EXPECT_EQ(watch.popups, 2);
 
   // On an empty list the menu opens all the same; Escape closes it with nothing run.
   form.Command2_Click();
-  watch.answer = {VK_ESCAPE};
   click(overEntry(form.List1(), 0), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-  EXPECT_TRUE(pumpUntil([&] { return watch.popups == 2; }, std::chrono::seconds(10)));
+  EXPECT_TRUE(pumpUntil([&] { return watch.popups == 3; }, std::chrono::seconds(10)));
   pumpUntil([] { return false; }, std::chrono::milliseconds(300));
   EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(ItemMenu, ShiftF10AndTheMenuKeyOpenTheMenuAtTheEntryAndEnterShowsInfo) {
+  TestPackage package = makeTestPackage(scratch / "menu.gcf");
+  open(package);
+  select(3);
+  PopupWatch watch(form.window());
+  RECT entry{};
+  SendMessageW(form.List1(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&entry));
+  MapWindowPoints(form.List1(), nullptr, reinterpret_cast<POINT*>(&entry), 2);
+  struct Keys {
+    const char* name;
+    std::vector<INPUT> inputs;
+  };
+  const Keys keys[] = {
+      {"Shift+F10",
+       {key(VK_SHIFT, false), key(VK_F10, false), key(VK_F10, true), key(VK_SHIFT, true)}},
+      {"menu key", {key(VK_APPS, false), key(VK_APPS, true)}}};
+  for (const Keys& k : keys) {
+    const int before = watch.popups;
+    // The keyboard goes to the active window; tests side by side may make windows of theirs.
+    SetForegroundWindow(form.window());
+    SetFocus(form.List1());
+    sendInputs(k.inputs);
+    ASSERT_TRUE(pumpUntil([&] { return watch.popups == before + 1; }, std::chrono::seconds(10)))
+        << k.name;
+    pumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(watch.popups, before + 1) << k.name;
+    EXPECT_EQ(watch.defaultItem, static_cast<UINT>(IDM_MNU9)) << k.name;
+    // Just below the selected entry.
+    EXPECT_NEAR(watch.place.top, entry.bottom, 2) << k.name;
+    EXPECT_GE(watch.place.left, entry.left) << k.name;
+  }
+  EXPECT_TRUE(dialogs.messages.empty());
+
+  SetForegroundWindow(form.window());
+  SetFocus(form.List1());
+  press(VK_RETURN);
+  ASSERT_TRUE(pumpUntil([&] { return !dialogs.messages.empty(); }, std::chrono::seconds(10)));
+  EXPECT_NE(infoOf(0).find(L"\"root\\" + package.entries[3] + L"\"\r\nNumber: \t\t4\r\n"),
+            std::wstring::npos)
+      << fs::path(infoOf(0)).u8string();
 }
 
 TEST_F(ItemMenu, ADoubleClickOnAnEntryShowsInfo) {
@@ -191,10 +238,9 @@ TEST_F(ItemMenu, ADoubleClickOnAnEntryShowsInfo) {
   open(package);
   doubleClick(overEntry(form.List1(), 2));
   ASSERT_TRUE(pumpUntil([&] { return !dialogs.messages.empty(); }, std::chrono::seconds(10)));
-  EXPECT_NE(
-      dialogs.messages[0].text.find(L"\"root\\" + package.entries[2] + L"\"\r\nNumber: \t\t3"),
-      std::wstring::npos)
-      << fs::path(dialogs.messages[0].text).u8string();
+  EXPECT_NE(infoOf(0).find(L"\"root\\" + package.entries[2] + L"\"\r\nNumber: \t\t3"),
+            std::wstring::npos)
+      << fs::path(infoOf(0)).u8string();
 }
 
 }  // namespace

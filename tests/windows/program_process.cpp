@@ -31,17 +31,18 @@ std::optional<DWORD> ChildProcess::exitCode(DWORD milliseconds) const {
   return code;
 }
 
-ChildProcess startProgram(const std::wstring& arguments, const fs::path& workingFolder) {
+HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments,
+                    const fs::path& workingFolder) {
   std::wstring line =
-      vaultpick::quoteArgument((binFolder() / L"vaultpick.exe").wstring()) + L" " + arguments;
+      vaultpick::quoteArgument((binFolder() / program).wstring()) + L" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &started))
-    return ChildProcess(nullptr);
+    return nullptr;
   CloseHandle(started.hThread);
-  return ChildProcess(started.hProcess);
+  return started.hProcess;
 }
 
 HWND findWindow(DWORD process, const wchar_t* windowClass) {

@@ -23,6 +23,7 @@ class ChildProcess {
   ~ChildProcess();
 
   explicit operator bool() const { return static_cast<bool>(process_); }
+  HANDLE handle() const { return process_.get(); }
   DWORD id() const { return GetProcessId(process_.get()); }
   // The full path of the program's executable.
   std::wstring image() const;
@@ -33,9 +34,15 @@ class ChildProcess {
   vaultpick::UniqueHandle process_;
 };
 
-// vaultpick.exe of this build, started with `arguments` in `workingFolder` (the test's own when
-// empty). False when it could not be started.
-ChildProcess startProgram(const std::wstring& arguments, const fs::path& workingFolder = {});
+// A program of this build's bin folder started with `arguments` in `workingFolder` (the test's
+// own when empty): its process handle, or nullptr when it could not be started.
+HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments,
+                    const fs::path& workingFolder = {});
+// vaultpick.exe so. False when it could not be started.
+inline ChildProcess startProgram(const std::wstring& arguments,
+                                 const fs::path& workingFolder = {}) {
+  return ChildProcess(startFromBin(L"vaultpick.exe", arguments, workingFolder));
+}
 
 // A visible top-level window of `windowClass` that belongs to `process`, or nullptr.
 HWND findWindow(DWORD process, const wchar_t* windowClass);

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <set>
 
+#include "ui/message_pump.h"
+
 namespace program_testing {
 
 namespace {
@@ -74,14 +76,19 @@ void ScriptedDialogs::MsgBox(HWND, const std::wstring& text, const std::wstring&
   messages.push_back({text, title, style});
 }
 
-INT_PTR ScriptedDialogs::ShellExecuteWait(HWND owner, const std::wstring& verb,
-                                          const std::wstring& file, const std::wstring& parameters,
-                                          const std::wstring& directory, int show) {
+vaultpick::ShellStarted ScriptedDialogs::StartShellExecute(HWND owner, const std::wstring& verb,
+                                                           const std::wstring& file,
+                                                           const std::wstring& parameters,
+                                                           const std::wstring& directory,
+                                                           int show) {
   std::optional<std::vector<uint8_t>> content;
   std::error_code error;
   if (fs::is_regular_file(file, error)) content = testing_support::readFile(file);
   shellOpens.push_back({owner, verb, file, parameters, directory, show, content});
-  return 42;  // a started application, as the shell reports it
+  vaultpick::ShellStarted started;
+  started.result = 42;  // a started application, as the shell reports it
+  started.process = std::move(willStart);
+  return started;
 }
 
 fs::path binFolder() {
@@ -137,6 +144,16 @@ std::wstring windowText(HWND window) {
   text.resize(static_cast<size_t>(
       SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
   return text;
+}
+
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < end) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) vaultpick::dispatchMessage(message);
+    Sleep(5);
+  }
+  return done();
 }
 
 bool takeQuitMessage() {

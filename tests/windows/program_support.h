@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,9 +61,12 @@ class ScriptedDialogs : public vaultpick::Dialogs {
                                        const std::wstring& fileName) override;
   std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
   void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title, UINT style) override;
-  INT_PTR ShellExecuteWait(HWND owner, const std::wstring& verb, const std::wstring& file,
-                           const std::wstring& parameters, const std::wstring& directory,
-                           int show) override;
+  vaultpick::ShellStarted StartShellExecute(HWND owner, const std::wstring& verb,
+                                            const std::wstring& file,
+                                            const std::wstring& parameters,
+                                            const std::wstring& directory, int show) override;
+  // The shell's open reports this process as started (none unless set), once.
+  vaultpick::UniqueHandle willStart;
 
   // What each dialog was shown with.
   std::vector<std::wstring> filters;  // open dialog
@@ -112,5 +117,9 @@ std::wstring windowText(HWND window);
 
 // Closing Form1 posts the program's quit message; tests take it out of their queue again.
 bool takeQuitMessage();
+
+// Handles this thread's messages as the program's loop does until `done` holds or the time is
+// up; what `done` says then.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 }  // namespace program_testing

@@ -16,9 +16,12 @@ RealInputLock::~RealInputLock() {
   CloseHandle(mutex_);
 }
 
-void sendInputs(std::initializer_list<INPUT> inputs) {
-  std::vector<INPUT> all(inputs);
-  SendInput(static_cast<UINT>(all.size()), all.data(), sizeof(INPUT));
+void sendInputs(std::vector<INPUT> inputs) {
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void keepOnTop(HWND window) {
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 INPUT mouse(DWORD flags, POINT at) {
@@ -41,6 +44,13 @@ INPUT key(WORD virtualKey, bool up) {
 }
 
 void press(WORD virtualKey) { sendInputs({key(virtualKey, false), key(virtualKey, true)}); }
+
+void answerMenu(HWND menuWindow, const std::vector<WORD>& keys) {
+  for (WORD virtualKey : keys) {
+    PostMessageW(menuWindow, WM_KEYDOWN, virtualKey, 1);
+    PostMessageW(menuWindow, WM_KEYUP, virtualKey, 0xC0000001);
+  }
+}
 
 POINT overEntry(HWND list, int index) {
   const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));

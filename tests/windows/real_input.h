@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <initializer_list>
+#include <vector>
 
 namespace program_testing {
 
@@ -21,12 +21,19 @@ class RealInputLock {
   HANDLE mutex_;
 };
 
-void sendInputs(std::initializer_list<INPUT> inputs);
+void sendInputs(std::vector<INPUT> inputs);
+// Puts a window (of any process) above all others: tests side by side show the program's
+// window at the same place, and the pointer's input goes to the one on top.
+void keepOnTop(HWND window);
 // A mouse event; with MOUSEEVENTF_ABSOLUTE, `at` is a screen point.
 INPUT mouse(DWORD flags, POINT at = {});
 INPUT key(WORD virtualKey, bool up);
 // Presses and releases the key.
 void press(WORD virtualKey);
+
+// Keys for an open pop-up menu (its window, of any process): posted to it rather than sent as
+// real input, so they reach the menu whichever window has the keyboard meanwhile.
+void answerMenu(HWND menuWindow, const std::vector<WORD>& keys);
 
 // The screen point over the list's entry at `index` (the list may be another process's).
 POINT overEntry(HWND list, int index);
