@@ -50,10 +50,15 @@ class TreeExtraction {
       : package_(package), observer_(observer), summary_(summary) {}
 
   void file(uint32_t item, const io::Path& target, const std::string& shownPath) {
-    Status status = writeFile(package_.data(), item, target);
+    const PackageData& d = package_.data();
+    Status status = writeFile(d, item, target);
     if (status.ok()) {
       ++summary_.filesWritten;
       summary_.bytesWritten += package_.itemSize(item);
+    } else if (d.type == PackageType::Gcf && d.file->shrank()) {
+      // Every file after this one would fail the same way: one error says it all.
+      stopped_ = true;
+      status = {status.code(), status.message() + "; extraction stopped"};
     }
     report(shownPath, status);
   }
@@ -62,6 +67,7 @@ class TreeExtraction {
   void contents(uint32_t folder, const io::Path& target, const std::string& shownPrefix) {
     std::unordered_map<uint32_t, io::Path> folders{{folder, target}};
     package_.walk(folder, '\\', [&](uint32_t item, const std::string& relative) {
+      if (stopped_) return;
       auto parent = folders.find(package_.parent(item));
       if (parent == folders.end()) return;  // below a folder that was refused
       std::string shown = shownPrefix + relative;
@@ -90,6 +96,7 @@ class TreeExtraction {
   const ExtractObserver& observer_;
   ExtractSummary& summary_;
   Status first_;
+  bool stopped_ = false;  // the package shrank while being read
 };
 
 }  // namespace

@@ -114,7 +114,9 @@ Status planDiskFile(const PackageData& d, uint32_t item, FilePlan& plan) {
   io::Path path = d.contentRoot / relative;
   Status status;
   plan.diskFile = io::File::open(path, io::File::Mode::Read, status);
-  if (!plan.diskFile) return {};  // missing on disk: nothing stored
+  if (!plan.diskFile && io::pathKind(path) == io::PathKind::Missing)
+    return {};                        // missing on disk: nothing stored
+  if (!plan.diskFile) return status;  // there, but a folder, a FIFO, unreadable...
   plan.source = plan.diskFile.get();
   plan.info.storedBytes = std::min(plan.diskFile->size(), plan.info.size);
   if (plan.info.storedBytes > 0) plan.runs.push_back({0, 0, plan.info.storedBytes});

@@ -50,7 +50,9 @@ class PackageData {
   };
 
   std::unique_ptr<io::File> file;
-  std::unique_ptr<io::FileView> view;  // the file's first sections.metadataEnd bytes
+  // The file's first sections.metadataEnd bytes, read once at opening: a copy, not a mapping,
+  // so another program that shortens or rewrites the file cannot pull it from under a walk.
+  std::unique_ptr<uint8_t[]> metadata;
   Sections sections;
   PackageType type = PackageType::Gcf;
   uint32_t formatVersion = 0;
@@ -71,7 +73,7 @@ class PackageData {
   // they may be followed; an item outside the tree is still named, but never walked.
   std::vector<uint8_t> inTree;
 
-  const uint8_t* at(uint64_t offset) const { return view->data() + offset; }
+  const uint8_t* at(uint64_t offset) const { return metadata.get() + offset; }
   uint32_t u32(uint64_t offset) const { return le32(at(offset)); }
 
   // Inline: the tree check and every walk decode entries by the hundred thousand.
@@ -99,7 +101,7 @@ std::string itemPath(const PackageData& data, uint32_t item, char separator);
 // way could leave the folder the path is joined to.
 bool itemFilePath(const PackageData& data, uint32_t item, io::Path& path);
 
-// Reads and checks everything up to the data area.
+// Reads everything up to the data area into memory and checks it.
 std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& status);
 // Checks that the directory is one tree: every item reached once from the root, with its
 // parent link agreeing. Later walks rely on this.

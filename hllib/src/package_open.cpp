@@ -1,6 +1,7 @@
 // Opening a package: reads the small headers in file order, checks every count and offset
-// against the real file before anything is allocated or mapped, then maps the metadata.
+// against the real file before anything is allocated, then reads the metadata into memory.
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "package_data.h"
@@ -242,6 +243,24 @@ Status locateSections(PackageData& data, uint32_t cacheId, const Hypothesis& gue
   return {};
 }
 
+// Documented as a sum of the header's 40 bytes; packages made as a sum of its ten u32 fields
+// are read without a word too.
+bool fileHeaderChecksumMatches(const uint8_t* header) {
+  uint32_t stored = le32(header + fh::kChecksum);
+  uint32_t byteSum = 0;
+  for (uint32_t i = 0; i < fh::kChecksum; ++i) byteSum += header[i];
+  return stored == byteSum || stored == fieldSum(header, fh::kFieldsBeforeChecksum);
+}
+
+Status readMetadata(PackageData& data) {
+  uint64_t size = data.sections.metadataEnd;
+  if (size <= SIZE_MAX) data.metadata.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
+  if (!data.metadata)
+    return {ErrorCode::OpenFailed,
+            "not enough memory to read the package's tables (" + std::to_string(size) + " bytes)"};
+  return data.file->readAt(0, data.metadata.get(), static_cast<size_t>(size));
+}
+
 bool isTruncation(const Status& status) {
   return status.message().rfind("package is truncated", 0) == 0;
 }
@@ -303,16 +322,16 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
                     ": no known layout fits this package (" + status.message() + ")"};
   }
   if (!status.ok()) return nullptr;
-  if (fieldSum(header, fh::kFieldsBeforeChecksum) != le32(header + fh::kChecksum))
-    data->warnings.push_back("the file header checksum does not match its fields");
+  if (!fileHeaderChecksumMatches(header))
+    data->warnings.push_back(
+        "the file header checksum is neither the sum of its bytes nor of its fields");
   if (data->type == PackageType::Gcf &&
       le32(header + fh::kFileSize) != static_cast<uint32_t>(data->file->size()))
     data->warnings.push_back("the file header gives a size of " +
                              std::to_string(le32(header + fh::kFileSize)) +
                              " bytes, the file has " + std::to_string(data->file->size()));
 
-  data->view = io::FileView::map(*data->file, data->sections.metadataEnd, status);
-  if (!data->view) return nullptr;
+  if (!(status = readMetadata(*data)).ok()) return nullptr;
   if (!(status = checkDirectoryTree(*data)).ok()) return nullptr;
   return data;
 }
