@@ -28,7 +28,8 @@ const char* const kUsage =
     "  -e <item>     extract an item: a file under its own name, a folder with its tree,\n"
     "                root\\ for the whole package; may be repeated\n"
     "  -t <item>     validate a file, or every file below a folder, against its checksums;\n"
-    "                may be repeated\n"
+    "                may be repeated. A file the package stores no checksums for is reported\n"
+    "                \"not checked\", never intact, and makes the exit code 17\n"
     "  -n <folder>   the folder that holds an NCF package's files\n"
     "  -f            defragment the package in place\n"
     "  -r            with -f, rewrite the package even when it is not fragmented\n"
@@ -38,9 +39,13 @@ const char* const kUsage =
     "  --version     the tool's version\n"
     "\n"
     "Item paths begin with root\\ and separate folders with backslashes.\n"
+    "Packages spell names in a single-byte code page: on Windows the system's, elsewhere\n"
+    "Windows-1252, shown and written as UTF-8 (-lf keeps the package's bytes); item paths\n"
+    "may be typed in UTF-8 or in the package's own bytes.\n"
     "Exit codes: 0 done, 2 bad command line, 3 package unreadable, 4 not a package,\n"
     "5 unsupported version, 6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item,\n"
-    "10 write failed, 11 unsafe item name, 12 not supported yet, 1 internal fault.\n";
+    "10 write failed, 11 unsafe item name, 12 not supported yet, 17 files not checked\n"
+    "(no checksums stored, nothing worse found), 1 internal fault.\n";
 
 bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
                     std::string& error) {

@@ -19,6 +19,7 @@ enum ExitCode : int {
   kExitWriteFailed = 10,      // writing an output file or folder failed
   kExitUnsafeName = 11,       // an item name that would leave the destination folder
   kExitNotSupportedYet = 12,  // an operation this version does not offer
+  kExitNotChecked = 17,       // -t met files whose package stores no checksums, and no worse
 };
 
 inline ExitCode exitCodeFor(hl::ErrorCode code) {

@@ -40,6 +40,9 @@ using ItemVisitor = std::function<void(uint32_t item, const std::string& relativ
 struct ChunkReport {
   uint32_t checksummedChunks = 0;
   std::vector<uint32_t> badChunks;  // indices of 32 KiB chunks whose checksum does not match
+  // The package stores no checksums for this file, which has bytes: nothing was compared, so
+  // an Ok result says nothing about them.
+  bool notChecked = false;
 };
 
 class HLLIB_API Package {
@@ -81,7 +84,8 @@ class HLLIB_API Package {
   Status inspect(uint32_t file, FileInfo& info) const;
   // Streams a complete file's bytes; an incomplete or encrypted file is refused.
   Status read(uint32_t file, const ByteSink& sink) const;
-  // Compares every chunk of a file with its stored checksum. Ok only when all match.
+  // Compares every chunk of a file with its stored checksum. Ok when all match, and also when
+  // the package stores none for the file: then `report.notChecked` says so.
   Status validate(uint32_t file, ChunkReport& report) const;
 
   // Writes one file to `target` (replaced only once the new copy is complete).
