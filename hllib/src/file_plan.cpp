@@ -127,6 +127,8 @@ Status planDiskFile(const PackageData& d, uint32_t item, FilePlan& plan) {
 
 Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan& plan) {
   if (item >= d.itemCount) return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
+  Status tables = d.loadTables();
+  if (!tables.ok()) return tables;
   DirectoryEntry entry = d.entry(item);
   if (!entry.isFile()) return {ErrorCode::Invalid, "item " + std::to_string(item) + " is a folder"};
   plan.info.size = entry.itemSize;

@@ -24,6 +24,11 @@ std::unique_ptr<Package> Package::open(const std::filesystem::path& path, Status
   return nullptr;
 }
 
+const PackageData& Package::data() const {
+  data_->loadTables();  // a failed read leaves zeros, which every check refuses
+  return *data_;
+}
+
 PackageType Package::type() const { return data_->type; }
 uint32_t Package::formatVersion() const { return data_->formatVersion; }
 uint32_t Package::blockSize() const { return data_->blockSize; }

@@ -1,9 +1,28 @@
 // Decoded access to the tables of an open package.
 #include "package_data.h"
 
+#include <cstring>
+
 namespace hl {
 
 namespace be = layout::block_entry;
+
+Status PackageData::loadTables() const {
+  std::call_once(tablesRead, [this] {
+    uint8_t* bytes = metadata.get();
+    uint64_t directoryEnd = sections.names + nameSize;
+    tablesStatus = file->readAt(0, bytes, static_cast<size_t>(sections.directoryEntries));
+    if (tablesStatus.ok())
+      tablesStatus = file->readAt(directoryEnd, bytes + directoryEnd,
+                                  static_cast<size_t>(sections.metadataEnd - directoryEnd));
+    if (!tablesStatus.ok()) {
+      std::memset(bytes, 0, static_cast<size_t>(sections.directoryEntries));
+      std::memset(bytes + directoryEnd, 0,
+                  static_cast<size_t>(sections.metadataEnd - directoryEnd));
+    }
+  });
+  return tablesStatus;
+}
 
 std::string_view PackageData::name(uint32_t item) const {
   // The tree check made sure every reachable name starts inside the table and the table ends

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,9 +51,13 @@ class PackageData {
   };
 
   std::unique_ptr<io::File> file;
-  // The file's first sections.metadataEnd bytes, read once at opening: a copy, not a mapping,
-  // so another program that shortens or rewrites the file cannot pull it from under a walk.
+  // The file's first sections.metadataEnd bytes: a copy, not a mapping, so another program
+  // that shortens or rewrites the file cannot pull it from under a walk. The directory's
+  // entries and names are read at opening; the other tables on first use (loadTables), so a
+  // listing reads only what it walks.
   std::unique_ptr<uint8_t[]> metadata;
+  mutable std::once_flag tablesRead;
+  mutable Status tablesStatus;
   Sections sections;
   PackageType type = PackageType::Gcf;
   uint32_t formatVersion = 0;
@@ -72,6 +77,11 @@ class PackageData {
   // Items reached from the root by the tree check. Only their links were checked, so only
   // they may be followed; an item outside the tree is still named, but never walked.
   std::vector<uint8_t> inTree;
+
+  // Reads the tables outside the directory (block entries, fragmentation map, directory map,
+  // checksums) once, and gives that read's result every time. Until it succeeds they hold
+  // zeros, which no check takes for a valid table.
+  Status loadTables() const;
 
   const uint8_t* at(uint64_t offset) const { return metadata.get() + offset; }
   uint32_t u32(uint64_t offset) const { return le32(at(offset)); }

@@ -91,7 +91,8 @@ class HLLIB_API Package {
   // Writes one file to `target` (replaced only once the new copy is complete).
   Status extractFile(uint32_t file, const std::filesystem::path& target) const;
 
-  const PackageData& data() const { return *data_; }
+  // The model behind the facade, with all of its tables read (see PackageData::loadTables).
+  const PackageData& data() const;
 
  private:
   explicit Package(std::unique_ptr<PackageData> data);
