@@ -50,12 +50,11 @@ class TreeExtraction {
       : package_(package), observer_(observer), summary_(summary) {}
 
   void file(uint32_t item, const io::Path& target, const std::string& shownPath) {
-    const PackageData& d = package_.data();
-    Status status = writeFile(d, item, target);
+    Status status = package_.extractFile(item, target);
     if (status.ok()) {
       ++summary_.filesWritten;
       summary_.bytesWritten += package_.itemSize(item);
-    } else if (d.type == PackageType::Gcf && d.file->shrank()) {
+    } else if (package_.type() == PackageType::Gcf && package_.fileShrank()) {
       // Every file after this one would fail the same way: one error says it all.
       stopped_ = true;
       status = {status.code(), status.message() + "; extraction stopped"};

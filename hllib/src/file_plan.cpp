@@ -123,12 +123,8 @@ Status planDiskFile(const PackageData& d, uint32_t item, FilePlan& plan) {
   return {};
 }
 
-}  // namespace
-
-Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan& plan) {
+Status planFromTables(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan& plan) {
   if (item >= d.itemCount) return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
-  Status tables = d.loadTables();
-  if (!tables.ok()) return tables;
   DirectoryEntry entry = d.entry(item);
   if (!entry.isFile()) return {ErrorCode::Invalid, "item " + std::to_string(item) + " is a folder"};
   plan.info.size = entry.itemSize;
@@ -143,6 +139,16 @@ Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan&
   for (const Fragment& fragment : fragments)
     if (!(status = resolveBlocks(d, item, fragment, blocksLeft, plan)).ok()) return status;
   return checkRunsDisjoint(item, plan.runs);
+}
+
+}  // namespace
+
+// Tables are read as they are first needed; a read that failed there (the package was cut
+// short) explains any damage it seemed to show.
+Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan& plan) {
+  Status status = planFromTables(d, item, resolveRuns, plan);
+  Status tables = d.metadata.status();
+  return tables.ok() ? status : tables;
 }
 
 Status readable(const PackageData& d, uint32_t item, const FilePlan& plan) {

@@ -25,9 +25,11 @@ std::unique_ptr<Package> Package::open(const std::filesystem::path& path, Status
 }
 
 const PackageData& Package::data() const {
-  data_->loadTables();  // a failed read leaves zeros, which every check refuses
+  data_->metadata.readAll();  // a failed read leaves zeros, which every check refuses
   return *data_;
 }
+
+bool Package::fileShrank() const { return data_->file->shrank(); }
 
 PackageType Package::type() const { return data_->type; }
 uint32_t Package::formatVersion() const { return data_->formatVersion; }

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "file_io.h"
 #include "hllib/package.h"
 #include "layout.h"
+#include "metadata_copy.h"
 
 namespace hl {
 
@@ -51,13 +51,7 @@ class PackageData {
   };
 
   std::unique_ptr<io::File> file;
-  // The file's first sections.metadataEnd bytes: a copy, not a mapping, so another program
-  // that shortens or rewrites the file cannot pull it from under a walk. The directory's
-  // entries and names are read at opening; the other tables on first use (loadTables), so a
-  // listing reads only what it walks.
-  std::unique_ptr<uint8_t[]> metadata;
-  mutable std::once_flag tablesRead;
-  mutable Status tablesStatus;
+  MetadataCopy metadata;  // the file's first sections.metadataEnd bytes
   Sections sections;
   PackageType type = PackageType::Gcf;
   uint32_t formatVersion = 0;
@@ -78,13 +72,10 @@ class PackageData {
   // they may be followed; an item outside the tree is still named, but never walked.
   std::vector<uint8_t> inTree;
 
-  // Reads the tables outside the directory (block entries, fragmentation map, directory map,
-  // checksums) once, and gives that read's result every time. Until it succeeds they hold
-  // zeros, which no check takes for a valid table.
-  Status loadTables() const;
-
-  const uint8_t* at(uint64_t offset) const { return metadata.get() + offset; }
-  uint32_t u32(uint64_t offset) const { return le32(at(offset)); }
+  // The directory's entries, or bytes already read (see MetadataCopy).
+  const uint8_t* at(uint64_t offset) const { return metadata.at(offset); }
+  // A u32 of the tables outside the directory, read when first needed.
+  uint32_t u32(uint64_t offset) const { return le32(metadata.read(offset, 4)); }
 
   // Inline: the tree check and every walk decode entries by the hundred thousand.
   DirectoryEntry entry(uint32_t item) const {

@@ -1,7 +1,6 @@
 // Opening a package: reads the small headers in file order, checks every count and offset
 // against the real file before anything is allocated, then reads the directory into memory.
 #include <cstdio>
-#include <new>
 #include <string>
 
 #include "package_data.h"
@@ -252,19 +251,6 @@ bool fileHeaderChecksumMatches(const uint8_t* header) {
   return stored == byteSum || stored == fieldSum(header, fh::kFieldsBeforeChecksum);
 }
 
-// Room for all the metadata, and the directory's entries and names in it; the other tables
-// are read when first needed (PackageData::loadTables).
-Status readDirectory(PackageData& data) {
-  uint64_t size = data.sections.metadataEnd;
-  if (size <= SIZE_MAX) data.metadata.reset(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
-  if (!data.metadata)
-    return {ErrorCode::OpenFailed,
-            "not enough memory to read the package's tables (" + std::to_string(size) + " bytes)"};
-  uint64_t start = data.sections.directoryEntries;
-  return data.file->readAt(start, data.metadata.get() + start,
-                           static_cast<size_t>(data.sections.names + data.nameSize - start));
-}
-
 bool isTruncation(const Status& status) {
   return status.message().rfind("package is truncated", 0) == 0;
 }
@@ -335,7 +321,10 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
                              std::to_string(le32(header + fh::kFileSize)) +
                              " bytes, the file has " + std::to_string(data->file->size()));
 
-  if (!(status = readDirectory(*data)).ok()) return nullptr;
+  status =
+      data->metadata.open(*data->file, data->sections.metadataEnd, data->sections.directoryEntries,
+                          data->sections.names + data->nameSize);
+  if (!status.ok()) return nullptr;
   if (!(status = checkDirectoryTree(*data)).ok()) return nullptr;
   return data;
 }

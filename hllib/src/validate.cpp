@@ -88,6 +88,7 @@ Status Package::validate(uint32_t file, ChunkReport& report) const {
     });
     if (!status.ok()) return status;
     checker.finish();
+    if (!(status = d.metadata.status()).ok()) return status;  // checksums read as zeros
     if (!report.badChunks.empty())
       return {ErrorCode::Damaged, item + ": " + std::to_string(report.badChunks.size()) + " of " +
                                       std::to_string(chunks) +

@@ -91,7 +91,11 @@ class HLLIB_API Package {
   // Writes one file to `target` (replaced only once the new copy is complete).
   Status extractFile(uint32_t file, const std::filesystem::path& target) const;
 
-  // The model behind the facade, with all of its tables read (see PackageData::loadTables).
+  // True when the package's file is now shorter than when it was opened: another program cut
+  // it, and reading its data fails from there on.
+  bool fileShrank() const;
+
+  // The model behind the facade, with all of its tables read.
   const PackageData& data() const;
 
  private:
