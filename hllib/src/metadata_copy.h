@@ -31,7 +31,7 @@ class MetadataCopy {
   Status status() const;
 
  private:
-  static constexpr uint64_t kChunkSize = 64 * 1024;
+  static constexpr uint64_t kChunkSize = uint64_t{64} * 1024;
   void readChunk(uint64_t chunk) const;
 
   const io::File* file_ = nullptr;

@@ -71,7 +71,7 @@ TEST(UnstableInput, ToolSurvivesAPackageThatShrinksWhileExtracting) {
 // is released and the test can fail instead of hanging.
 class FifoRelease {
  public:
-  FifoRelease(fs::path fifo, int seconds)
+  FifoRelease(const fs::path& fifo, int seconds)
       : thread_([this, fifo, seconds] {
           auto until = Clock::now() + std::chrono::seconds(seconds);
           while (!stop_ && Clock::now() < until)
