@@ -7,6 +7,8 @@
 #   (d) defragmenting a fragmented ~1 GiB package              vs  cp of the same file
 # plus the peak memory of (a), (c) and of (d) at 100 MiB and 1 GiB. Packages are made by our own
 # writer (hlmake).
+#   BENCH_EARLIER=<git revision> bash bench/run.sh  also builds the tool of that revision and times
+# it in the same hyperfine runs, so a change is judged against the earlier tool measured alike.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -16,6 +18,23 @@ cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVAULTPICK_BUILD_
 cmake --build build/bench -j 2 --target hlextract hlmake >/dev/null
 
 bin="$root/build/bench/bin"
+
+earlier=()  # the earlier tool's commands join each run after the baseline, when asked for
+if [ -n "${BENCH_EARLIER:-}" ]; then
+  earlier_src="$root/build/bench-earlier-src"
+  rm -rf "$earlier_src"
+  mkdir -p "$earlier_src"
+  git archive "$BENCH_EARLIER" | tar -x -C "$earlier_src"
+  cmake -S "$earlier_src" -B "$root/build/bench-earlier" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DVAULTPICK_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$root/build/bench-earlier" -j 2 --target hlextract >/dev/null
+  earlier_bin="$root/build/bench-earlier/bin"
+fi
+with_earlier() {  # with_earlier COMMAND: the same command run by the earlier tool, when asked for
+  earlier=()
+  [ -n "${BENCH_EARLIER:-}" ] && earlier=("${1//$bin\//$earlier_bin/}")
+  return 0
+}
 work="${1:-$root/build/bench-data}"
 mkdir -p "$work"
 files="$work/files100k.gcf"
@@ -35,43 +54,58 @@ runs=(--warmup 3 --style basic)
 mean() { python3 -c "import json,sys; print(json.load(open(sys.argv[1]))['results'][int(sys.argv[2])]['mean'])" "$1" "$2"; }
 ratio() { python3 -c "import sys; print(f'{float(sys.argv[1]) / float(sys.argv[2]):.2f}')" "$1" "$2"; }
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
-report() {  # report LABEL JSON GOAL
+ms() { python3 -c "import sys; print(f'{float(sys.argv[1]) * 1000:.2f}')" "$1"; }
+report() {  # report LABEL JSON GOAL [INDEX OF THE EARLIER TOOL'S COMMAND]
   local measured baseline
   measured=$(mean "$2" 0)
   baseline=$(mean "$2" 1)
-  printf '%-58s %8.2f ms vs %8.2f ms  ratio %5sx  (goal <= %s)\n' "$1" \
-    "$(python3 -c "print($measured * 1000)")" "$(python3 -c "print($baseline * 1000)")" \
-    "$(ratio "$measured" "$baseline")" "$3"
+  printf '%-52s %9s ms vs %9s ms  ratio %5sx  (goal <= %s)\n' "$1" "$(ms "$measured")" \
+    "$(ms "$baseline")" "$(ratio "$measured" "$baseline")" "$3"
+  if [ -n "${BENCH_EARLIER:-}" ]; then
+    local before
+    before=$(mean "$2" "${4:-2}")
+    printf '    the tool of %s: %s ms; now / then %sx\n' "$BENCH_EARLIER" "$(ms "$before")" \
+      "$(ratio "$measured" "$before")"
+  fi
 }
 
 # A bare start takes a few milliseconds: without -N the shell's own start would swamp it.
+# Output is discarded by hyperfine, so no command needs a quiet option.
+with_earlier "$bin/hlextract -p $files -lf $work/list.txt"
 hyperfine "${runs[@]}" -N --runs 40 --export-json "$work/a.json" \
-  "$bin/hlextract -p $files -lf $work/list.txt" "$bin/hlextract -h" >/dev/null
+  "$bin/hlextract -p $files -lf $work/list.txt" "$bin/hlextract -h" "${earlier[@]}" >/dev/null
+with_earlier "$bin/hlextract -p $files -d $work/one -e '$one_file'"
 hyperfine "${runs[@]}" -N --runs 40 --export-json "$work/b.json" \
-  "$bin/hlextract -p $files -d $work/one -e '$one_file'" "$bin/hlextract -h" >/dev/null
+  "$bin/hlextract -p $files -d $work/one -e '$one_file'" "$bin/hlextract -h" "${earlier[@]}" \
+  >/dev/null
+with_earlier "$bin/hlextract -p $big -d $work/out-tool -e 'root\\'"
 hyperfine "${runs[@]}" --runs 8 --export-json "$work/c.json" \
   --prepare "rm -rf $work/out-tool $work/out-cp; sync" \
-  "$bin/hlextract -q -p $big -d $work/out-tool -e 'root\\'" "cp -r $tree $work/out-cp" >/dev/null
+  "$bin/hlextract -p $big -d $work/out-tool -e 'root\\'" "cp -r $tree $work/out-cp" \
+  "${earlier[@]}" >/dev/null
 
-# Each defragmentation gets a fresh fragmented copy. The third command is context, not a
-# baseline: cp followed by sync pays for reaching the disk, as a safe rewrite must.
+# Each defragmentation gets a fresh fragmented copy. Its baseline is cp followed by sync: a safe
+# rewrite has to reach the disk, as that does; cp alone, which only fills the page cache, is
+# context.
+with_earlier "$bin/hlextract -p $work/work.gcf -f"
 hyperfine --style basic --warmup 1 --runs 5 --export-json "$work/d.json" \
   --prepare "cp $fragmented $work/work.gcf; rm -f $work/copy.gcf; sync" \
-  "$bin/hlextract -q -p $work/work.gcf -f" "cp $fragmented $work/copy.gcf" \
-  "sh -c 'cp $fragmented $work/copy.gcf; sync'" >/dev/null
+  "$bin/hlextract -p $work/work.gcf -f" "sh -c 'cp $fragmented $work/copy.gcf; sync'" \
+  "cp $fragmented $work/copy.gcf" "${earlier[@]}" >/dev/null
 
 echo "== benchmarks ($(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores)"
 report "(a) -lf of 100,000 files vs bare start" "$work/a.json" "10"
 report "(b) one file of 100,000 vs bare start" "$work/b.json" "2"
 report "(c) -e root\\ of $(du -sh "$big" | cut -f1) package vs cp -r" "$work/c.json" "1.3"
-report "(d) -f of a fragmented $(du -sh "$fragmented" | cut -f1) package vs cp" "$work/d.json" "2"
-printf '    (cp followed by sync: %.2f ms)\n' "$(python3 -c "print($(mean "$work/d.json" 2) * 1000)")"
+report "(d) -f of a fragmented $(du -sh "$fragmented" | cut -f1) package vs cp+sync" \
+  "$work/d.json" "2" 3
+echo "    (cp alone: $(ms "$(mean "$work/d.json" 2)") ms)"
 rm -rf "$work/out-tool"
 echo "peak memory (a): $(peak_kib "$bin/hlextract" -p "$files" -lf "$work/list.txt") KiB"
-echo "peak memory (c): $(peak_kib "$bin/hlextract" -q -p "$big" -d "$work/out-tool" -e 'root\') KiB"
+echo "peak memory (c): $(peak_kib "$bin/hlextract" -p "$big" -d "$work/out-tool" -e 'root\') KiB"
 cp "$fragmented_small" "$work/work.gcf"
-echo "peak memory (d), 100 MiB: $(peak_kib "$bin/hlextract" -q -p "$work/work.gcf" -f) KiB"
+echo "peak memory (d), 100 MiB: $(peak_kib "$bin/hlextract" -p "$work/work.gcf" -f) KiB"
 cp "$fragmented" "$work/work.gcf"
-echo "peak memory (d), 1 GiB: $(peak_kib "$bin/hlextract" -q -p "$work/work.gcf" -f) KiB"
+echo "peak memory (d), 1 GiB: $(peak_kib "$bin/hlextract" -p "$work/work.gcf" -f) KiB"
 echo "peak memory of a bare start: $(peak_kib "$bin/hlextract" -h) KiB"
 rm -rf "$work/out-tool" "$work/out-cp" "$work/one" "$work/work.gcf" "$work/copy.gcf"

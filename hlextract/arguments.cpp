@@ -44,8 +44,9 @@ const char* const kUsage =
     "may be typed in UTF-8 or in the package's own bytes.\n"
     "Exit codes: 0 done, 2 bad command line, 3 package unreadable, 4 not a package,\n"
     "5 unsupported version, 6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item,\n"
-    "10 write failed, 11 unsafe item name, 12 not supported yet, 17 files not checked\n"
-    "(no checksums stored, nothing worse found), 1 internal fault.\n";
+    "10 write failed, 11 unsafe item name, 12 not supported yet, 13 package in use,\n"
+    "14 package left as it is (-f: the message says why), 17 files not checked (no checksums\n"
+    "stored, nothing worse found), 1 internal fault.\n";
 
 bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
                     std::string& error) {

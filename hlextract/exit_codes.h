@@ -19,6 +19,8 @@ enum ExitCode : int {
   kExitWriteFailed = 10,      // writing an output file or folder failed
   kExitUnsafeName = 11,       // an item name that would leave the destination folder
   kExitNotSupportedYet = 12,  // an operation this version does not offer
+  kExitInUse = 13,            // another run or program holds the package
+  kExitRefused = 14,          // the package is not rewritten: the message says why
   kExitNotChecked = 17,       // -t met files whose package stores no checksums, and no worse
 };
 
@@ -46,6 +48,10 @@ inline ExitCode exitCodeFor(hl::ErrorCode code) {
       return kExitWriteFailed;
     case hl::ErrorCode::Invalid:
       return kExitUsage;
+    case hl::ErrorCode::InUse:
+      return kExitInUse;
+    case hl::ErrorCode::Refused:
+      return kExitRefused;
   }
   return kExitInternal;
 }

@@ -27,4 +27,11 @@ inline uint32_t fieldSum(const uint8_t* p, uint32_t fieldCount) {
   return sum;
 }
 
+// The file header's check value: a wrapping sum of its leading bytes.
+inline uint32_t byteSum(const uint8_t* p, uint32_t byteCount) {
+  uint32_t sum = 0;
+  for (uint32_t i = 0; i < byteCount; ++i) sum += p[i];
+  return sum;
+}
+
 }  // namespace hl

@@ -1,8 +1,13 @@
 // Defragmenting a package: plan, write a copy beside it, read the copy back, swap it in.
 #include "hllib/defragment.h"
 
+#include <chrono>
+#include <cstdio>
+#include <exception>
 #include <memory>
 #include <new>
+#include <random>
+#include <string>
 #include <system_error>
 
 #include "defragment_steps.h"
@@ -27,13 +32,6 @@ Status checkCopyAt(const Package& original, const DefragmentPlan& plan, const io
   return checkCopy(original, plan, *copy, options);
 }
 
-// The copy takes the original's permissions; it was created with the defaults.
-void copyPermissions(const io::Path& from, const io::Path& to) {
-  std::error_code ignored;
-  std::filesystem::file_status status = std::filesystem::status(from, ignored);
-  if (!ignored) std::filesystem::permissions(to, status.permissions(), ignored);
-}
-
 // The file a symbolic link names is the one to rewrite: renaming over the link would replace
 // the link, not the package.
 io::Path resolveLink(const io::Path& path) {
@@ -43,47 +41,108 @@ io::Path resolveLink(const io::Path& path) {
   return error ? path : target;
 }
 
+// Names need not be unpredictable, only apart: the exclusive create refuses a name in use.
+uint64_t nameSeed() {
+  auto seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  try {
+    std::random_device device;
+    seed ^= (uint64_t{device()} << 32) ^ device();
+  } catch (const std::exception&) {
+    // no entropy source here: the clock alone
+  }
+  return seed;
+}
+
+// The copy's file beside the package, under a name no other run picks. It is removed again
+// unless it replaced the package, or a test stopped the run as a kill would.
+class Temporary {
+ public:
+  Temporary() = default;
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
+  ~Temporary() {
+    if (!path_.empty()) io::removeFile(path_);
+  }
+
+  std::unique_ptr<io::File> create(const io::Path& package, const io::FileLock& like,
+                                   Status& status) {
+    std::mt19937_64 random(nameSeed());
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      char suffix[40];
+      std::snprintf(suffix, sizeof suffix, ".defrag-%016llx.tmp",
+                    static_cast<unsigned long long>(random()));
+      io::Path candidate = package;
+      candidate += suffix;
+      if (io::pathKind(candidate) != io::PathKind::Missing) continue;
+      std::unique_ptr<io::File> file = io::File::createLike(candidate, like, status);
+      if (file) path_ = candidate;
+      return file;
+    }
+    status = {ErrorCode::WriteFailed,
+              "cannot find a free name for the copy beside " + io::describe(package)};
+    return nullptr;
+  }
+
+  const io::Path& path() const { return path_; }
+  void keep() { path_.clear(); }
+
+ private:
+  io::Path path_;
+};
+
+Status refused(const std::string& why) { return {ErrorCode::Refused, why}; }
+
 Status run(const io::Path& given, const DefragmentOptions& options, DefragmentResult& result) {
   const io::Path path = resolveLink(given);
+  // Asked before the lock is taken: on Windows the lock lets no one open it for writing.
   Status writable = checkWritable(path);  // reported only when there is something to write
   Status status;
+  // Held to the end: no other run, nor any other writer that asks, works on the package now.
+  std::unique_ptr<io::FileLock> lock = io::FileLock::acquire(path, status);
+  if (!lock) return status;
   std::unique_ptr<Package> original = Package::open(path, status);
   if (!original) return status;
   if (original->type() == PackageType::Ncf) {
     result = DefragmentResult::NothingToDo;
     return {};
   }
+  if (!(status = checkRewritable(original->data())).ok()) return status;
   DefragmentPlan plan;
   if (!(status = planDefragment(*original, plan)).ok()) return status;
+  if (!(status = checkConventions(original->data(), plan)).ok()) return status;
   if (plan.alreadyInPlace && !options.force) {
     result = DefragmentResult::AlreadyDefragmented;
     return {};
   }
   if (!writable.ok()) return writable;
+  if (lock->linkCount() > 1)
+    return refused(io::describe(path) + " has " + std::to_string(lock->linkCount()) +
+                   " hard links: a defragmented copy would replace only this name, and the "
+                   "other names would keep the old package");
 
-  io::Path temporary = defragmentTemporaryPath(path);
-  if (io::pathKind(temporary) == io::PathKind::File)
-    io::removeFile(temporary);  // from a killed run
-  std::unique_ptr<io::File> out = io::File::open(temporary, io::File::Mode::CreateNew, status);
+  Temporary temporary;  // declared before every handle on it, so they close before removal
+  std::unique_ptr<io::File> out = temporary.create(path, *lock, status);
   if (!out) return status;
   bool stoppedByHook = false;
   status = writeDefragmented(original->data(), plan, options, *out, stoppedByHook);
-  if (stoppedByHook) return status;  // as a killed run would, it leaves the copy behind
+  if (stoppedByHook) {  // as a killed run would, it leaves the copy behind
+    temporary.keep();
+    return status;
+  }
   if (status.ok()) status = out->flush();
   if (status.ok()) status = out->close();
   out.reset();
-  if (status.ok()) status = checkCopyAt(*original, plan, temporary, options);
+  if (status.ok()) status = checkCopyAt(*original, plan, temporary.path(), options);
   original.reset();  // Windows cannot replace a file that is open or mapped
-  if (status.ok()) {
-    copyPermissions(path, temporary);
-    // The copy is complete, flushed and checked; one rename now swaps it in, so at every
-    // moment the package's name holds either the whole original or the whole copy.
-    status = io::replaceFile(temporary, path);
-  }
-  if (!status.ok()) {
-    io::removeFile(temporary);
-    return status;
-  }
+  // Once renamed, the copy is the package: it is locked before, so no run slips in between.
+  std::unique_ptr<io::FileLock> copyLock;
+  if (status.ok()) copyLock = io::FileLock::acquire(temporary.path(), status);
+  if (!status.ok()) return status;
+  lock->releaseBeforeReplace();
+  // The copy is complete, flushed and checked; one rename now swaps it in, so at every
+  // moment the package's name holds either the whole original or the whole copy.
+  if (!(status = io::replaceFile(temporary.path(), path)).ok()) return status;
+  temporary.keep();
   // Best effort: the rename is done; a failed folder flush leaves it merely not yet durable.
   io::flushFolder(path.parent_path());
   result = DefragmentResult::Rewritten;
@@ -92,18 +151,11 @@ Status run(const io::Path& given, const DefragmentOptions& options, DefragmentRe
 
 }  // namespace
 
-std::filesystem::path defragmentTemporaryPath(const std::filesystem::path& package) {
-  std::filesystem::path name = package.filename();
-  name += ".defrag-tmp";
-  return package.parent_path() / name;
-}
-
 Status defragment(const std::filesystem::path& package, const DefragmentOptions& options,
                   DefragmentResult& result) {
   try {
     return run(package, options, result);
   } catch (const std::bad_alloc&) {
-    io::removeFile(defragmentTemporaryPath(package));
     return {ErrorCode::WriteFailed, "not enough memory to defragment " + io::describe(package)};
   }
 }

@@ -50,17 +50,37 @@ class Planner {
     return {};
   }
 
-  // The free blocks at the end must hold the terminator and the map header must count them.
+  // Which convention the free blocks follow, and whether they already lie at the end as a
+  // rewrite would leave them. Runs after every fragment is added.
   void checkFreeBlocks() {
-    for (uint32_t block = plan_.usedBlocks; block < d_.blockCount && plan_.alreadyInPlace; ++block)
-      if (d_.nextDataBlock(block) != d_.terminator) plan_.alreadyInPlace = false;
     const uint8_t* header = d_.at(d_.sections.fragmentationMap - fm::kSize);
-    if (le32(header + fm::kFirstUnusedEntry) != plan_.usedBlocks ||
-        le32(header + fm::kChecksum) != fieldSum(header, fm::kFieldsBeforeChecksum))
+    if (le32(header + fm::kChecksum) != fieldSum(header, fm::kFieldsBeforeChecksum))
       plan_.alreadyInPlace = false;
+    if (plan_.usedBlocks == d_.blockCount) return;  // none free; the header stays as it is
+    plan_.freeBlocks = findFreeConvention(le32(header + fm::kFirstUnusedEntry));
+    if (le32(header + fm::kFirstUnusedEntry) != plan_.usedBlocks) plan_.alreadyInPlace = false;
+    for (uint32_t block = plan_.usedBlocks; block < d_.blockCount && plan_.alreadyInPlace; ++block)
+      if (d_.nextDataBlock(block) != freeBlockLink(plan_, d_.blockCount, d_.terminator, block))
+        plan_.alreadyInPlace = false;
   }
 
  private:
+  FreeBlocks findFreeConvention(uint32_t firstUnused) {
+    bool terminators = true;
+    for (uint32_t block = 0; block < d_.blockCount && terminators; ++block)
+      if (!blockSeen_[block] && d_.nextDataBlock(block) != d_.terminator) terminators = false;
+    if (terminators) return FreeBlocks::Terminators;
+    // A chain reaches every free block once, and no used one, before the terminator.
+    uint32_t reached = 0, block = firstUnused;
+    for (; block < d_.blockCount && !blockSeen_[block]; block = d_.nextDataBlock(block)) {
+      blockSeen_[block] = true;
+      ++reached;
+    }
+    return block == d_.terminator && reached == d_.blockCount - plan_.usedBlocks
+               ? FreeBlocks::Chain
+               : FreeBlocks::Unknown;
+  }
+
   Status addFragment(uint32_t index, const BlockEntry& entry) {
     entrySeen_[index] = true;
     uint64_t blocks = (uint64_t{entry.fileDataSize} + d_.blockSize - 1) / d_.blockSize;
@@ -100,6 +120,12 @@ class Planner {
 
 }  // namespace
 
+uint32_t freeBlockLink(const DefragmentPlan& plan, uint32_t blockCount, uint32_t terminator,
+                       uint32_t block) {
+  bool chained = plan.freeBlocks == FreeBlocks::Chain && block + 1 < blockCount;
+  return chained ? block + 1 : terminator;
+}
+
 Status planDefragment(const Package& package, DefragmentPlan& plan) {
   const PackageData& data = package.data();
   plan = DefragmentPlan();
@@ -111,6 +137,31 @@ Status planDefragment(const Package& package, DefragmentPlan& plan) {
   if (status.ok()) status = planner.addUnreachedEntries();
   if (!status.ok()) return status;
   planner.checkFreeBlocks();
+  return {};
+}
+
+Status checkRewritable(const PackageData& data) {
+  if (data.u32(layout::file_header::kUpdating) != 0)
+    return {ErrorCode::Refused,
+            "the package is marked as in use or being updated by its client (the header flag "
+            "at 0x14); close it there first"};
+  if (data.formatVersion != 6)
+    return {ErrorCode::Refused, "GCF format version " + std::to_string(data.formatVersion) +
+                                    " is read but never rewritten: how its block entry map "
+                                    "follows the blocks is not known"};
+  return {};
+}
+
+Status checkConventions(const PackageData& data, const DefragmentPlan& plan) {
+  const uint8_t* header = data.at(data.sections.fragmentationMap - fm::kSize);
+  if (le32(header + fm::kChecksum) != fieldSum(header, fm::kFieldsBeforeChecksum))
+    return {ErrorCode::Refused,
+            "the fragmentation map header's checksum is not the sum of its fields: a rewrite "
+            "would store it in a way this package does not show"};
+  if (plan.freeBlocks == FreeBlocks::Unknown)
+    return {ErrorCode::Refused,
+            "the free entries of the fragmentation map hold neither the terminator nor a "
+            "chain of the free blocks: a rewrite would have to guess what they should hold"};
   return {};
 }
 

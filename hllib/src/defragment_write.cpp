@@ -36,13 +36,16 @@ Status writeBlockEntries(const PackageData& d, const DefragmentPlan& plan, io::F
 }
 
 // The map header and a map where each fragment's blocks link to the next one and its last
-// block, like every free block, holds the terminator.
+// block holds the terminator; the free blocks keep the package's convention. With no block
+// free, the header's first unused entry stays whatever the package held.
 Status writeFragmentationMap(const PackageData& d, const DefragmentPlan& plan, io::File& out) {
   uint64_t headerOffset = d.sections.fragmentationMap - fm::kSize;
   uint8_t header[fm::kSize];
   std::copy_n(d.at(headerOffset), fm::kSize, header);
-  putLe32(header + fm::kFirstUnusedEntry, plan.usedBlocks);
-  putLe32(header + fm::kChecksum, fieldSum(header, fm::kFieldsBeforeChecksum));
+  if (plan.usedBlocks < d.blockCount) {
+    putLe32(header + fm::kFirstUnusedEntry, plan.usedBlocks);
+    putLe32(header + fm::kChecksum, fieldSum(header, fm::kFieldsBeforeChecksum));
+  }
   Status status = out.writeAt(headerOffset, header, fm::kSize);
 
   constexpr size_t kChunk = 16384;
@@ -60,7 +63,8 @@ Status writeFragmentationMap(const PackageData& d, const DefragmentPlan& plan, i
   for (const PlannedFragment& fragment : plan.fragments)
     for (uint32_t i = 1; i <= fragment.blocks; ++i)
       emit(i < fragment.blocks ? fragment.firstBlock + i : d.terminator);
-  for (uint32_t block = plan.usedBlocks; block < d.blockCount; ++block) emit(d.terminator);
+  for (uint32_t block = plan.usedBlocks; block < d.blockCount; ++block)
+    emit(freeBlockLink(plan, d.blockCount, d.terminator, block));
   if (status.ok() && filled) status = out.writeAt(offset, buffer.data(), filled * fm::kEntrySize);
   return status;
 }

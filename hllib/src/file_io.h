@@ -16,6 +16,8 @@ namespace hl::io {
 
 using Path = std::filesystem::path;
 
+class FileLock;
+
 // An open file. Reads and writes take absolute 64-bit offsets and move no shared position.
 class File {
  public:
@@ -27,6 +29,9 @@ class File {
   };
 
   static std::unique_ptr<File> open(const Path& path, Mode mode, Status& status);
+  // Creates `path` exclusively, never through a link, with the permission bits of the file
+  // `model` holds from the start, and its owner and group where the system lets us.
+  static std::unique_ptr<File> createLike(const Path& path, const FileLock& model, Status& status);
   ~File();
   File(const File&) = delete;
   File& operator=(const File&) = delete;
@@ -51,6 +56,29 @@ class File {
   Path path_;
   intptr_t handle_;
   uint64_t size_;
+};
+
+// Holds a file against every other holder for as long as it lives: another run finds it in
+// use. POSIX: an exclusive advisory lock; Windows: a handle that lets no one else write, and a
+// lock on a byte range past any real end of file that a second holder cannot take.
+class FileLock {
+ public:
+  // The file at `path` when the lock was taken; ErrorCode::InUse when another holder has it.
+  static std::unique_ptr<FileLock> acquire(const Path& path, Status& status);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  uint32_t linkCount() const { return links_; }
+  // Windows cannot rename over an open file: there the lock ends here, before a replace.
+  void releaseBeforeReplace();
+
+ private:
+  friend class File;
+  FileLock(intptr_t handle, uint32_t links) : handle_(handle), links_(links) {}
+  void release();
+  intptr_t handle_;
+  uint32_t links_;
 };
 
 // Copies through a buffer in user space: what File::copyFrom does where the kernel cannot.

@@ -1,8 +1,10 @@
 // POSIX implementation of the file layer: pread/pwrite, copy_file_range where Linux has it.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -82,6 +84,83 @@ bool File::shrank() const {
   struct stat info {};
   return ::fstat(fd(handle_), &info) == 0 && static_cast<uint64_t>(info.st_size) < size_;
 }
+
+std::unique_ptr<File> File::createLike(const Path& path, const FileLock& model, Status& status) {
+  struct stat info {};
+  if (::fstat(fd(model.handle_), &info) != 0) {
+    status = osError(ErrorCode::WriteFailed, "cannot read the permissions of", path, errno);
+    return nullptr;
+  }
+  const mode_t permissions = info.st_mode & 0777;
+  int handle =
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, permissions);
+  if (handle < 0) {
+    status = osError(ErrorCode::WriteFailed, "cannot create", path, errno);
+    return nullptr;
+  }
+  // Owner and group first, as a change of owner may clear mode bits; the mode then undoes what
+  // the umask took. Only the owner and group of the model are ever given away, never more.
+  if (::fchown(handle, info.st_uid, info.st_gid) != 0 && errno != EPERM) {
+    int error = errno;
+    ::close(handle);
+    ::unlink(path.c_str());
+    status = osError(ErrorCode::WriteFailed, "cannot set the owner of", path, error);
+    return nullptr;
+  }
+  if (::fchmod(handle, permissions) != 0) {
+    int error = errno;
+    ::close(handle);
+    ::unlink(path.c_str());
+    status = osError(ErrorCode::WriteFailed, "cannot set the permissions of", path, error);
+    return nullptr;
+  }
+  return std::unique_ptr<File>(new File(path, handle, 0));
+}
+
+std::unique_ptr<FileLock> FileLock::acquire(const Path& path, Status& status) {
+  // The lock is on the file an open reached; a rename may have put another file at the path
+  // since, so the two are compared and the lock taken again on the new one.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    int handle = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+      status = osError(ErrorCode::OpenFailed, "cannot open", path, errno);
+      return nullptr;
+    }
+    struct stat locked {
+    }, named{};
+    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+      int error = errno;
+      ::close(handle);
+      status = error == EWOULDBLOCK
+                   ? Status(ErrorCode::InUse, describe(path) + " is in use by another run")
+                   : osError(ErrorCode::WriteFailed, "cannot lock", path, error);
+      return nullptr;
+    }
+    if (::fstat(handle, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        locked.st_dev == named.st_dev && locked.st_ino == named.st_ino) {
+      if (!S_ISREG(locked.st_mode)) {
+        ::close(handle);
+        status = {ErrorCode::OpenFailed, "cannot open " + describe(path) + ": not a regular file"};
+        return nullptr;
+      }
+      return std::unique_ptr<FileLock>(new FileLock(
+          handle, static_cast<uint32_t>(std::min<nlink_t>(locked.st_nlink, 0xFFFFFFFFu))));
+    }
+    ::close(handle);
+  }
+  status = {ErrorCode::InUse, describe(path) + " is in use: it keeps being replaced"};
+  return nullptr;
+}
+
+FileLock::~FileLock() { release(); }
+
+void FileLock::release() {
+  if (handle_ >= 0) ::close(fd(handle_));
+  handle_ = -1;
+}
+
+// A rename over a file another process has open is fine here: the lock stays to the end.
+void FileLock::releaseBeforeReplace() {}
 
 Status File::readAt(uint64_t offset, void* out, size_t count) const {
   auto* cursor = static_cast<uint8_t*>(out);

@@ -72,6 +72,57 @@ bool File::shrank() const {
   return GetFileSizeEx(handleOf(handle_), &size) && static_cast<uint64_t>(size.QuadPart) < size_;
 }
 
+// The folder's inherited permissions are the copy's: a package's own are not copied.
+std::unique_ptr<File> File::createLike(const Path& path, const FileLock&, Status& status) {
+  return open(path, Mode::CreateNew, status);
+}
+
+namespace {
+// Far past the end of any real file: locking it keeps out a second holder, never a reader.
+constexpr DWORD kLockOffsetHigh = 0x40000000u;
+}  // namespace
+
+std::unique_ptr<FileLock> FileLock::acquire(const Path& path, Status& status) {
+  // Readers and a rename of the file stay possible; no one else may open it for writing.
+  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    status = error == ERROR_SHARING_VIOLATION
+                 ? Status(ErrorCode::InUse, describe(path) + " is in use by another program")
+                 : osError(ErrorCode::OpenFailed, "cannot open", path, error);
+    return nullptr;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    CloseHandle(handle);
+    status = {ErrorCode::OpenFailed, "cannot open " + describe(path) + ": not a regular file"};
+    return nullptr;
+  }
+  OVERLAPPED range{};
+  range.OffsetHigh = kLockOffsetHigh;
+  if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &range)) {
+    DWORD error = GetLastError();
+    CloseHandle(handle);
+    status = error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING
+                 ? Status(ErrorCode::InUse, describe(path) + " is in use by another run")
+                 : osError(ErrorCode::WriteFailed, "cannot lock", path, error);
+    return nullptr;
+  }
+  return std::unique_ptr<FileLock>(
+      new FileLock(reinterpret_cast<intptr_t>(handle), info.nNumberOfLinks));
+}
+
+FileLock::~FileLock() { release(); }
+
+void FileLock::release() {
+  if (handleOf(handle_) != INVALID_HANDLE_VALUE) CloseHandle(handleOf(handle_));
+  handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+}
+
+void FileLock::releaseBeforeReplace() { release(); }
+
 Status File::readAt(uint64_t offset, void* out, size_t count) const {
   auto* cursor = static_cast<uint8_t*>(out);
   while (count > 0) {

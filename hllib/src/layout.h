@@ -21,7 +21,7 @@ constexpr uint32_t kDummy1 = 0x18;
 constexpr uint32_t kFileSize = 0x1C;  // real size modulo 2^32
 constexpr uint32_t kBlockSize = 0x20;
 constexpr uint32_t kBlockCount = 0x24;
-constexpr uint32_t kChecksum = 0x28;  // sum of the ten preceding u32 fields
+constexpr uint32_t kChecksum = 0x28;  // sum of the 40 preceding bytes (older writers: of the u32s)
 constexpr uint32_t kFieldsBeforeChecksum = 10;
 
 constexpr uint32_t kExpectedHeaderVersion = 1;

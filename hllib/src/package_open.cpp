@@ -242,15 +242,6 @@ Status locateSections(PackageData& data, uint32_t cacheId, const Hypothesis& gue
   return {};
 }
 
-// Documented as a sum of the header's 40 bytes; packages made as a sum of its ten u32 fields
-// are read without a word too.
-bool fileHeaderChecksumMatches(const uint8_t* header) {
-  uint32_t stored = le32(header + fh::kChecksum);
-  uint32_t byteSum = 0;
-  for (uint32_t i = 0; i < fh::kChecksum; ++i) byteSum += header[i];
-  return stored == byteSum || stored == fieldSum(header, fh::kFieldsBeforeChecksum);
-}
-
 bool isTruncation(const Status& status) {
   return status.message().rfind("package is truncated", 0) == 0;
 }
@@ -312,9 +303,10 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
                     ": no known layout fits this package (" + status.message() + ")"};
   }
   if (!status.ok()) return nullptr;
-  if (!fileHeaderChecksumMatches(header))
-    data->warnings.push_back(
-        "the file header checksum is neither the sum of its bytes nor of its fields");
+  const uint32_t stored = le32(header + fh::kChecksum);
+  if (byteSum(header, fh::kChecksum) != stored &&
+      fieldSum(header, fh::kFieldsBeforeChecksum) != stored)
+    data->warnings.push_back("the file header checksum does not match its fields");
   if (data->type == PackageType::Gcf &&
       le32(header + fh::kFileSize) != static_cast<uint32_t>(data->file->size()))
     data->warnings.push_back("the file header gives a size of " +

@@ -38,7 +38,7 @@ void finishFileHeader(const Plan& plan, const Options& options, ByteWriter& out)
   // A package over 4 GiB keeps its size modulo 2^32 here.
   if (isGcf(options))
     out.put32(fh::kFileSize, static_cast<uint32_t>(out.size() + plan.dataAreaSize()));
-  out.putFieldSum(0, fh::kFieldsBeforeChecksum, fh::kChecksum);
+  out.put32(fh::kChecksum, byteSum(out.data(), fh::kChecksum));
 }
 
 // One entry per data block; entries 0 .. fragments-1 describe the fragments in file order.
@@ -75,7 +75,7 @@ void appendBlockEntries(const Plan& plan, ByteWriter& out) {
   }
 }
 
-void appendFragmentationMap(const Plan& plan, ByteWriter& out) {
+void appendFragmentationMap(const Plan& plan, const Options& options, ByteWriter& out) {
   namespace fm = layout::fragmentation_map_header;
   const uint32_t count = plan.blockCount;
   // The 16-bit terminator works only while no block index can take its value.
@@ -92,6 +92,14 @@ void appendFragmentationMap(const Plan& plan, ByteWriter& out) {
   }
   uint32_t firstUnused = 0;
   while (firstUnused < count && used[firstUnused]) ++firstUnused;
+  if (options.chainFreeBlocks) {
+    uint32_t previous = firstUnused;
+    for (uint32_t block = firstUnused + 1; block < count; ++block) {
+      if (used[block]) continue;
+      next[previous] = block;
+      previous = block;
+    }
+  }
 
   const size_t h = out.append(fm::kSize);
   out.put32(h + fm::kBlockCount, count);
@@ -171,7 +179,7 @@ Status buildMetadata(const Plan& plan, const std::vector<uint32_t>& checksums,
   appendFileHeader(plan, options, writer);
   if (isGcf(options)) {
     appendBlockEntries(plan, writer);
-    appendFragmentationMap(plan, writer);
+    appendFragmentationMap(plan, options, writer);
     if (options.formatVersion < 6) appendBlockEntryMap(plan, writer);
   }
   appendDirectory(plan, options, writer);

@@ -6,11 +6,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "byte_order.h"
+#include "file_io.h"
 #include "hllib/writer.h"
 #include "package_image.h"
 #include "test_support.h"
@@ -42,8 +47,10 @@ uint64_t fragmentationHeaderAt(const Image& image) {
 
 // Files packed from block 0 in directory entry order (the order a laid-out package is written
 // in), each fragment's blocks consecutive and linked n -> n+1,
-// every free block at the end holding the terminator and reading as zeros.
-void expectDefragmentedLayout(const Image& image, const std::vector<uint8_t>& bytes) {
+// every free block at the end holding the terminator (or, `chained`, the next free block) and
+// reading as zeros.
+void expectDefragmentedLayout(const Image& image, const std::vector<uint8_t>& bytes,
+                              bool chained = false) {
   uint32_t next = 0;
   size_t misplaced = 0, entriesReached = 0;
   for (uint32_t item = 0; item < image.items.size(); ++item) {
@@ -63,8 +70,9 @@ void expectDefragmentedLayout(const Image& image, const std::vector<uint8_t>& by
   EXPECT_EQ(hl::le32(header + 12), hl::fieldSum(header, 3)) << "fragmentation map header checksum";
   size_t badFree = 0;
   for (uint32_t block = next; block < image.blockCount; ++block)
-    badFree += image.nextBlock[block] != image.terminator();
-  EXPECT_EQ(badFree, 0u) << "free blocks must hold the terminator";
+    badFree += image.nextBlock[block] !=
+               (chained && block + 1 < image.blockCount ? block + 1 : image.terminator());
+  EXPECT_EQ(badFree, 0u) << "free blocks must keep the package's convention";
   uint64_t freeAt = image.firstBlockOffset + uint64_t{next} * image.blockSize;
   uint64_t dataEnd = image.firstBlockOffset + uint64_t{image.blockCount} * image.blockSize;
   ASSERT_LE(dataEnd, bytes.size());
@@ -128,15 +136,11 @@ void expectReadsBack(const fs::path& path, const Node& tree, const Image& before
   EXPECT_EQ(checked, expected.size());
 }
 
-// Marks by hand the bytes no reader looks at: the unused end of each fragment's last block
-// (which must move with it), every free block (which must come out zero), and bytes past the
-// data area (which must stay).
-std::vector<uint8_t> markUnreadBytes(const fs::path& path, const Image& image) {
-  std::vector<uint8_t> bytes = readFile(path);
+// Calls `visit` with each in-use fragment's last data block and its size; marks every block
+// a fragment uses in the result.
+std::vector<bool> usedBlocks(const Image& image,
+                             const std::function<void(uint32_t, uint32_t)>& visit = {}) {
   std::vector<bool> used(image.blockCount);
-  auto blockAt = [&](uint32_t block) {
-    return bytes.begin() + image.firstBlockOffset + uint64_t{block} * image.blockSize;
-  };
   for (const package_image::BlockEntry& entry : image.entries) {
     if (!(entry.flags & kEntryInUse) || entry.size == 0) continue;
     uint32_t block = entry.firstBlock;
@@ -145,9 +149,23 @@ std::vector<uint8_t> markUnreadBytes(const fs::path& path, const Image& image) {
       block = image.nextBlock.at(block);
     }
     used.at(block) = true;
-    uint32_t tail = entry.size % image.blockSize;
-    if (tail) std::fill(blockAt(block) + tail, blockAt(block) + image.blockSize, 0xA5);
+    if (visit) visit(block, entry.size);
   }
+  return used;
+}
+
+// Marks by hand the bytes no reader looks at: the unused end of each fragment's last block
+// (which must move with it), every free block (which must come out zero), and bytes past the
+// data area (which must stay).
+std::vector<uint8_t> markUnreadBytes(const fs::path& path, const Image& image) {
+  std::vector<uint8_t> bytes = readFile(path);
+  auto blockAt = [&](uint32_t block) {
+    return bytes.begin() + image.firstBlockOffset + uint64_t{block} * image.blockSize;
+  };
+  std::vector<bool> used = usedBlocks(image, [&](uint32_t block, uint32_t size) {
+    uint32_t tail = size % image.blockSize;
+    if (tail) std::fill(blockAt(block) + tail, blockAt(block) + image.blockSize, 0xA5);
+  });
   for (uint32_t block = 0; block < image.blockCount; ++block)
     if (!used[block]) std::fill_n(blockAt(block), image.blockSize, 0xEE);
   bytes.insert(bytes.end(), 100, 0x5A);
@@ -175,12 +193,12 @@ void expectRoundTrip(const Shape& shape) {
   hl::Status status = defragment(path, result, options);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(result, DefragmentResult::Rewritten);
-  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+  EXPECT_TRUE(defragmentTemporaries(path).empty());
 
   std::vector<uint8_t> now = readFile(path);
   Image after = package_image::decode(path);
   expectMetadataKept(before, old, now);
-  expectDefragmentedLayout(after, now);
+  expectDefragmentedLayout(after, now, shape.options.chainFreeBlocks);
   EXPECT_TRUE(std::equal(old.end() - 100, old.end(), now.end() - 100))
       << "bytes past the data area";
   for (uint32_t item = 0; item < before.items.size(); ++item) {
@@ -223,6 +241,8 @@ TEST(Defragment, FragmentedShapesRoundTrip) {
   Options leading = shapeOptions(Placement::Sequential, 512);
   leading.leadingFreeBlocks = 3;
   Options oneBlock = shapeOptions(Placement::Sequential, 8192);
+  Options chained = shapeOptions(Placement::Scattered, 512, 2, 7);
+  chained.chainFreeBlocks = true;
   const Shape shapes[] = {
       {"Interleaved", shapeOptions(Placement::Interleaved, 512), mixedTree(512)},
       {"Reversed", shapeOptions(Placement::Reversed, 512), mixedTree(512)},
@@ -231,8 +251,7 @@ TEST(Defragment, FragmentedShapesRoundTrip) {
       {"OneBlockFragments", shapeOptions(Placement::Interleaved, 256, 1, 4), mixedTree(256)},
       {"IncompleteAndEncrypted", shapeOptions(Placement::Scattered, 512, 2, 6), statesTree()},
       {"LeadingFreeBlocks", leading, mixedTree(512)},
-      {"Version5", shapeOptions(Placement::Interleaved, 1024, 0, 2, 5), mixedTree(1024)},
-      {"Version3", shapeOptions(Placement::Reversed, 1024, 1, 2, 3), mixedTree(1024)},
+      {"ChainedFreeBlocks", chained, mixedTree(512)},
       {"OneBlockForced", oneBlock, Node::folder("", {Node::file("one", Content::pattern(100, 3))}),
        true},
   };
@@ -279,32 +298,39 @@ TEST(Defragment, NcfHasNothingToMove) {
   ASSERT_TRUE(defragment(path, result).ok());
   EXPECT_EQ(result, DefragmentResult::NothingToDo);
   EXPECT_TRUE(readFile(path) == old);
-  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+  EXPECT_TRUE(defragmentTemporaries(path).empty());
 }
 
-// A run stopped as if killed leaves the original whole and readable; the next run cleans up.
+// A run stopped as if killed leaves the original whole and readable, and its copy with the
+// package's own permissions. That copy is not the next run's to remove: its name is unique.
 TEST(Defragment, StoppedRunsLeaveTheOriginalIntact) {
   ScratchFolder scratch;
   Node tree = mixedTree(512);
   fs::path path =
       makePackage(tree, shapeOptions(Placement::Interleaved, 512, 2, 3), scratch / "game.gcf");
+  const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+  fs::permissions(path, ownerOnly);
+  const fs::perms mode = fs::status(path).permissions();
   std::vector<uint8_t> old = readFile(path);
   Image before = package_image::decode(path);
-  for (uint64_t stop : {uint64_t{1}, uint64_t{2}, uint64_t{5}, uint64_t{before.blocksUsed / 2},
-                        uint64_t{before.blocksUsed - 1}}) {
+  const uint64_t stops[] = {1, 2, 5, before.blocksUsed / 2, before.blocksUsed - 1};
+  for (uint64_t stop : stops) {
     SCOPED_TRACE("stopped after " + std::to_string(stop) + " blocks");
     DefragmentOptions options;
     options.abortAfterBlocks = stop;
     DefragmentResult result{};
     EXPECT_FALSE(defragment(path, result, options).ok());
     EXPECT_TRUE(readFile(path) == old);
-    EXPECT_TRUE(fs::exists(hl::defragmentTemporaryPath(path)));
     expectReadsBack(path, tree, before);
   }
+  std::vector<fs::path> left = defragmentTemporaries(path);
+  EXPECT_EQ(left.size(), std::size(stops)) << "one copy of its own per run";
+  for (const fs::path& copy : left) EXPECT_EQ(fs::status(copy).permissions(), mode) << copy;
   DefragmentResult result{};
   ASSERT_TRUE(defragment(path, result).ok());
   EXPECT_EQ(result, DefragmentResult::Rewritten);
-  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+  EXPECT_EQ(defragmentTemporaries(path).size(), std::size(stops));
+  EXPECT_EQ(fs::status(path).permissions(), mode);
   expectDefragmentedLayout(package_image::decode(path), readFile(path));
   expectReadsBack(path, tree, before);
 }
@@ -345,16 +371,159 @@ TEST(Defragment, RefusalsWriteNothing) {
     hl::Status status = defragment(c.package, result);
     EXPECT_EQ(status.code(), c.code) << c.what << ": " << status.message();
     EXPECT_FALSE(status.message().empty()) << c.what;
-    EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(c.package))) << c.what;
+    EXPECT_TRUE(defragmentTemporaries(c.package).empty()) << c.what;
   }
   EXPECT_TRUE(readFile(shared) == bytes);
   EXPECT_TRUE(fs::is_directory(scratch / "folder.gcf"));
+}
 
-  // Something else where the temporary file goes: refused, the original untouched.
-  fs::create_directories(hl::defragmentTemporaryPath(path));
+// What a rewrite would not understand, or must not touch: refused with a reason before a byte
+// is written, the package as it was to the byte and to its time of change.
+TEST(Defragment, RefusesWhatItDoesNotUnderstand) {
+  ScratchFolder scratch;
+  fs::path base =
+      makePackage(mixedTree(512), shapeOptions(Placement::Scattered, 512, 0, 4), scratch / "b");
+  const std::vector<uint8_t> bytes = readFile(base);
+  const Image image = package_image::decode(base);
+  const uint64_t map = fragmentationHeaderAt(image);
+  auto patched = [&](const char* name, const std::function<void(std::vector<uint8_t>&)>& patch) {
+    std::vector<uint8_t> copy = bytes;
+    patch(copy);
+    writeFile(scratch / name, copy);
+    return scratch / name;
+  };
+  auto version = [&](const char* name, uint32_t format) {
+    return makePackage(mixedTree(1024), shapeOptions(Placement::Interleaved, 1024, 0, 2, format),
+                       scratch / name);
+  };
+  const std::vector<bool> used = usedBlocks(image);
+  fs::path linked = patched("linked.gcf", [](std::vector<uint8_t>&) {});
+  std::error_code linkError;
+  fs::create_hard_link(linked, scratch / "other-name.gcf", linkError);
+  ASSERT_FALSE(linkError) << linkError.message();
+
+  struct Case {
+    const char* what;
+    fs::path package;
+    hl::ErrorCode code;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"map header checksum",
+       patched(
+           "sum.gcf",
+           [&](std::vector<uint8_t>& b) { hl::putLe32(&b[map + 12], hl::le32(&b[map + 12]) + 1); }),
+       hl::ErrorCode::Refused, "checksum"},
+      {"client's flag",
+       patched("flag.gcf",
+               [](std::vector<uint8_t>& b) {
+                 b[0x14] = 1;
+                 hl::putLe32(&b[0x28], hl::byteSum(b.data(), 0x28));
+               }),
+       hl::ErrorCode::Refused, "in use or being updated by its client"},
+      {"free entries",
+       patched("free.gcf",
+               [&](std::vector<uint8_t>& b) {
+                 for (uint32_t block = 0; block < image.blockCount; ++block)
+                   if (!used[block]) hl::putLe32(&b[map + 16 + 4ull * block], 0);
+               }),
+       hl::ErrorCode::Refused, "neither the terminator nor a chain"},
+      {"format 5", version("v5.gcf", 5), hl::ErrorCode::Refused, "format version 5"},
+      {"format 3", version("v3.gcf", 3), hl::ErrorCode::Refused, "format version 3"},
+      {"hard links", linked, hl::ErrorCode::Refused, "2 hard links"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> before = readFile(c.package);
+    const fs::file_time_type stamp = fs::last_write_time(c.package) - std::chrono::hours(1);
+    fs::last_write_time(c.package, stamp);
+    DefragmentResult result{};
+    hl::Status status = defragment(c.package, result);
+    EXPECT_EQ(status.code(), c.code) << c.what << ": " << status.message();
+    EXPECT_NE(status.message().find(c.says), std::string::npos)
+        << c.what << ": " << status.message();
+    EXPECT_TRUE(readFile(c.package) == before) << c.what;
+    EXPECT_EQ(fs::last_write_time(c.package), stamp) << c.what;
+    EXPECT_TRUE(defragmentTemporaries(c.package).empty()) << c.what;
+  }
+  ASSERT_TRUE(openPackage(scratch / "v5.gcf")) << "format 5 still reads";
+}
+
+// One run at a time: while one holds the package, from its lock to its last step, a second
+// run finds it in use and changes nothing.
+TEST(Defragment, SecondRunFindsThePackageInUse) {
+  ScratchFolder scratch;
+  fs::path path = makePackage(mixedTree(512), shapeOptions(Placement::Interleaved, 512, 0, 3),
+                              scratch / "game.gcf");
+  const std::vector<uint8_t> old = readFile(path);
+  auto expectInUse = [&](const char* holder) {
+    DefragmentResult result{};
+    hl::Status status = defragment(path, result);
+    EXPECT_EQ(status.code(), hl::ErrorCode::InUse) << holder << ": " << status.message();
+    EXPECT_NE(status.message().find("in use"), std::string::npos) << status.message();
+    EXPECT_TRUE(readFile(path) == old) << holder;
+  };
+  {
+    hl::Status status;
+    std::unique_ptr<hl::io::FileLock> lock = hl::io::FileLock::acquire(path, status);
+    ASSERT_TRUE(lock) << status.message();
+    expectInUse("a lock held");
+#if defined(_WIN32)
+    // Windows' sharing rules keep every other writer out as well.
+    EXPECT_FALSE(hl::io::File::open(path, hl::io::File::Mode::Update, status));
+#endif
+  }
+  EXPECT_TRUE(defragmentTemporaries(path).empty());
+
+  // A run paused at its first progress report, its copy part written.
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool paused = false, resume = false;
+  DefragmentOptions first;
+  first.progress = [&](uint64_t, uint64_t) {
+    std::unique_lock<std::mutex> hold(mutex);
+    if (paused) return;
+    paused = true;
+    changed.notify_all();
+    changed.wait(hold, [&] { return resume; });
+  };
+  hl::Status firstStatus;
+  DefragmentResult firstResult{};
+  std::thread runner([&] { firstStatus = hl::defragment(path, first, firstResult); });
+  {
+    std::unique_lock<std::mutex> hold(mutex);
+    EXPECT_TRUE(changed.wait_for(hold, std::chrono::seconds(60), [&] { return paused; }));
+  }
+  expectInUse("a run in progress");
+  {
+    std::lock_guard<std::mutex> hold(mutex);
+    resume = true;
+  }
+  changed.notify_all();
+  runner.join();
+  EXPECT_TRUE(firstStatus.ok()) << firstStatus.message();
+  EXPECT_EQ(firstResult, DefragmentResult::Rewritten);
+  EXPECT_TRUE(defragmentTemporaries(path).empty());
+}
+
+// With no block free, what the first unused entry should hold is not known: the package's own
+// value stays, here one that differs from the writer's block count.
+TEST(Defragment, NoFreeBlockKeepsTheMapHeader) {
+  ScratchFolder scratch;
+  fs::path path =
+      makePackage(mixedTree(512), shapeOptions(Placement::Reversed, 512), scratch / "game.gcf");
+  Image image = package_image::decode(path);
+  ASSERT_EQ(image.blocksUsed, image.blockCount);
+  std::vector<uint8_t> bytes = readFile(path);
+  const uint64_t map = fragmentationHeaderAt(image);
+  hl::putLe32(&bytes[map + 4], 0);
+  hl::putLe32(&bytes[map + 12], hl::fieldSum(&bytes[map], 3));
+  writeFile(path, bytes);
   DefragmentResult result{};
-  EXPECT_EQ(defragment(path, result).code(), hl::ErrorCode::WriteFailed);
-  EXPECT_TRUE(readFile(path) == old);
+  hl::Status status = defragment(path, result);
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_EQ(result, DefragmentResult::Rewritten);
+  std::vector<uint8_t> now = readFile(path);
+  EXPECT_TRUE(std::equal(bytes.begin() + map, bytes.begin() + map + 16, now.begin() + map));
 }
 
 // Hand-made: a file's directory map entry cleared, so its block entry is in use but no file
@@ -403,7 +572,7 @@ TEST(Defragment, ReadOnlyPackageIsRefused) {
   hl::Status status = defragment(path, result);
   EXPECT_EQ(status.code(), hl::ErrorCode::WriteFailed) << status.message();
   EXPECT_TRUE(readFile(path) == old);
-  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+  EXPECT_TRUE(defragmentTemporaries(path).empty());
   fs::permissions(path, fs::perms::owner_all);
 }
 
@@ -419,7 +588,7 @@ TEST(Defragment, SymbolicLinkStaysALink) {
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   EXPECT_TRUE(fs::is_symlink(link));
   expectDefragmentedLayout(package_image::decode(path), readFile(path));
-  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(link)));
+  EXPECT_TRUE(defragmentTemporaries(link).empty());
 }
 #endif
 

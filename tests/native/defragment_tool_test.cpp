@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "file_io.h"
 #include "hllib/defragment.h"
 #include "test_support.h"
 
@@ -14,6 +15,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -88,24 +90,37 @@ TEST_F(DefragmentTool, ReportsEachOutcomeOnStandardOutput) {
   EXPECT_EQ(none.out, "an NCF package holds no data to defragment\n");
 }
 
+// The package held by another holder (the test here, as a second run of the tool would be):
+// the tool says "in use". On Windows the holder also keeps every other writer out.
 TEST_F(DefragmentTool, FailuresExitWithTheirCodeAndOneMessageLine) {
-  fs::create_directories(hl::defragmentTemporaryPath(package_));  // blocks the temporary file
+  hl::Status locked;
+  std::unique_ptr<hl::io::FileLock> lock = hl::io::FileLock::acquire(package_, locked);
+  ASSERT_TRUE(lock) << locked.message();
+  std::vector<uint8_t> flagged = readFile(package_);
+  flagged[0x14] = 1;  // the client's "in use or updating" flag
+  writeFile(scratch_ / "flagged.gcf", flagged);
+  const std::vector<uint8_t> old = readFile(package_);
   struct Case {
     const char* what;
     fs::path package;
     int exitCode;
+    const char* says;
   };
   const Case cases[] = {
-      {"missing package", scratch_ / "missing.gcf", 3},
-      {"temporary file blocked", package_, 10},
+      {"missing package", scratch_ / "missing.gcf", 3, "cannot open"},
+      {"package in use", package_, 13, "in use"},
+      {"flagged by its client", scratch_ / "flagged.gcf", 14, "in use or being updated"},
   };
   for (const Case& c : cases) {
     ToolResult result = withoutCr(runTool({arg("-p"), arg(c.package), arg("-f")}));
     EXPECT_EQ(result.exitCode, c.exitCode) << c.what << ": " << result.err;
     EXPECT_EQ(result.err.rfind("hlextract: ", 0), 0u) << c.what << ": " << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << c.what << ": " << result.err;
     EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << c.what << ": " << result.err;
     EXPECT_EQ(result.out, "") << c.what;
   }
+  EXPECT_TRUE(readFile(package_) == old);
+  EXPECT_TRUE(defragmentTemporaries(package_).empty());
 }
 
 #if !defined(_WIN32)
@@ -114,16 +129,19 @@ std::string toolPath() {
   return (fs::read_symlink("/proc/self/exe").parent_path() / "hlextract").string();
 }
 
-// A real kill, at whatever point the copy has reached: the package keeps its old bytes, and
-// the next run replaces the leftover temporary file and finishes.
+// A real kill, at whatever point the copy has reached: the package keeps its old bytes, the
+// copy left behind is as private as the package, and the next run finishes beside it.
 TEST(DefragmentKill, KilledRunLeavesThePackageIntact) {
   ScratchFolder scratch;
   Node tree = Node::folder("");
   for (uint32_t i = 0; i < 64; ++i)
     tree.children.push_back(Node::file("f" + std::to_string(i), Content::pattern(1u << 20, i)));
   fs::path path = makePackage(tree, fragmented(4096), scratch / "big.gcf");
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  if (::geteuid() == 0) ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);  // kept where allowed
+  struct stat package {};
+  ASSERT_EQ(::stat(path.c_str(), &package), 0);
   std::vector<uint8_t> old = readFile(path);
-  fs::path temporary = hl::defragmentTemporaryPath(path);
 
   std::string tool = toolPath(), p = "-p", f = "-f", target = path.string();
   char* argv[] = {tool.data(), p.data(), target.data(), f.data(), nullptr};
@@ -136,22 +154,33 @@ TEST(DefragmentKill, KilledRunLeavesThePackageIntact) {
   posix_spawn_file_actions_destroy(&actions);
   // Kill once the copy has some data in it.
   auto copied = [&] {
+    std::vector<fs::path> copies = defragmentTemporaries(path);
     std::error_code missing;
-    uintmax_t size = fs::file_size(temporary, missing);
-    return !missing && size >= (1u << 20);
+    return copies.size() == 1 && fs::file_size(copies[0], missing) >= (1u << 20) && !missing;
   };
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline && !copied() &&
          waitpid(child, nullptr, WNOHANG) == 0)
     std::this_thread::sleep_for(std::chrono::microseconds(100));
-  bool killedMidway = fs::exists(temporary);
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
+  std::vector<fs::path> left = defragmentTemporaries(path);
+  bool killedMidway = left.size() == 1;
 
   EXPECT_TRUE(readFile(path) == old) << "the package changed under a killed run";
+  struct stat copy {};
+  if (killedMidway && ::stat(left[0].c_str(), &copy) == 0) {
+    EXPECT_EQ(copy.st_mode & 07777, 0600u) << "the copy left behind is as private as the package";
+    EXPECT_EQ(copy.st_uid, package.st_uid);
+    EXPECT_EQ(copy.st_gid, package.st_gid);
+  }
   ToolResult rerun = runTool({arg("-p"), arg(path), arg("-f")});
   EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
-  EXPECT_FALSE(fs::exists(temporary));
+  EXPECT_TRUE(defragmentTemporaries(path) == left) << "the rerun leaves what it did not make";
+  struct stat now {};
+  ASSERT_EQ(::stat(path.c_str(), &now), 0);
+  EXPECT_EQ(now.st_mode & 07777, 0600u);
+  EXPECT_EQ(now.st_uid, package.st_uid);
   ToolResult check = runTool({arg("-p"), arg(path), arg("-t"), arg("root")});
   EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
   EXPECT_NE(check.out.find("64 intact"), std::string::npos) << check.out;
@@ -190,7 +219,7 @@ TEST(DefragmentKill, FullDiskLeavesThePackageIntact) {
   std::vector<uint8_t> message = readFile(errors);
   EXPECT_NE(std::string(message.begin(), message.end()).find("cannot write"), std::string::npos);
   EXPECT_TRUE(readFile(path) == old);
-  EXPECT_FALSE(fs::exists(hl::defragmentTemporaryPath(path)));
+  EXPECT_TRUE(defragmentTemporaries(path).empty());
 }
 #endif
 

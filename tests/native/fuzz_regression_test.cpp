@@ -113,13 +113,13 @@ TEST(FuzzRegression, DefragmentingWithoutDataBlocksAllocatesNoBlockSizedBuffer) 
       makePackage(Node::folder("", {Node::folder("empty")}), Options{}, scratch / "p.gcf");
   Fields at(path);
   ASSERT_EQ(at.image.blockCount, 0u);
-  // A wrong first-unused count, so that the package is not already laid out and gets rewritten.
   patch(path, {{lo::file_header::kBlockSize, 0xFFFFFFFF},
-               {at.image.dataBlockHeaderAt + lo::data_block_header::kBlockSize, 0xFFFFFFFF},
-               {at.fragmentationHeader(lo::fragmentation_map_header::kFirstUnusedEntry), 1}});
+               {at.image.dataBlockHeaderAt + lo::data_block_header::kBlockSize, 0xFFFFFFFF}});
   ASSERT_TRUE(openPackage(path));
   hl::DefragmentResult result{};
-  hl::Status status = hl::defragment(path, hl::DefragmentOptions{}, result);
+  hl::DefragmentOptions rewrite;
+  rewrite.force = true;  // it is laid out already
+  hl::Status status = hl::defragment(path, rewrite, result);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(result, hl::DefragmentResult::Rewritten);
   std::unique_ptr<hl::Package> package = openPackage(path);

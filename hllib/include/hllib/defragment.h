@@ -26,12 +26,12 @@ enum class DefragmentResult {
   NothingToDo,          // an NCF package holds no data blocks
 };
 
-// Rewrites `package` beside itself and swaps the copy in once it reads back identically. On
-// failure the original is left as it was.
+// Rewrites `package` beside itself, in a temporary file named after it
+// ("<name>.defrag-<random>.tmp"), and swaps the copy in once it reads back identically. On
+// failure the original is left as it was. Refused (ErrorCode::Refused) without a byte written:
+// a package marked as in use by its client, format versions other than 6, and anything whose
+// conventions a rewrite would have to guess. ErrorCode::InUse: another run holds it.
 HLLIB_API Status defragment(const std::filesystem::path& package, const DefragmentOptions& options,
                             DefragmentResult& result);
-
-// The temporary file that `defragment` writes beside `package`.
-HLLIB_API std::filesystem::path defragmentTemporaryPath(const std::filesystem::path& package);
 
 }  // namespace hl

@@ -19,6 +19,8 @@ enum class ErrorCode {
   UnsafeName,    // an item name that could escape the destination folder
   WriteFailed,   // writing output failed (disk full, no permission...)
   Invalid,       // a request that makes no sense (a folder where a file is needed...)
+  InUse,         // another run or program holds the package
+  Refused,       // a package this library will not rewrite: it would not understand the result
 };
 
 class Status {

@@ -55,6 +55,9 @@ struct HLLIB_API Options {
   uint32_t blocksPerFragment = 0;  // > 0: a file's data is split into block entries this long
   uint32_t freeBlocks = 0;         // spare data blocks; not Sequential: spread among used ones
   uint32_t leadingFreeBlocks = 0;  // free blocks before the first used one (data past 4 GiB)
+  // How free fragmentation map entries read: each the terminator, or (set) a chain from the
+  // header's first unused entry through every free block in order, ending in the terminator.
+  bool chainFreeBlocks = false;
   uint32_t cacheId = 7;
   uint32_t cacheVersion = 1;
   // NCF only: when set, the files' bytes are written below this folder as they would lie on
