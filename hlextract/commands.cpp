@@ -159,7 +159,9 @@ class Session {
     uint32_t item = resolve(word, shown);
     if (item == hl::kNoItem) return;
     uint32_t checked = 0, bad = 0, unchecked = 0;
+    bool stopped = false;  // the package shrank: every later file would fail the same way
     auto check = [&](uint32_t file, const std::string& path) {
+      if (stopped) return;
       ++checked;
       hl::ChunkReport report;
       hl::Status status = package_->validate(file, report);
@@ -180,6 +182,7 @@ class Session {
                                                                : "damaged",
                   path.c_str(), status.message().c_str());
       if (exitCode_ == kExitOk) exitCode_ = exitCodeFor(status.code());
+      stopped = package_->type() == hl::PackageType::Gcf && package_->fileShrank();
     };
     if (package_->isFile(item)) {
       check(item, shown);
@@ -190,6 +193,7 @@ class Session {
       });
     }
     if (unchecked > 0 && exitCode_ == kExitOk) exitCode_ = kExitNotChecked;
+    if (stopped) say("validation stopped: the package is shorter than when it was opened");
     say("validated " + std::to_string(checked) + " files below " + shown + ": " +
         std::to_string(checked - bad - unchecked) + " intact, " + std::to_string(bad) + " not" +
         (unchecked ? ", " + std::to_string(unchecked) + " not checked" : ""));
