@@ -16,89 +16,95 @@ bool is(const NativeString& word, const char* literal) {
   return true;
 }
 
+using Apply = void (*)(Arguments&, const NativeString& value);
+
+struct Option {
+  const char* name;
+  bool takesValue;
+  Apply apply;
+};
+
+// Every option the tool accepts. -m, -q and -v come from older scripts: the reader picks its
+// own way of reading, and packages are always opened so that other programs may keep them
+// open, so they change nothing.
+constexpr Option kOptions[] = {
+    {"-p", true, [](Arguments& a, const NativeString& v) { a.package = v; }},
+    {"-lf", true, [](Arguments& a, const NativeString& v) { a.listFile = v; }},
+    {"-d", true, [](Arguments& a, const NativeString& v) { a.destination = v; }},
+    {"-n", true, [](Arguments& a, const NativeString& v) { a.contentRoot = v; }},
+    {"-e", true, [](Arguments& a, const NativeString& v) { a.extract.push_back(v); }},
+    {"-t", true, [](Arguments& a, const NativeString& v) { a.validate.push_back(v); }},
+    {"-l", false, [](Arguments& a, const NativeString&) { a.list = true; }},
+    {"-f", false, [](Arguments& a, const NativeString&) { a.defragment = true; }},
+    {"-r", false, [](Arguments& a, const NativeString&) { a.forceRewrite = true; }},
+    {"-c", false, [](Arguments& a, const NativeString&) { a.console = true; }},
+    {"-o", false, [](Arguments& a, const NativeString&) { a.keepExisting = true; }},
+    {"-s", false, [](Arguments& a, const NativeString&) { a.quiet = true; }},
+    {"--quiet", false, [](Arguments& a, const NativeString&) { a.quiet = true; }},
+    {"--verbose", false, [](Arguments& a, const NativeString&) { a.verbose = true; }},
+    {"-m", false, [](Arguments&, const NativeString&) {}},
+    {"-q", false, [](Arguments&, const NativeString&) {}},
+    {"-v", false, [](Arguments&, const NativeString&) {}},
+    {"-h", false, [](Arguments& a, const NativeString&) { a.help = true; }},
+    {"--help", false, [](Arguments& a, const NativeString&) { a.help = true; }},
+    {"--version", false, [](Arguments& a, const NativeString&) { a.version = true; }},
+};
+
+const Option* findOption(const NativeString& word) {
+  for (const Option& option : kOptions)
+    if (is(word, option.name)) return &option;
+  return nullptr;
+}
+
 }  // namespace
 
 const char* const kUsage =
     "usage: hlextract -p <package> [options]\n"
-    "\n"
     "  -p <package>  the GCF or NCF package to work on\n"
-    "  -l            list every item on standard output (-v adds sizes and states)\n"
-    "  -lf <file>    write the paths of all files to <file>, one root\\... line each, CR LF\n"
-    "  -d <folder>   destination folder for -e (default: the current folder)\n"
-    "  -e <item>     extract an item: a file under its own name, a folder with its tree,\n"
-    "                root\\ for the whole package; may be repeated\n"
-    "  -t <item>     validate a file, or every file below a folder, against its checksums;\n"
-    "                may be repeated. A file the package stores no checksums for is reported\n"
-    "                \"not checked\", never intact, and makes the exit code 17\n"
+    "  -l            list every item (with --verbose: sizes and states)\n"
+    "  -lf <file>    write the paths of all files to <file>, one root\\... line each\n"
+    "  -d <folder>   where -e and the console extract to (default: current folder)\n"
+    "  -e <item>     extract a file, a folder with its tree, or root\\ (repeatable)\n"
+    "  -t <item>     validate a file, or every file below a folder (repeatable); a file\n"
+    "                without stored checksums is \"not checked\", never intact\n"
     "  -n <folder>   the folder that holds an NCF package's files\n"
-    "  -f            defragment the package in place\n"
+    "  -f            defragment in place; no other program may have the package open\n"
     "  -r            with -f, rewrite the package even when it is not fragmented\n"
-    "  -v            verbose: report every item handled\n"
-    "  -q            quiet: report errors only\n"
-    "  -h            this help\n"
-    "  --version     the tool's version\n"
-    "\n"
-    "Item paths begin with root\\ and separate folders with backslashes.\n"
-    "Packages spell names in a single-byte code page: on Windows the system's, elsewhere\n"
-    "Windows-1252, shown and written as UTF-8 (-lf keeps the package's bytes); item paths\n"
-    "may be typed in UTF-8 or in the package's own bytes.\n"
-    "Exit codes: 0 done, 2 bad command line, 3 package unreadable, 4 not a package,\n"
-    "5 unsupported version, 6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item,\n"
-    "10 write failed, 11 unsafe item name, 12 not supported yet, 13 package in use,\n"
-    "14 package left as it is (-f: the message says why), 17 files not checked (no checksums\n"
-    "stored, nothing worse found), 1 internal fault.\n";
+    "  -o            keep existing files: reported as skipped, never overwritten\n"
+    "  -c            console: read commands from standard input ('help' lists them)\n"
+    "  -s, --quiet   silent: report errors only\n"
+    "  --verbose     report every item handled\n"
+    "  -v            volatile access, always on: reads packages others hold open\n"
+    "  -m, -q        accepted for older scripts; they change nothing\n"
+    "  -h, --version this help; the tool's version\n"
+    "Items begin with root\\ and separate folders with backslashes. Names are single\n"
+    "bytes: the system code page on Windows; elsewhere Windows-1252, shown and written\n"
+    "as UTF-8 (-lf keeps the bytes), and items may be typed in UTF-8 or as those bytes.\n"
+    "Exit codes: 0 done (also when -o skipped files), 1 internal fault, 2 bad\n"
+    "command line, 3 package unreadable, 4 not a package, 5 unsupported version,\n"
+    "6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item, 10 write\n"
+    "failed, 11 unsafe item name, 12 not supported yet, 13 package in use,\n"
+    "14 package left as it is (-f: the message says why), 15 item name with a\n"
+    "line break, 16 item name taken twice in a folder, 17 files not checked (no\n"
+    "checksums stored, nothing worse found).\n";
 
 bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
                     std::string& error) {
   for (size_t i = 0; i < words.size(); ++i) {
-    const NativeString& word = words[i];
-    auto value = [&](NativeString& out) {
-      if (i + 1 >= words.size()) {
-        error = "option " + toUtf8(word) + " needs a value";
-        return false;
-      }
-      out = words[++i];
-      return true;
-    };
-    auto pathValue = [&](std::filesystem::path& out) {
-      NativeString text;
-      if (!value(text)) return false;
-      out = text;
-      return true;
-    };
-    NativeString text;
-    if (is(word, "-p")) {
-      if (!pathValue(arguments.package)) return false;
-    } else if (is(word, "-lf")) {
-      if (!pathValue(arguments.listFile)) return false;
-    } else if (is(word, "-d")) {
-      if (!pathValue(arguments.destination)) return false;
-    } else if (is(word, "-n")) {
-      if (!pathValue(arguments.contentRoot)) return false;
-    } else if (is(word, "-e")) {
-      if (!value(text)) return false;
-      arguments.extract.push_back(text);
-    } else if (is(word, "-t")) {
-      if (!value(text)) return false;
-      arguments.validate.push_back(text);
-    } else if (is(word, "-l")) {
-      arguments.list = true;
-    } else if (is(word, "-f")) {
-      arguments.defragment = true;
-    } else if (is(word, "-r")) {
-      arguments.forceRewrite = true;
-    } else if (is(word, "-v")) {
-      arguments.verbose = true;
-    } else if (is(word, "-q")) {
-      arguments.quiet = true;
-    } else if (is(word, "-h") || is(word, "--help")) {
-      arguments.help = true;
-    } else if (is(word, "--version")) {
-      arguments.version = true;
-    } else {
-      error = "unknown option " + toUtf8(word);
+    const Option* option = findOption(words[i]);
+    if (!option) {
+      error = "unknown option " + toUtf8(words[i]);
       return false;
     }
+    NativeString value;
+    if (option->takesValue) {
+      if (i + 1 >= words.size()) {
+        error = "option " + toUtf8(words[i]) + " needs a value";
+        return false;
+      }
+      value = words[++i];
+    }
+    option->apply(arguments, value);
   }
   if (arguments.help || arguments.version) return true;
   if (arguments.package.empty()) {
@@ -106,8 +112,8 @@ bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments
     return false;
   }
   if (!arguments.list && arguments.listFile.empty() && arguments.extract.empty() &&
-      arguments.validate.empty() && !arguments.defragment) {
-    error = "nothing to do: give -l, -lf, -e, -t or -f";
+      arguments.validate.empty() && !arguments.defragment && !arguments.console) {
+    error = "nothing to do: give -l, -lf, -e, -t, -f or -c";
     return false;
   }
   return true;

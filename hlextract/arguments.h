@@ -19,8 +19,10 @@ struct Arguments {
   bool list = false;                   // -l
   bool defragment = false;             // -f
   bool forceRewrite = false;           // -r
-  bool verbose = false;                // -v
-  bool quiet = false;                  // -q
+  bool console = false;                // -c
+  bool keepExisting = false;           // -o
+  bool verbose = false;                // --verbose
+  bool quiet = false;                  // -s, --quiet
   bool help = false;                   // -h
   bool version = false;                // --version
 };

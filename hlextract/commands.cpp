@@ -1,14 +1,17 @@
 // The tool's operations: listing, the list file, extraction, validation and defragmentation.
 #include "commands.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <memory>
 #include <string>
 
+#include "console.h"
 #include "exit_codes.h"
 #include "hllib/defragment.h"
 #include "hllib/extract.h"
+#include "hllib/list_file.h"
 #include "hllib/package.h"
 #include "text.h"
 
@@ -23,7 +26,7 @@ std::string lower(std::string text) {
   return text;
 }
 
-class Session {
+class Session final : public ConsoleHost {
  public:
   explicit Session(const Arguments& arguments) : args_(arguments) {}
 
@@ -40,16 +43,22 @@ class Session {
     if (!args_.contentRoot.empty()) package_->setContentRoot(args_.contentRoot);
     if (args_.list) list();
     if (!args_.listFile.empty()) writeListFile();
-    for (const NativeString& item : args_.extract) extract(item);
-    for (const NativeString& item : args_.validate) validate(item);
+    std::string shown;
+    for (const NativeString& word : args_.extract)
+      if (uint32_t item = resolve(word, shown); item != hl::kNoItem) extract(item, shown);
+    for (const NativeString& word : args_.validate)
+      if (uint32_t item = resolve(word, shown); item != hl::kNoItem) validate(item, shown);
+    if (args_.console) runConsole(*package_, *this);
     if (args_.defragment) defragment();
     return exitCode_;
   }
 
+  void fail(const hl::Status& status) override { fail(status, exitCodeFor(status.code())); }
+
  private:
-  void fail(const hl::Status& status, int code = 0) {
+  void fail(const hl::Status& status, int code) {
     std::fprintf(stderr, "hlextract: %s\n", status.message().c_str());
-    if (exitCode_ == kExitOk) exitCode_ = code ? code : exitCodeFor(status.code());
+    if (exitCode_ == kExitOk) exitCode_ = code;
   }
 
   void say(const std::string& line) {
@@ -69,26 +78,17 @@ class Session {
     return item;
   }
 
-  std::string state(uint32_t file) {
-    hl::FileInfo info;
-    hl::Status status = package_->inspect(file, info);
-    if (!status.ok()) return "damaged";
-    if (info.encrypted) return "encrypted";
-    if (info.storedBytes < info.size)
-      return "incomplete " + std::to_string(info.size ? info.storedBytes * 100 / info.size : 0) +
-             "%";
-    return "complete";
-  }
-
   void list() {
     package_->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& stored) {
       std::string path = shownName(stored);
       bool file = package_->isFile(item);
-      if (!args_.verbose) {
+      if (!hl::isListable(path)) {
+        unlistable(path);
+      } else if (!args_.verbose) {
         std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
       } else if (file) {
-        std::printf("%12u  %-14s  root\\%s\n", package_->itemSize(item), state(item).c_str(),
-                    path.c_str());
+        std::printf("%12u  %-14s  root\\%s\n", package_->itemSize(item),
+                    fileState(*package_, item).c_str(), path.c_str());
       } else {
         std::printf("%12s  %-14s  root\\%s\\\n", "", "folder", path.c_str());
       }
@@ -96,37 +96,20 @@ class Session {
   }
 
   void writeListFile() {
-    // Written in slices as the walk goes, so a package of 100,000 files needs no buffer the
-    // size of its whole list.
-    constexpr size_t kSlice = size_t{256} * 1024;
-    std::ofstream out(args_.listFile, std::ios::binary | std::ios::trunc);
-    std::string lines;
-    lines.reserve(kSlice + 4096);
-    package_->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
-      if (!package_->isFile(item)) return;
-      lines += "root\\";
-      lines += path;
-      lines += "\r\n";
-      if (lines.size() >= kSlice) {
-        out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
-        lines.clear();
-      }
-    });
-    out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(args_.listFile,
-                              ignored);  // a partial list must not pass for the package's
-      fail({hl::ErrorCode::WriteFailed,
-            "cannot write the list file '" + args_.listFile.u8string() + "'"});
-    }
+    hl::Status status = hl::writeFileList(*package_, args_.listFile,
+                                          [&](const std::string& path) { unlistable(path); });
+    if (!status.ok()) fail(status);
   }
 
-  void extract(const NativeString& word) {
+  // A name with a line break would read back as two list lines: it is reported instead.
+  void unlistable(const std::string& path) {
     std::string shown;
-    uint32_t item = resolve(word, shown);
-    if (item == hl::kNoItem) return;
+    for (char c : path) shown += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
+    fail({hl::ErrorCode::Invalid, "root\\" + shown + ": the name holds a line break"},
+         kExitUnlistable);
+  }
+
+  void extract(uint32_t item, const std::string& shown) override {
     std::filesystem::path destination =
         args_.destination.empty() ? std::filesystem::path(".") : args_.destination;
     // The item's folder, as the package spells it: reported paths below the item follow it.
@@ -136,28 +119,28 @@ class Session {
     hl::Status status = hl::extractItem(
         *package_, item, destination,
         [&](const std::string& path, const hl::Status& result) {
-          if (!result.ok())
+          if (result.code() == hl::ErrorCode::Exists)
+            say("skipped, already there: " + shownName(base + path));
+          else if (!result.ok())
             std::fprintf(stderr, "hlextract: %s: %s\n", shownName(base + path).c_str(),
                          result.message().c_str());
           else if (args_.verbose)
             say(shownName(base + path));
         },
-        summary);
+        summary, args_.keepExisting ? hl::ExistingFiles::Keep : hl::ExistingFiles::Replace);
     if (!status.ok() && summary.failures == 0)
       fail(status);  // failed before any item
     else if (!status.ok() && exitCode_ == kExitOk)
       exitCode_ = exitCodeFor(status.code());
     say("extracted " + std::to_string(summary.filesWritten) + " files (" +
         std::to_string(summary.bytesWritten) + " bytes) from " + shown +
+        (summary.skipped ? ", " + std::to_string(summary.skipped) + " skipped" : "") +
         (summary.failures ? ", " + std::to_string(summary.failures) + " failed" : ""));
   }
 
   // A file is intact only when its bytes matched stored checksums. One whose package stores
   // none is "not checked": it fails the run with its own code unless something worse was met.
-  void validate(const NativeString& word) {
-    std::string shown;
-    uint32_t item = resolve(word, shown);
-    if (item == hl::kNoItem) return;
+  void validate(uint32_t item, const std::string& shown) override {
     uint32_t checked = 0, bad = 0, unchecked = 0;
     bool stopped = false;  // the package shrank: every later file would fail the same way
     auto check = [&](uint32_t file, const std::string& path) {
@@ -236,16 +219,30 @@ class Session {
 
 }  // namespace
 
+// Output that never reached its reader is a failure like any other: the last buffered lines
+// are flushed here, and a write that failed earlier is still remembered by the stream.
+int checkOutput(int exitCode) {
+  errno = 0;
+  bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  if (!written) {
+    int error = errno ? errno : EIO;
+    std::fprintf(stderr, "hlextract: cannot write to standard output: %s\n", std::strerror(error));
+  }
+  bool reported = std::fflush(stderr) == 0 && !std::ferror(stderr);
+  if (exitCode == kExitOk && !(written && reported)) return kExitWriteFailed;
+  return exitCode;
+}
+
 int runCommands(const Arguments& arguments) {
   if (arguments.help) {
     std::fputs(kUsage, stdout);
-    return kExitOk;
+    return checkOutput(kExitOk);
   }
   if (arguments.version) {
     std::printf("%s\n", kVersion);
-    return kExitOk;
+    return checkOutput(kExitOk);
   }
-  return Session(arguments).run();
+  return checkOutput(Session(arguments).run());
 }
 
 }  // namespace hlextract

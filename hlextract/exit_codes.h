@@ -21,6 +21,8 @@ enum ExitCode : int {
   kExitNotSupportedYet = 12,  // an operation this version does not offer
   kExitInUse = 13,            // another run or program holds the package
   kExitRefused = 14,          // the package is not rewritten: the message says why
+  kExitUnlistable = 15,       // an item name that a list line cannot hold (CR or LF in it)
+  kExitNameClash = 16,        // an item whose name an earlier item of its folder already took
   kExitNotChecked = 17,       // -t met files whose package stores no checksums, and no worse
 };
 
@@ -50,8 +52,12 @@ inline ExitCode exitCodeFor(hl::ErrorCode code) {
       return kExitUsage;
     case hl::ErrorCode::InUse:
       return kExitInUse;
+    case hl::ErrorCode::Exists:
+      return kExitWriteFailed;
     case hl::ErrorCode::Refused:
       return kExitRefused;
+    case hl::ErrorCode::NameClash:
+      return kExitNameClash;
   }
   return kExitInternal;
 }

@@ -31,8 +31,8 @@ make_package() {
 }
 
 list_package() {
-  section "Listing it: hlextract -p demo.gcf -l -v"
-  "$build/bin/hlextract" -p "$package" -l -v
+  section "Listing it: hlextract -p demo.gcf -l --verbose"
+  "$build/bin/hlextract" -p "$package" -l --verbose
 }
 
 extract_package() {

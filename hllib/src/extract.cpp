@@ -1,9 +1,14 @@
 // Extraction: one file through a temporary sibling that replaces the target only when whole,
-// and whole folders with their trees, refusing names that could leave the destination.
+// and whole folders with their trees, refusing names that could leave the destination and
+// names already taken in their folder. Everything below the destination is reached through
+// folder handles, so a folder swapped for a link during the run cannot redirect a write.
 #include "hllib/extract.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
-#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "file_plan.h"
 #include "hllib/names.h"
@@ -12,20 +17,36 @@
 namespace hl {
 namespace {
 
-Status writeFile(const PackageData& d, uint32_t item, const io::Path& target) {
+// Copies are at least readable and writable by their owner, and otherwise no more open than
+// the file they come from.
+constexpr uint32_t kOwnerReadWrite = 0600;
+
+Status kept(const io::Folder& folder, const io::Path& name) {
+  return {ErrorCode::Exists, io::describe(folder.path() / name) + " already exists: kept"};
+}
+
+// Writes one file as `name` in `folder` through a temporary of its own, which replaces the
+// target only when complete: a failure never leaves half a file or harms an older copy. With
+// ExistingFiles::Keep a file already there is kept instead.
+Status writeFile(const PackageData& d, uint32_t item, const io::Folder& folder,
+                 const io::Path& name, ExistingFiles existing) {
+  // Checked first so a kept file costs no copy; the final move checks again.
+  if (existing == ExistingFiles::Keep && folder.kindOf(name) != io::PathKind::Missing)
+    return kept(folder, name);
   FilePlan plan;
   Status status = planFile(d, item, true, plan);
   if (status.ok()) status = readable(d, item, plan);
   if (!status.ok()) return status;
+  // An empty NCF file missing on disk has no source of its own.
+  const io::File& source = plan.source ? *plan.source : *d.file;
+  const io::FileIdentity sources[] = {d.file->identity(), source.identity()};
+  status = folder.checkReplaceable(name, sources, std::size(sources));
+  if (!status.ok()) return status;
 
-  // A deterministic name per item, so a run that was killed leaves nothing the next run of
-  // the same extraction does not clean up.
-  io::Path temporary = target.parent_path() / io::Path("~hlx" + std::to_string(item) + ".tmp");
-  std::unique_ptr<io::File> out = io::File::open(temporary, io::File::Mode::CreateNew, status);
-  if (!out && io::pathKind(temporary) == io::PathKind::File) {
-    io::removeFile(temporary);
-    out = io::File::open(temporary, io::File::Mode::CreateNew, status);
-  }
+  io::Path temporary;
+  uint32_t permissions = (source.permissions() & 0666) | kOwnerReadWrite;
+  std::unique_ptr<io::File> out =
+      folder.createTemporary("~hlx" + std::to_string(item), permissions, temporary, status);
   if (!out) return status;
   for (const ByteRun& run : plan.runs) {
     status = out->copyFrom(*plan.source, run.sourceOffset, run.fileOffset, run.size);
@@ -34,8 +55,10 @@ Status writeFile(const PackageData& d, uint32_t item, const io::Path& target) {
   if (status.ok() && out->size() != plan.info.size) status = out->setSize(plan.info.size);
   if (status.ok()) status = out->close();
   out.reset();
-  if (status.ok()) status = io::replaceFile(temporary, target);
-  if (!status.ok()) io::removeFile(temporary);
+  if (status.ok())
+    status = existing == ExistingFiles::Keep ? folder.moveToNewName(temporary, name)
+                                             : folder.replace(temporary, name);
+  if (!status.ok()) folder.remove(temporary);
   return status;
 }
 
@@ -44,13 +67,20 @@ Status unsafe(const std::string& name) {
           "refusing the item name '" + name + "': it could leave the destination folder"};
 }
 
+Status clash(const std::string& name) {
+  return {ErrorCode::NameClash,
+          "not extracted: an earlier item of the same folder already has the name '" + name + "'"};
+}
+
 class TreeExtraction {
  public:
-  TreeExtraction(const Package& package, const ExtractObserver& observer, ExtractSummary& summary)
-      : package_(package), observer_(observer), summary_(summary) {}
+  TreeExtraction(const Package& package, const ExtractObserver& observer, ExtractSummary& summary,
+                 ExistingFiles existing)
+      : package_(package), observer_(observer), summary_(summary), existing_(existing) {}
 
-  void file(uint32_t item, const io::Path& target, const std::string& shownPath) {
-    Status status = package_.extractFile(item, target);
+  void file(uint32_t item, const io::Folder& folder, const io::Path& name,
+            const std::string& shownPath) {
+    Status status = writeFile(modelOf(package_), item, folder, name, existing_);
     if (status.ok()) {
       ++summary_.filesWritten;
       summary_.bytesWritten += package_.itemSize(item);
@@ -62,26 +92,44 @@ class TreeExtraction {
     report(shownPath, status);
   }
 
-  // The folder's contents below `target`, which must already exist.
-  void contents(uint32_t folder, const io::Path& target, const std::string& shownPrefix) {
-    std::unordered_map<uint32_t, io::Path> folders{{folder, target}};
+  // The folder's contents into `target`. The walk is depth first, so the open folders are
+  // those on the way from `target` to the current item: one handle per level.
+  void contents(uint32_t folder, const io::Folder& target, const std::string& shownPrefix) {
+    struct Level {
+      uint32_t item;
+      std::unique_ptr<io::Folder> owned;  // null for `target`
+      const io::Folder* folder;
+      std::unordered_set<io::Path::string_type> names;  // written into it by this run
+    };
+    std::vector<Level> levels;
+    levels.push_back({folder, nullptr, &target, {}});
     package_.walk(folder, '\\', [&](uint32_t item, const std::string& relative) {
       if (stopped_) return;
-      auto parent = folders.find(package_.parent(item));
-      if (parent == folders.end()) return;  // below a folder that was refused
+      uint32_t parent = package_.parent(item);
+      auto level = std::find_if(levels.rbegin(), levels.rend(),
+                                [&](const Level& l) { return l.item == parent; });
+      if (level == levels.rend()) return;  // below a folder that was refused
+      levels.erase(level.base(), levels.end());
+      Level& here = levels.back();
       std::string shown = shownPrefix + relative;
-      std::string_view name = package_.name(item);
-      if (!isSafeName(name)) return report(shown, unsafe(std::string(name)));
-      io::Path path = parent->second / io::fromPackageName(name);
-      if (package_.isFile(item)) return file(item, path, shown);
-      Status status = io::createFolder(path);
-      if (!status.ok()) return report(shown, status);
-      folders.emplace(item, path);
+      std::string_view raw = package_.name(item);
+      if (!isSafeName(raw)) return report(shown, unsafe(std::string(raw)));
+      io::Path name = io::fromPackageName(raw);
+      if (!here.names.insert(io::nameKey(name)).second)
+        return report(shown, clash(std::string(raw)));
+      if (package_.isFile(item)) return file(item, *here.folder, name, shown);
+      Status status;
+      std::unique_ptr<io::Folder> child = here.folder->child(name, status);
+      if (!child) return report(shown, status);
+      const io::Folder* open = child.get();
+      levels.push_back({item, std::move(child), open, {}});
     });
   }
 
   void report(const std::string& shownPath, const Status& status) {
-    if (!status.ok()) {
+    if (status.code() == ErrorCode::Exists) {
+      ++summary_.skipped;
+    } else if (!status.ok()) {
       ++summary_.failures;
       if (first_.ok()) first_ = status;
     }
@@ -94,6 +142,7 @@ class TreeExtraction {
   const Package& package_;
   const ExtractObserver& observer_;
   ExtractSummary& summary_;
+  ExistingFiles existing_;
   Status first_;
   bool stopped_ = false;  // the package shrank while being read
 };
@@ -102,34 +151,37 @@ class TreeExtraction {
 
 Status Package::extractFile(uint32_t file, const std::filesystem::path& target) const {
   try {
-    return writeFile(*data_, file, target);
+    Status status;
+    std::unique_ptr<io::Folder> folder = io::Folder::open(target.parent_path(), status);
+    return folder ? writeFile(*data_, file, *folder, target.filename(), ExistingFiles::Replace)
+                  : status;
   } catch (const std::exception& error) {
     return {ErrorCode::WriteFailed, std::string("extraction failed: ") + error.what()};
   }
 }
 
 Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
-                   const ExtractObserver& observer, ExtractSummary& summary) {
+                   const ExtractObserver& observer, ExtractSummary& summary,
+                   ExistingFiles existing) {
   try {
     if (item >= package.itemCount())
       return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
     Status status = io::createFolder(destination);
-    if (!status.ok()) return status;
-    TreeExtraction extraction(package, observer, summary);
+    std::unique_ptr<io::Folder> folder;
+    if (status.ok()) folder = io::Folder::open(destination, status);
+    if (!folder) return status;
+    TreeExtraction extraction(package, observer, summary, existing);
     std::string name(package.name(item));
     if (item == kRootItem) {
-      extraction.contents(item, destination, "");
+      extraction.contents(item, *folder, "");
     } else if (!isSafeName(name)) {
       extraction.report(name, unsafe(name));
     } else if (package.isFile(item)) {
-      extraction.file(item, destination / io::fromPackageName(name), name);
+      extraction.file(item, *folder, io::fromPackageName(name), name);
+    } else if (auto child = folder->child(io::fromPackageName(name), status)) {
+      extraction.contents(item, *child, name + "\\");
     } else {
-      io::Path folder = destination / io::fromPackageName(name);
-      status = io::createFolder(folder);
-      if (status.ok())
-        extraction.contents(item, folder, name + "\\");
-      else
-        extraction.report(name, status);
+      extraction.report(name, status);
     }
     return extraction.result();
   } catch (const std::exception& error) {

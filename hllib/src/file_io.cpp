@@ -2,6 +2,8 @@
 #include "file_io.h"
 
 #include <algorithm>
+#include <mutex>
+#include <random>
 
 namespace hl::io {
 
@@ -28,6 +30,27 @@ Status copyByReading(const File& source, uint64_t sourceOffset, File& target, ui
     count -= step;
   }
   return {};
+}
+
+Status Folder::checkReplaceable(const Path& name, const FileIdentity* keep,
+                                size_t keepCount) const {
+  Entry entry;
+  Status status = inspect(name, entry);
+  if (!status.ok() || entry.kind == PathKind::Missing) return status;
+  std::string what = "cannot replace " + describe(path_ / name) + ": ";
+  if (entry.kind != PathKind::File)
+    return {ErrorCode::WriteFailed, what + "it is not a regular file"};
+  if (std::find(keep, keep + keepCount, entry.identity) != keep + keepCount)
+    return {ErrorCode::WriteFailed, what + "it is the package itself"};
+  if (!entry.writable) return {ErrorCode::WriteFailed, what + "it is read-only"};
+  return {};
+}
+
+uint32_t temporarySuffix() {
+  static std::mutex lock;
+  static std::mt19937 generator{std::random_device{}()};
+  std::lock_guard<std::mutex> hold(lock);
+  return static_cast<uint32_t>(generator());
 }
 
 }  // namespace hl::io

@@ -18,6 +18,16 @@ using Path = std::filesystem::path;
 
 class FileLock;
 
+// Which file a path or handle leads to: equal identities are the same file, whatever names,
+// hard links or symbolic links lead there (device and inode; volume serial and file index).
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index;
+  }
+};
+
 // An open file. Reads and writes take absolute 64-bit offsets and move no shared position.
 class File {
  public:
@@ -50,8 +60,13 @@ class File {
   Status close();  // reports errors that closing reveals
 
   const Path& path() const { return path_; }
+  FileIdentity identity() const;
+  // The file's permission bits, for copies that should be no more open than it (0 where the
+  // platform's permissions are not bits).
+  uint32_t permissions() const;
 
  private:
+  friend class Folder;
   File(const Path& path, intptr_t handle, uint64_t size);
   Path path_;
   intptr_t handle_;
@@ -100,6 +115,55 @@ void removeFile(const Path& path);  // best effort: used to clean up after a fai
 Status flushFolder(const Path& folder);
 
 std::string describe(const Path& path);  // the path for messages, UTF-8
+
+// An open folder. Everything below it is reached through handles, never by following a
+// symbolic link or reparse point, so a folder swapped for a link while the run works cannot
+// redirect a write. On Windows the handle also keeps the folder from being renamed or deleted.
+class Folder {
+ public:
+  // `path` itself is the caller's choice and may lead through links.
+  static std::unique_ptr<Folder> open(const Path& path, Status& status);
+  ~Folder();
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  // The sub-folder `name`, created when missing; a link or anything else there is refused.
+  std::unique_ptr<Folder> child(const Path& name, Status& status) const;
+  // A new file named `stem`-<random>.tmp, created exclusively (another name is tried while
+  // one exists) with `permissions` where the platform has them; `name` receives its name.
+  std::unique_ptr<File> createTemporary(const std::string& stem, uint32_t permissions, Path& name,
+                                        Status& status) const;
+  // Ok when `name` is missing, or is a writable regular file other than the ones in `keep`.
+  // Links, folders and devices are never replaced.
+  Status checkReplaceable(const Path& name, const FileIdentity* keep, size_t keepCount) const;
+  // Renames `from` over `to`, both in this folder; a link at `to` is replaced, not followed.
+  Status replace(const Path& from, const Path& to) const;
+  // Renames `from` to `to` only when nothing stands at `to`; ErrorCode::Exists otherwise.
+  Status moveToNewName(const Path& from, const Path& to) const;
+  // What is at `name`, without following a link; Other when it cannot be told.
+  PathKind kindOf(const Path& name) const;
+  const Path& path() const { return path_; }
+  void remove(const Path& name) const;  // best effort, for a temporary of this run
+
+ private:
+  struct Entry {
+    PathKind kind = PathKind::Missing;
+    FileIdentity identity;
+    bool writable = false;
+  };
+  Folder(const Path& path, intptr_t handle) : path_(path), handle_(handle) {}
+  // What is at `name`, without following a link.
+  Status inspect(const Path& name, Entry& entry) const;
+  Path path_;
+  intptr_t handle_;
+};
+
+// The next random number for temporary names.
+uint32_t temporarySuffix();
+
+// A file name as the file system tells names apart, so that two names with equal keys would
+// be the same file in one folder: as they are on POSIX, letter case folded on Windows.
+Path::string_type nameKey(const Path& name);
 
 // A package's single-byte item name as a path component: on Windows through the system code
 // page, elsewhere as UTF-8 (see hllib/code_page.h).

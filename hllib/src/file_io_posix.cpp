@@ -230,6 +230,18 @@ Status File::close() {
   return {};
 }
 
+FileIdentity File::identity() const {
+  struct stat info {};
+  if (::fstat(fd(handle_), &info) != 0) return {};
+  return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+uint32_t File::permissions() const {
+  struct stat info {};
+  if (::fstat(fd(handle_), &info) != 0) return 0600;
+  return static_cast<uint32_t>(info.st_mode & 0777);
+}
+
 PathKind pathKind(const Path& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return PathKind::Missing;
@@ -265,6 +277,95 @@ Status flushFolder(const Path& folder) {
   if (result != 0) return osError(ErrorCode::WriteFailed, "cannot flush folder", folder, error);
   return {};
 }
+
+std::unique_ptr<Folder> Folder::open(const Path& path, Status& status) {
+  int handle = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (handle < 0) {
+    status = osError(ErrorCode::WriteFailed, "cannot open folder", path, errno);
+    return nullptr;
+  }
+  return std::unique_ptr<Folder>(new Folder(path, handle));
+}
+
+Folder::~Folder() { ::close(fd(handle_)); }
+
+std::unique_ptr<Folder> Folder::child(const Path& name, Status& status) const {
+  Path path = path_ / name;
+  if (::mkdirat(fd(handle_), name.c_str(), 0777) != 0 && errno != EEXIST) {
+    status = osError(ErrorCode::WriteFailed, "cannot create folder", path, errno);
+    return nullptr;
+  }
+  int handle = ::openat(fd(handle_), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (handle >= 0) return std::unique_ptr<Folder>(new Folder(path, handle));
+  int error = errno;
+  status = error == ENOTDIR || error == ELOOP
+               ? Status(ErrorCode::WriteFailed,
+                        "cannot create folder " + describe(path) + ": something else is there")
+               : osError(ErrorCode::WriteFailed, "cannot open folder", path, error);
+  return nullptr;
+}
+
+std::unique_ptr<File> Folder::createTemporary(const std::string& stem, uint32_t permissions,
+                                              Path& name, Status& status) const {
+  constexpr int kAttempts = 100;
+  int error = EEXIST;
+  for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
+    name = stem + "-" + std::to_string(temporarySuffix()) + ".tmp";
+    int handle =
+        ::openat(fd(handle_), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                 static_cast<mode_t>(permissions));
+    if (handle >= 0) return std::unique_ptr<File>(new File(path_ / name, handle, 0));
+    error = errno;
+  }
+  status = osError(ErrorCode::WriteFailed, "cannot create", path_ / name, error);
+  return nullptr;
+}
+
+Status Folder::inspect(const Path& name, Entry& entry) const {
+  struct stat info {};
+  if (::fstatat(fd(handle_), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return {};
+    return osError(ErrorCode::WriteFailed, "cannot inspect", path_ / name, errno);
+  }
+  entry.kind = S_ISREG(info.st_mode)   ? PathKind::File
+               : S_ISDIR(info.st_mode) ? PathKind::Folder
+                                       : PathKind::Other;
+  entry.identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  // A file without its owner's write permission is read-only, as on Windows, even to root.
+  entry.writable = (info.st_mode & S_IWUSR) != 0 &&
+                   ::faccessat(fd(handle_), name.c_str(), W_OK, AT_EACCESS) == 0;
+  return {};
+}
+
+Status Folder::replace(const Path& from, const Path& to) const {
+  if (::renameat(fd(handle_), from.c_str(), fd(handle_), to.c_str()) != 0)
+    return osError(ErrorCode::WriteFailed, "cannot replace", path_ / to, errno);
+  return {};
+}
+
+// A hard link fails when the name is taken, where renameat() would silently replace.
+Status Folder::moveToNewName(const Path& from, const Path& to) const {
+  if (::linkat(fd(handle_), from.c_str(), fd(handle_), to.c_str(), 0) == 0) {
+    remove(from);
+    return {};
+  }
+  if (errno == EEXIST) return {ErrorCode::Exists, describe(path_ / to) + " already exists: kept"};
+  // File systems without hard links: the check and the rename are then two steps.
+  if (errno != EPERM && errno != EOPNOTSUPP)
+    return osError(ErrorCode::WriteFailed, "cannot create", path_ / to, errno);
+  if (kindOf(to) != PathKind::Missing)
+    return {ErrorCode::Exists, describe(path_ / to) + " already exists: kept"};
+  return replace(from, to);
+}
+
+PathKind Folder::kindOf(const Path& name) const {
+  Entry entry;
+  return inspect(name, entry).ok() ? entry.kind : PathKind::Other;
+}
+
+void Folder::remove(const Path& name) const { ::unlinkat(fd(handle_), name.c_str(), 0); }
+
+Path::string_type nameKey(const Path& name) { return name.native(); }
 
 Path fromPackageName(std::string_view name) { return Path(packageNameToUtf8(name)); }
 

@@ -33,6 +33,23 @@ OVERLAPPED at(uint64_t offset) {
 
 constexpr DWORD kMaxStep = 1u << 30;
 
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (uint64_t{info.nFileIndexHigh} << 32) | uint64_t{info.nFileIndexLow}};
+}
+
+// A folder handle that lists and traverses, shared for reading and writing but not for
+// deleting: while it is open, nobody can rename, delete or swap the folder.
+HANDLE openFolderHandle(const Path& path, DWORD flags) {
+  return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+}
+
+bool isMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 }  // namespace
 
 std::string describe(const Path& path) { return "'" + path.u8string() + "'"; }
@@ -50,7 +67,10 @@ std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
   if (mode != Mode::Read) access |= GENERIC_WRITE;
   if (mode == Mode::CreateNew) disposition = CREATE_NEW;
   if (mode == Mode::Truncate) disposition = CREATE_ALWAYS;
-  HANDLE handle = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+  // A reader lets other programs keep the file open for writing too, as a running game does
+  // with its packages; anything that writes shares reading only.
+  DWORD share = mode == Mode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+  HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     status = osError(mode == Mode::Read ? ErrorCode::OpenFailed : ErrorCode::WriteFailed,
@@ -186,6 +206,15 @@ Status File::close() {
   return {};
 }
 
+FileIdentity File::identity() const {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handleOf(handle_), &info)) return {};
+  return identityOf(info);
+}
+
+// Windows files take their access from the folder they are in.
+uint32_t File::permissions() const { return 0; }
+
 PathKind pathKind(const Path& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
@@ -215,6 +244,106 @@ void removeFile(const Path& path) { DeleteFileW(path.c_str()); }
 
 // MoveFileExW with MOVEFILE_WRITE_THROUGH already returns once the rename is on disk.
 Status flushFolder(const Path&) { return {}; }
+
+std::unique_ptr<Folder> Folder::open(const Path& path, Status& status) {
+  HANDLE handle = openFolderHandle(path.empty() ? Path(L".") : path, 0);
+  if (handle == INVALID_HANDLE_VALUE) {
+    status = osError(ErrorCode::WriteFailed, "cannot open folder", path, GetLastError());
+    return nullptr;
+  }
+  return std::unique_ptr<Folder>(new Folder(path, reinterpret_cast<intptr_t>(handle)));
+}
+
+Folder::~Folder() { CloseHandle(handleOf(handle_)); }
+
+std::unique_ptr<Folder> Folder::child(const Path& name, Status& status) const {
+  Path path = path_ / name;
+  if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    status = osError(ErrorCode::WriteFailed, "cannot create folder", path, GetLastError());
+    return nullptr;
+  }
+  // Opened as whatever is there now, link or not, and kept only when it is a plain folder.
+  HANDLE handle = openFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (handle == INVALID_HANDLE_VALUE) {
+    status = osError(ErrorCode::WriteFailed, "cannot open folder", path, GetLastError());
+    return nullptr;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    CloseHandle(handle);
+    status = {ErrorCode::WriteFailed,
+              "cannot create folder " + describe(path) + ": something else is there"};
+    return nullptr;
+  }
+  return std::unique_ptr<Folder>(new Folder(path, reinterpret_cast<intptr_t>(handle)));
+}
+
+std::unique_ptr<File> Folder::createTemporary(const std::string& stem, uint32_t, Path& name,
+                                              Status& status) const {
+  constexpr int kAttempts = 100;
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
+    name = stem + "-" + std::to_string(temporarySuffix()) + ".tmp";
+    HANDLE handle =
+        CreateFileW((path_ / name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE)
+      return std::unique_ptr<File>(new File(path_ / name, reinterpret_cast<intptr_t>(handle), 0));
+    error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
+  }
+  status = osError(ErrorCode::WriteFailed, "cannot create", path_ / name, error);
+  return nullptr;
+}
+
+Status Folder::inspect(const Path& name, Entry& entry) const {
+  HANDLE handle =
+      CreateFileW((path_ / name).c_str(), FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    if (isMissing(error)) return {};
+    return osError(ErrorCode::WriteFailed, "cannot inspect", path_ / name, error);
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  bool disk = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info);
+  CloseHandle(handle);
+  DWORD attributes = info.dwFileAttributes;
+  entry.kind = !disk || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? PathKind::Other
+               : (attributes & FILE_ATTRIBUTE_DIRECTORY)            ? PathKind::Folder
+                                                                    : PathKind::File;
+  entry.identity = identityOf(info);
+  entry.writable = !(attributes & FILE_ATTRIBUTE_READONLY);
+  return {};
+}
+
+Status Folder::replace(const Path& from, const Path& to) const {
+  return replaceFile(path_ / from, path_ / to);
+}
+
+Status Folder::moveToNewName(const Path& from, const Path& to) const {
+  if (MoveFileExW((path_ / from).c_str(), (path_ / to).c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+  DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+    return {ErrorCode::Exists, describe(path_ / to) + " already exists: kept"};
+  return osError(ErrorCode::WriteFailed, "cannot create", path_ / to, error);
+}
+
+PathKind Folder::kindOf(const Path& name) const {
+  Entry entry;
+  return inspect(name, entry).ok() ? entry.kind : PathKind::Other;
+}
+
+void Folder::remove(const Path& name) const { removeFile(path_ / name); }
+
+Path::string_type nameKey(const Path& name) {
+  std::wstring key = name.native();
+  CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
 
 Path fromPackageName(std::string_view name) {
   if (name.empty()) return Path();

@@ -138,6 +138,7 @@ Status planFromTables(const PackageData& d, uint32_t item, bool resolveRuns, Fil
   uint64_t blocksLeft = d.blockCount;
   for (const Fragment& fragment : fragments)
     if (!(status = resolveBlocks(d, item, fragment, blocksLeft, plan)).ok()) return status;
+  plan.blocks = static_cast<uint32_t>(d.blockCount - blocksLeft);
   return checkRunsDisjoint(item, plan.runs);
 }
 

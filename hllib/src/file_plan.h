@@ -20,6 +20,7 @@ struct FilePlan {
   const io::File* source = nullptr;    // the package, or an NCF's file on disk
   std::unique_ptr<io::File> diskFile;  // owns the NCF's file
   std::vector<ByteRun> runs;           // in file order
+  uint32_t blocks = 0;                 // a GCF's data blocks, counted when runs are resolved
 };
 
 // Fills `plan` for a file item. With `resolveRuns` false only `info` is worked out (the data

@@ -29,6 +29,8 @@ const PackageData& Package::data() const {
   return *data_;
 }
 
+const PackageData& modelOf(const Package& package) { return *package.data_; }
+
 bool Package::fileShrank() const { return data_->file->shrank(); }
 
 PackageType Package::type() const { return data_->type; }
@@ -70,6 +72,22 @@ Status Package::inspect(uint32_t file, FileInfo& info) const {
     return status;
   } catch (const std::exception& error) {
     return {ErrorCode::Damaged, std::string("cannot inspect the item: ") + error.what()};
+  }
+}
+
+Status Package::layout(uint32_t file, FileLayout& layout) const {
+  try {
+    FilePlan plan;
+    Status status = planFile(*data_, file, true, plan);
+    layout = FileLayout();
+    if (!status.ok() || data_->type == PackageType::Ncf) return status;
+    layout.blocks = plan.blocks;
+    // Runs in file order merge whenever the next block follows on, so more than one run
+    // means a jump somewhere in the chain.
+    layout.fragmented = plan.runs.size() > 1;
+    return status;
+  } catch (const std::exception& error) {
+    return {ErrorCode::Damaged, std::string("cannot follow the item's blocks: ") + error.what()};
   }
 }
 

@@ -102,6 +102,9 @@ std::string itemPath(const PackageData& data, uint32_t item, char separator);
 // way could leave the folder the path is joined to.
 bool itemFilePath(const PackageData& data, uint32_t item, io::Path& path);
 
+// The model of an open package without all of its tables read first, for the library's own
+// readers, whose accessors read what they use (Package::data() reads everything).
+const PackageData& modelOf(const Package& package);
 // Reads everything up to the data area into memory and checks it.
 std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& status);
 // Checks that the directory is one tree: every item reached once from the root, with its

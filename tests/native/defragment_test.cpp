@@ -173,6 +173,25 @@ std::vector<uint8_t> markUnreadBytes(const fs::path& path, const Image& image) {
   return bytes;
 }
 
+// The library's count of each file's blocks and its word on fragmentation agree with the
+// test-side decoder: fragmented when the chain, in file order, ever skips a block.
+void expectLayoutsMatch(const fs::path& path, const Image& image) {
+  std::unique_ptr<hl::Package> package = openPackage(path);
+  ASSERT_TRUE(package);
+  for (uint32_t item = 0; item < image.items.size(); ++item) {
+    if (!(image.items[item].flags & kFileFlag)) continue;
+    std::vector<uint32_t> blocks;
+    for (const std::vector<uint32_t>& fragment : package_image::fileBlocks(image, item))
+      blocks.insert(blocks.end(), fragment.begin(), fragment.end());
+    bool fragmented = false;
+    for (size_t i = 1; i < blocks.size(); ++i) fragmented |= blocks[i] != blocks[i - 1] + 1;
+    hl::FileLayout layout;
+    ASSERT_TRUE(package->layout(item, layout).ok()) << "item " << item;
+    EXPECT_EQ(layout.blocks, blocks.size()) << "item " << item;
+    EXPECT_EQ(layout.fragmented, fragmented) << "item " << item;
+  }
+}
+
 struct Shape {
   const char* name;
   Options options;
@@ -185,6 +204,7 @@ void expectRoundTrip(const Shape& shape) {
   ScratchFolder scratch;
   fs::path path = makePackage(shape.tree, shape.options, scratch / "game.gcf");
   Image before = package_image::decode(path);
+  expectLayoutsMatch(path, before);
   std::vector<uint8_t> old = markUnreadBytes(path, before);
 
   DefragmentResult result{};
@@ -199,6 +219,7 @@ void expectRoundTrip(const Shape& shape) {
   Image after = package_image::decode(path);
   expectMetadataKept(before, old, now);
   expectDefragmentedLayout(after, now, shape.options.chainFreeBlocks);
+  expectLayoutsMatch(path, after);
   EXPECT_TRUE(std::equal(old.end() - 100, old.end(), now.end() - 100))
       << "bytes past the data area";
   for (uint32_t item = 0; item < before.items.size(); ++item) {

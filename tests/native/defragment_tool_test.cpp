@@ -69,11 +69,11 @@ TEST_F(DefragmentTool, ReportsEachOutcomeOnStandardOutput) {
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_EQ(again.out, shown + " is not fragmented\n");
 
-  ToolResult quiet = defragment({arg("-r"), arg("-q")});
+  ToolResult quiet = defragment({arg("-r"), arg("--quiet")});
   EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
   EXPECT_EQ(quiet.out, "");
 
-  ToolResult verbose = defragment({arg("-r"), arg("-v")});
+  ToolResult verbose = defragment({arg("-r"), arg("--verbose")});
   EXPECT_EQ(verbose.exitCode, 0) << verbose.err;
   EXPECT_EQ(verbose.out, "defragmented " + shown + "\n");
   EXPECT_NE(verbose.err.find("100%"), std::string::npos) << verbose.err;
@@ -138,7 +138,9 @@ TEST(DefragmentKill, KilledRunLeavesThePackageIntact) {
     tree.children.push_back(Node::file("f" + std::to_string(i), Content::pattern(1u << 20, i)));
   fs::path path = makePackage(tree, fragmented(4096), scratch / "big.gcf");
   ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  if (::geteuid() == 0) ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);  // kept where allowed
+  if (::geteuid() == 0) {  // the owner is kept where the system allows
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  }
   struct stat package {};
   ASSERT_EQ(::stat(path.c_str(), &package), 0);
   std::vector<uint8_t> old = readFile(path);

@@ -1,8 +1,12 @@
 // Extraction into folders: what lands where for a file, a folder and the root; hostile names
-// never leave the destination; a failed extraction leaves existing files as they were.
+// and folders swapped for links never lead outside the destination; a failed extraction
+// leaves existing files as they were; what the run did not create is never replaced.
 #include "hllib/extract.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "test_support.h"
 
@@ -121,5 +125,103 @@ TEST(Extract, ReplacesAnOlderCopy) {
   ASSERT_TRUE(extract(*package, "a.txt", scratch / "out", summary).ok());
   EXPECT_EQ(readFile(scratch / "out" / "a.txt"), (std::vector<uint8_t>{'n', 'e', 'w'}));
 }
+
+// Every file goes through a temporary of a fresh name: files already there and items named
+// like temporaries are never lost, and the copies are no more open than the package.
+TEST(Extract, TemporariesNeverMeetExistingFilesOrItems) {
+  ScratchFolder scratch;
+  // Items are numbered from 1 in this order: each name is what the temporary of an item
+  // would be if it were made from the item's number alone.
+  Node tree = Node::folder(
+      "", {Node::file("~hlx2.tmp", Content::text("one")), Node::file("b.txt", Content::text("two")),
+           Node::file("~hlx3.tmp", Content::text("three"))});
+  fs::path packagePath = makePackage(tree, Options(), scratch / "p.gcf");
+  auto package = openPackage(packagePath);
+  ASSERT_TRUE(package);
+  fs::path out = scratch / "out";
+  fs::create_directories(out);
+  writeFile(out / "~hlx1.tmp", {'u', 's', 'e', 'r'});
+  hl::ExtractSummary summary;
+  EXPECT_TRUE(extract(*package, "", out, summary).ok());
+  ExpectedFiles expected = expectedFiles(tree);
+  expected["~hlx1.tmp"] = {'u', 's', 'e', 'r'};
+  EXPECT_EQ(filesOnDisk(out), expected);
+  EXPECT_EQ(summary.filesWritten, 3u);
+
+#if !defined(_WIN32)
+  fs::permissions(packagePath, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(extract(*package, "b.txt", scratch / "private", summary).ok());
+  EXPECT_EQ(fs::status(scratch / "private" / "b.txt").permissions() &
+                (fs::perms::group_all | fs::perms::others_all),
+            fs::perms::none);
+#endif
+}
+
+// Names clash when the file system would give them the same file: letter case counts on
+// Windows only. The first item keeps the name; the second fails with its whole tree.
+TEST(Extract, AnItemWhoseNameIsTakenInItsFolderFails) {
+  ScratchFolder scratch;
+  Node tree = Node::folder(
+      "", {Node::file("same.txt", Content::text("1")), Node::file("same.txt", Content::text("2")),
+           Node::folder("dir", {Node::file("a.txt", Content::text("1"))}),
+           Node::folder("dir", {Node::file("b.txt", Content::text("2"))}),
+           Node::file("Case.txt", Content::text("1")), Node::file("case.txt", Content::text("2"))});
+  auto package = openPackage(makePackage(tree, Options(), scratch / "p.gcf"));
+  ASSERT_TRUE(package);
+  std::vector<std::string> clashes;
+  hl::ExtractSummary summary;
+  hl::Status status = hl::extractItem(
+      *package, hl::kRootItem, scratch / "out",
+      [&](const std::string& path, const hl::Status& result) {
+        if (result.code() == hl::ErrorCode::NameClash) clashes.push_back(path);
+      },
+      summary);
+  EXPECT_EQ(status.code(), hl::ErrorCode::NameClash);
+  std::vector<std::string> expected = {"same.txt", "dir"};
+  ExpectedFiles written{{"same.txt", {'1'}}, {"dir\\a.txt", {'1'}}, {"Case.txt", {'1'}}};
+#if defined(_WIN32)
+  expected.push_back("case.txt");
+#else
+  written["case.txt"] = {'2'};
+#endif
+  EXPECT_EQ(clashes, expected);
+  EXPECT_EQ(summary.failures, expected.size());
+  EXPECT_EQ(filesOnDisk(scratch / "out"), written);
+}
+
+#if !defined(_WIN32)
+// Another writer of the destination swaps each folder for a link to elsewhere while the files
+// are written: the writes stay in the folders that were opened, inside the destination.
+TEST(Extract, AFolderSwappedForALinkNeverRedirectsWrites) {
+  ScratchFolder scratch;
+  constexpr int kFolders = 80;
+  auto package =
+      openPackage(makePackage(manyFilesTree(kFolders * 50, 50), Options(), scratch / "p.gcf"));
+  ASSERT_TRUE(package);
+  fs::path out = scratch / "out", outside = scratch / "outside";
+  fs::create_directories(out);
+  fs::create_directories(outside);
+  std::atomic<bool> done{false};
+  std::atomic<int> swaps{0};  // proof that the race was run
+  std::thread swapper([&] {
+    for (int round = 0; !done; ++round)
+      for (int i = 0; i < kFolders; ++i) {
+        fs::path folder = out / ("dir" + std::to_string(i));
+        std::error_code error;
+        if (fs::symlink_status(folder, error).type() != fs::file_type::directory) continue;
+        fs::rename(folder, out / ("moved" + std::to_string(round) + "-" + std::to_string(i)),
+                   error);
+        if (!error) fs::create_directory_symlink(outside, folder, error);
+        swaps += error ? 0 : 1;
+      }
+  });
+  hl::ExtractSummary summary;
+  extract(*package, "", out, summary);
+  done = true;
+  swapper.join();
+  EXPECT_GT(swaps, 0);
+  EXPECT_TRUE(fs::is_empty(outside)) << namesIn(outside).size() << " files landed outside";
+}
+#endif
 
 }  // namespace

@@ -151,6 +151,31 @@ void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
             static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string stateOf(const fs::path& path) {
+  std::error_code error;
+  switch (fs::symlink_status(path, error).type()) {
+    case fs::file_type::not_found:
+      return "missing";
+    case fs::file_type::directory:
+      return "folder";
+    case fs::file_type::symlink:
+      return "link to " + fs::read_symlink(path, error).u8string();
+    case fs::file_type::regular: {
+      std::vector<uint8_t> bytes = readFile(path);
+      return "file " + std::string(bytes.begin(), bytes.end());
+    }
+    default:
+      return "other";
+  }
+}
+
+std::set<std::string> namesIn(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.insert(entry.path().filename().u8string());
+  return names;
+}
+
 fs::path::string_type arg(const char* utf8) { return fs::u8path(utf8).native(); }
 fs::path::string_type arg(const std::string& utf8) { return fs::u8path(utf8).native(); }
 fs::path::string_type arg(const fs::path& path) { return path.native(); }
@@ -168,12 +193,20 @@ static fs::path toolPath() {
   return fs::path(self).parent_path() / L"HLExtract.exe";
 }
 
-ToolResult runTool(const std::vector<std::wstring>& arguments) {
+ToolResult runTool(const std::vector<std::wstring>& arguments, const std::string& input,
+                   bool outputFails) {
   ScratchFolder scratch;
   fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           0, nullptr);
+  // The whole input goes into the pipe before the tool starts, so the pipe is made to hold it.
+  HANDLE in = nullptr, feed = nullptr;
+  CreatePipe(&in, &feed, &inherit, static_cast<DWORD>(input.size() + 4096));
+  SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
+  DWORD fed = 0;
+  WriteFile(feed, input.data(), static_cast<DWORD>(input.size()), &fed, nullptr);
+  CloseHandle(feed);
+  HANDLE out = CreateFileW(outPath.c_str(), outputFails ? GENERIC_READ : GENERIC_WRITE,
+                           FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
   HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                            0, nullptr);
   std::wstring line = vaultpick::quoteArgument(toolPath().native());
@@ -181,6 +214,7 @@ ToolResult runTool(const std::vector<std::wstring>& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
@@ -194,6 +228,7 @@ ToolResult runTool(const std::vector<std::wstring>& arguments) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
+  CloseHandle(in);
   CloseHandle(out);
   CloseHandle(err);
   result.out = readText(outPath);
@@ -207,9 +242,16 @@ static fs::path toolPath() {
   return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract";
 }
 
-ToolResult runTool(const std::vector<std::string>& arguments) {
+ToolResult runTool(const std::vector<std::string>& arguments, const std::string& input,
+                   bool outputFails) {
   ScratchFolder scratch;
   fs::path outPath = scratch / "out.txt", errPath = scratch / "err.txt";
+  // The whole input goes into the pipe before the tool starts: it must fit the pipe's buffer.
+  int pipeEnds[2] = {-1, -1};
+  if (input.size() > 32768 || ::pipe2(pipeEnds, O_CLOEXEC) != 0 ||
+      ::write(pipeEnds[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+    ADD_FAILURE() << "cannot feed the tool's input";
+  ::close(pipeEnds[1]);
   std::string tool = toolPath().string();
   std::vector<char*> argv{tool.data()};
   std::vector<std::string> words(arguments);
@@ -217,8 +259,9 @@ ToolResult runTool(const std::vector<std::string>& arguments) {
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outputFails ? "/dev/full" : outPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   ToolResult result;
@@ -229,6 +272,7 @@ ToolResult runTool(const std::vector<std::string>& arguments) {
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   posix_spawn_file_actions_destroy(&actions);
+  ::close(pipeEnds[0]);
   result.out = readText(outPath);
   result.err = readText(errPath);
   return result;

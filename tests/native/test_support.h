@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,13 +57,23 @@ void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes);
 // The defragmenter's temporary files beside `package`: "<name>.defrag-<random>.tmp".
 std::vector<fs::path> defragmentTemporaries(const fs::path& package);
 
+// What is at a path, to compare before and after a run: "missing", "folder", "other", "file "
+// with its bytes, or "link to " with its target. Links are not followed.
+std::string stateOf(const fs::path& path);
+// The names directly in `folder`.
+std::set<std::string> namesIn(const fs::path& folder);
+
 struct ToolResult {
   int exitCode = -1;
   std::string out;
   std::string err;
 };
-// Runs the hlextract program that this build made, with `arguments` passed unchanged.
-ToolResult runTool(const std::vector<fs::path::string_type>& arguments);
+// Runs the hlextract program that this build made, with `arguments` passed unchanged and
+// `input` as its standard input (a file, so never a terminal). With `outputFails`, every write
+// to its standard output fails (a full device; a read-only handle on Windows), and `out` stays
+// empty.
+ToolResult runTool(const std::vector<fs::path::string_type>& arguments,
+                   const std::string& input = {}, bool outputFails = false);
 
 // Native strings for runTool from UTF-8 text and paths.
 fs::path::string_type arg(const char* utf8);

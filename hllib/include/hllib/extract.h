@@ -16,6 +16,13 @@ struct ExtractSummary {
   uint32_t filesWritten = 0;
   uint32_t failures = 0;
   uint64_t bytesWritten = 0;
+  uint32_t skipped = 0;  // files kept as they were (ExistingFiles::Keep)
+};
+
+// What happens to a file that already stands where an extracted file goes.
+enum class ExistingFiles {
+  Replace,  // replaced once the new copy is complete
+  Keep,     // left as it is; reported with ErrorCode::Exists, which is not a failure
 };
 
 // Told of every file written or item that failed, with its path below the extracted item.
@@ -27,6 +34,7 @@ using ExtractObserver = std::function<void(const std::string& path, const Status
 // failure, or Ok when everything was written. Nothing is written outside `destination`.
 HLLIB_API Status extractItem(const Package& package, uint32_t item,
                              const std::filesystem::path& destination,
-                             const ExtractObserver& observer, ExtractSummary& summary);
+                             const ExtractObserver& observer, ExtractSummary& summary,
+                             ExistingFiles existing = ExistingFiles::Replace);
 
 }  // namespace hl

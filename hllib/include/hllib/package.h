@@ -30,6 +30,12 @@ struct FileInfo {
   bool complete() const { return storedBytes == size && !encrypted; }
 };
 
+// Where a GCF file's stored bytes lie in the package's data blocks.
+struct FileLayout {
+  uint32_t blocks = 0;      // data blocks that hold the stored bytes
+  bool fragmented = false;  // the stored bytes are not one run of consecutive blocks
+};
+
 // Receives a file's bytes in order; returns false to stop the read.
 using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 
@@ -82,6 +88,8 @@ class HLLIB_API Package {
   void setContentRoot(const std::filesystem::path& root);
 
   Status inspect(uint32_t file, FileInfo& info) const;
+  // Follows the file's block chains. An NCF's files lie on disk: no blocks, never fragmented.
+  Status layout(uint32_t file, FileLayout& layout) const;
   // Streams a complete file's bytes; an incomplete or encrypted file is refused.
   Status read(uint32_t file, const ByteSink& sink) const;
   // Compares every chunk of a file with its stored checksum. Ok when all match, and also when
@@ -100,6 +108,7 @@ class HLLIB_API Package {
 
  private:
   explicit Package(std::unique_ptr<PackageData> data);
+  friend const PackageData& modelOf(const Package& package);
   std::unique_ptr<PackageData> data_;
 };
 

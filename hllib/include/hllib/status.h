@@ -21,6 +21,8 @@ enum class ErrorCode {
   Invalid,       // a request that makes no sense (a folder where a file is needed...)
   InUse,         // another run or program holds the package
   Refused,       // a package this library will not rewrite: it would not understand the result
+  Exists,        // the target already exists and was asked to be kept
+  NameClash,     // an item whose name is already taken in its folder by an earlier item
 };
 
 class Status {

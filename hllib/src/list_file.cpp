@@ -1,0 +1,71 @@
+// The list file, written to a temporary sibling in slices as the tree is walked, so that a
+// package of 100,000 files needs no buffer the size of its whole list, and put in place only
+// when complete.
+#include "hllib/list_file.h"
+
+#include "package_data.h"
+
+namespace hl {
+namespace {
+
+Status writeLines(const Package& package, io::File& out, const io::Path& target,
+                  const UnlistableObserver& unlistable) {
+  constexpr size_t kSlice = size_t{256} * 1024;
+  std::string lines;
+  lines.reserve(kSlice + 4096);
+  uint64_t offset = 0;
+  uint32_t refused = 0;
+  Status status;
+  package.walk(kRootItem, '\\', [&](uint32_t item, const std::string& path) {
+    if (!package.isFile(item)) return;
+    if (!isListable(path)) {
+      ++refused;
+      if (unlistable) unlistable(path);
+    }
+    if (refused || !status.ok()) return;
+    lines += "root\\";
+    lines += path;
+    lines += "\r\n";
+    if (lines.size() < kSlice) return;
+    status = out.writeAt(offset, lines.data(), lines.size());
+    offset += lines.size();
+    lines.clear();
+  });
+  if (refused)
+    return {ErrorCode::WriteFailed, "the list file " + io::describe(target) + " is not written: " +
+                                        std::to_string(refused) + " file names hold a line break"};
+  if (status.ok()) status = out.writeAt(offset, lines.data(), lines.size());
+  return status;
+}
+
+}  // namespace
+
+Status writeFileList(const Package& package, const std::filesystem::path& target,
+                     const UnlistableObserver& unlistable) {
+  try {
+    io::Path name = target.filename();
+    if (name.empty())
+      return {ErrorCode::WriteFailed,
+              "cannot write the list file " + io::describe(target) + ": it names a folder"};
+    Status status;
+    std::unique_ptr<io::Folder> folder = io::Folder::open(target.parent_path(), status);
+    if (!folder) return status;
+    const io::FileIdentity itself = modelOf(package).file->identity();
+    status = folder->checkReplaceable(name, &itself, 1);
+    if (!status.ok()) return status;
+
+    io::Path temporary;
+    std::unique_ptr<io::File> out = folder->createTemporary("~hllist", 0666, temporary, status);
+    if (!out) return status;
+    status = writeLines(package, *out, target, unlistable);
+    if (status.ok()) status = out->close();
+    out.reset();
+    if (status.ok()) status = folder->replace(temporary, name);
+    if (!status.ok()) folder->remove(temporary);
+    return status;
+  } catch (const std::exception& error) {
+    return {ErrorCode::WriteFailed, std::string("writing the list file failed: ") + error.what()};
+  }
+}
+
+}  // namespace hl
