@@ -65,7 +65,8 @@ const char* const kUsage =
     "  -lf <file>    write the paths of all files to <file>, one root\\... line each\n"
     "  -d <folder>   where -e and the console extract to (default: current folder)\n"
     "  -e <item>     extract a file, a folder with its tree, or root\\ (repeatable)\n"
-    "  -t <item>     validate a file, or every file below a folder (repeatable)\n"
+    "  -t <item>     validate a file, or every file below a folder (repeatable); a file\n"
+    "                without stored checksums is \"not checked\", never intact\n"
     "  -n <folder>   the folder that holds an NCF package's files\n"
     "  -f            defragment in place; no other program may have the package open\n"
     "  -r            with -f, rewrite the package even when it is not fragmented\n"
@@ -76,13 +77,16 @@ const char* const kUsage =
     "  -v            volatile access, always on: reads packages others hold open\n"
     "  -m, -q        accepted for older scripts; they change nothing\n"
     "  -h, --version this help; the tool's version\n"
-    "Items begin with root\\ and separate folders with backslashes.\n"
+    "Items begin with root\\ and separate folders with backslashes. Names are single\n"
+    "bytes: the system code page on Windows; elsewhere Windows-1252, shown and written\n"
+    "as UTF-8 (-lf keeps the bytes), and items may be typed in UTF-8 or as those bytes.\n"
     "Exit codes: 0 done (also when -o skipped files), 1 internal fault, 2 bad\n"
     "command line, 3 package unreadable, 4 not a package, 5 unsupported version,\n"
     "6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item, 10 write\n"
     "failed, 11 unsafe item name, 12 not supported yet, 13 package in use,\n"
     "14 package left as it is (-f: the message says why), 15 item name with a\n"
-    "line break, 16 item name taken twice in a folder.\n";
+    "line break, 16 item name taken twice in a folder, 17 files not checked (no\n"
+    "checksums stored, nothing worse found).\n";
 
 bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
                     std::string& error) {

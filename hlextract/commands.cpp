@@ -67,18 +67,20 @@ class Session final : public ConsoleHost {
 
   // Item paths on the command line begin with the root's own name, "root".
   uint32_t resolve(const NativeString& word, std::string& shown) {
-    std::string path = toPackageBytes(word);
+    std::string path;
+    bool spelled = toPackageBytes(word, path);
     std::string head = lower(path.substr(0, 5));
     if (head == "root" || head == "root\\" || head == "root/") path.erase(0, head.size());
-    uint32_t item = package_->find(path);
-    shown = item == hl::kNoItem ? toUtf8(word) : "root\\" + package_->path(item);
+    uint32_t item = spelled ? package_->find(path) : hl::kNoItem;
+    shown = item == hl::kNoItem ? toUtf8(word) : shownName("root\\" + package_->path(item));
     if (item == hl::kNoItem)
       fail({hl::ErrorCode::ItemNotFound, "no item '" + shown + "' in the package"});
     return item;
   }
 
   void list() {
-    package_->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
+    package_->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& stored) {
+      std::string path = shownName(stored);
       bool file = package_->isFile(item);
       if (!hl::isListable(path)) {
         unlistable(path);
@@ -110,20 +112,20 @@ class Session final : public ConsoleHost {
   void extract(uint32_t item, const std::string& shown) override {
     std::filesystem::path destination =
         args_.destination.empty() ? std::filesystem::path(".") : args_.destination;
-    std::string base = item == hl::kRootItem
-                           ? "root\\"
-                           : shown.substr(0, shown.size() - package_->name(item).size());
+    // The item's folder, as the package spells it: reported paths below the item follow it.
+    std::string base = "root\\" + package_->path(item);
+    base.resize(base.size() - package_->name(item).size());
     hl::ExtractSummary summary;
     hl::Status status = hl::extractItem(
         *package_, item, destination,
         [&](const std::string& path, const hl::Status& result) {
           if (result.code() == hl::ErrorCode::Exists)
-            say("skipped, already there: " + base + path);
+            say("skipped, already there: " + shownName(base + path));
           else if (!result.ok())
-            std::fprintf(stderr, "hlextract: %s%s: %s\n", base.c_str(), path.c_str(),
+            std::fprintf(stderr, "hlextract: %s: %s\n", shownName(base + path).c_str(),
                          result.message().c_str());
           else if (args_.verbose)
-            say(base + path);
+            say(shownName(base + path));
         },
         summary, args_.keepExisting ? hl::ExistingFiles::Keep : hl::ExistingFiles::Replace);
     if (!status.ok() && summary.failures == 0)
@@ -136,34 +138,48 @@ class Session final : public ConsoleHost {
         (summary.failures ? ", " + std::to_string(summary.failures) + " failed" : ""));
   }
 
+  // A file is intact only when its bytes matched stored checksums. One whose package stores
+  // none is "not checked": it fails the run with its own code unless something worse was met.
   void validate(uint32_t item, const std::string& shown) override {
-    uint32_t checked = 0, bad = 0;
+    uint32_t checked = 0, bad = 0, unchecked = 0;
+    bool stopped = false;  // the package shrank: every later file would fail the same way
     auto check = [&](uint32_t file, const std::string& path) {
+      if (stopped) return;
       ++checked;
       hl::ChunkReport report;
       hl::Status status = package_->validate(file, report);
+      if (status.ok() && report.notChecked) {
+        ++unchecked;
+        std::printf("not checked: %s: the package stores no checksums for it\n", path.c_str());
+        return;
+      }
       if (status.ok()) {
         if (args_.verbose) say("ok: " + path);
         return;
       }
       ++bad;
       std::printf("%s: %s: %s\n",
-                  status.code() == hl::ErrorCode::Incomplete  ? "incomplete"
-                  : status.code() == hl::ErrorCode::Encrypted ? "encrypted"
-                                                              : "damaged",
+                  status.code() == hl::ErrorCode::Incomplete   ? "incomplete"
+                  : status.code() == hl::ErrorCode::Encrypted  ? "encrypted"
+                  : status.code() == hl::ErrorCode::OpenFailed ? "unreadable"
+                                                               : "damaged",
                   path.c_str(), status.message().c_str());
       if (exitCode_ == kExitOk) exitCode_ = exitCodeFor(status.code());
+      stopped = package_->type() == hl::PackageType::Gcf && package_->fileShrank();
     };
     if (package_->isFile(item)) {
       check(item, shown);
     } else {
       std::string prefix = item == hl::kRootItem ? "root\\" : shown + "\\";
       package_->walk(item, '\\', [&](uint32_t child, const std::string& path) {
-        if (package_->isFile(child)) check(child, prefix + path);
+        if (package_->isFile(child)) check(child, prefix + shownName(path));
       });
     }
+    if (unchecked > 0 && exitCode_ == kExitOk) exitCode_ = kExitNotChecked;
+    if (stopped) say("validation stopped: the package is shorter than when it was opened");
     say("validated " + std::to_string(checked) + " files below " + shown + ": " +
-        std::to_string(checked - bad) + " intact, " + std::to_string(bad) + " not");
+        std::to_string(checked - bad - unchecked) + " intact, " + std::to_string(bad) + " not" +
+        (unchecked ? ", " + std::to_string(unchecked) + " not checked" : ""));
   }
 
   // Runs last: the package is closed first, as it is replaced by its rewritten copy.

@@ -23,6 +23,7 @@ enum ExitCode : int {
   kExitRefused = 14,          // the package is not rewritten: the message says why
   kExitUnlistable = 15,       // an item name that a list line cannot hold (CR or LF in it)
   kExitNameClash = 16,        // an item whose name an earlier item of its folder already took
+  kExitNotChecked = 17,       // -t met files whose package stores no checksums, and no worse
 };
 
 inline ExitCode exitCodeFor(hl::ErrorCode code) {

@@ -9,7 +9,11 @@
 namespace hlextract {
 
 std::string toUtf8(const NativeString& word);
-// An item path from the command line as the package's single-byte names spell it.
-std::string toPackageBytes(const NativeString& word);
+// An item path from the command line as the package's single-byte names spell it. False when
+// it holds a character the package's code page cannot spell: then it names no item.
+bool toPackageBytes(const NativeString& word, std::string& bytes);
+// Item names and paths from the package as the tool shows them: in UTF-8 where the system
+// speaks UTF-8, as stored (in the system code page) on Windows.
+std::string shownName(const std::string& packageBytes);
 
 }  // namespace hlextract

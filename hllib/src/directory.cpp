@@ -28,7 +28,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 Status checkDirectoryTree(PackageData& data) {
-  if (data.nameSize == 0 || *data.at(data.sections.names + data.nameSize - 1) != 0)
+  if (data.nameSize == 0 || *data.metadata.read(data.sections.names + data.nameSize - 1, 1) != 0)
     return damaged("the name table does not end in a NUL");
   DirectoryEntry root = data.entry(kRootItem);
   if (root.isFile()) return damaged("the root item is marked as a file");

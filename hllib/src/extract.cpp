@@ -80,10 +80,14 @@ class TreeExtraction {
 
   void file(uint32_t item, const io::Folder& folder, const io::Path& name,
             const std::string& shownPath) {
-    Status status = writeFile(package_.data(), item, folder, name, existing_);
+    Status status = writeFile(modelOf(package_), item, folder, name, existing_);
     if (status.ok()) {
       ++summary_.filesWritten;
       summary_.bytesWritten += package_.itemSize(item);
+    } else if (package_.type() == PackageType::Gcf && package_.fileShrank()) {
+      // Every file after this one would fail the same way: one error says it all.
+      stopped_ = true;
+      status = {status.code(), status.message() + "; extraction stopped"};
     }
     report(shownPath, status);
   }
@@ -100,6 +104,7 @@ class TreeExtraction {
     std::vector<Level> levels;
     levels.push_back({folder, nullptr, &target, {}});
     package_.walk(folder, '\\', [&](uint32_t item, const std::string& relative) {
+      if (stopped_) return;
       uint32_t parent = package_.parent(item);
       auto level = std::find_if(levels.rbegin(), levels.rend(),
                                 [&](const Level& l) { return l.item == parent; });
@@ -139,6 +144,7 @@ class TreeExtraction {
   ExtractSummary& summary_;
   ExistingFiles existing_;
   Status first_;
+  bool stopped_ = false;  // the package shrank while being read
 };
 
 }  // namespace

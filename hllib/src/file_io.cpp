@@ -1,35 +1,17 @@
-// The platform-free part of the file layer: views with their fallback, and buffered copies.
+// The platform-free part of the file layer: buffered copies and the early-end error.
 #include "file_io.h"
 
 #include <algorithm>
 #include <mutex>
-#include <new>
 #include <random>
 
 namespace hl::io {
 
-std::unique_ptr<FileView> FileView::map(const File& file, uint64_t length, Status& status) {
-  std::unique_ptr<FileView> view(new FileView());
-  view->size_ = length;
-  if (length == 0) return view;
-  if ((view->data_ = mapFile(file, length))) {
-    view->mapped_ = true;
-    return view;
-  }
-  if (length <= SIZE_MAX)
-    view->copy_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(length)]);
-  if (!view->copy_) {
-    status = {ErrorCode::OpenFailed, "not enough memory to read " + describe(file.path())};
-    return nullptr;
-  }
-  status = file.readAt(0, view->copy_.get(), static_cast<size_t>(length));
-  if (!status.ok()) return nullptr;
-  view->data_ = view->copy_.get();
-  return view;
-}
-
-FileView::~FileView() {
-  if (mapped_) unmapFile(data_, size_);
+Status endedEarly(const Path& path, uint64_t offset) {
+  return {ErrorCode::Damaged, "cannot read " + describe(path) + " at offset " +
+                                  std::to_string(offset) +
+                                  ": the file is shorter than when it was opened (was it changed "
+                                  "while being read?)"};
 }
 
 Status copyByReading(const File& source, uint64_t sourceOffset, File& target, uint64_t offset,

@@ -1,5 +1,5 @@
-// The library's only platform layer: files, folders and read-only mappings, with one POSIX and
-// one Win32 implementation behind this interface. Paths are std::filesystem::path, so Windows
+// The library's only platform layer: files and folders, with one POSIX and one Win32
+// implementation behind this interface. Paths are std::filesystem::path, so Windows
 // paths stay UTF-16 all the way to the wide API.
 #pragma once
 
@@ -47,6 +47,8 @@ class File {
   File& operator=(const File&) = delete;
 
   uint64_t size() const { return size_; }
+  // True when the file is now shorter than when it was opened: another program cut it.
+  bool shrank() const;
   // Reads exactly `count` bytes; fewer available is an error.
   Status readAt(uint64_t offset, void* out, size_t count) const;
   Status writeAt(uint64_t offset, const void* data, size_t count);
@@ -64,7 +66,6 @@ class File {
   uint32_t permissions() const;
 
  private:
-  friend class FileView;
   friend class Folder;
   File(const Path& path, intptr_t handle, uint64_t size);
   Path path_;
@@ -95,32 +96,13 @@ class FileLock {
   uint32_t links_;
 };
 
-// A read-only view of a file's first `length` bytes.
-class FileView {
- public:
-  // Mapped where possible, read into memory otherwise.
-  static std::unique_ptr<FileView> map(const File& file, uint64_t length, Status& status);
-  ~FileView();
-  FileView(const FileView&) = delete;
-  FileView& operator=(const FileView&) = delete;
-
-  const uint8_t* data() const { return data_; }
-  uint64_t size() const { return size_; }
-
- private:
-  FileView() = default;
-  // The platform's part: a read-only mapping of the first `length` bytes, or null.
-  static const uint8_t* mapFile(const File& file, uint64_t length);
-  static void unmapFile(const uint8_t* data, uint64_t length);
-  const uint8_t* data_ = nullptr;
-  uint64_t size_ = 0;
-  bool mapped_ = false;
-  std::unique_ptr<uint8_t[]> copy_;
-};
-
 // Copies through a buffer in user space: what File::copyFrom does where the kernel cannot.
 Status copyByReading(const File& source, uint64_t sourceOffset, File& target, uint64_t offset,
                      uint64_t count);
+
+// The error of a read that finds the end of a file before `offset`, although the file was
+// long enough when it was opened: another program shortened it.
+Status endedEarly(const Path& path, uint64_t offset);
 
 enum class PathKind { Missing, File, Folder, Other };
 PathKind pathKind(const Path& path);  // does not follow a final symbolic link
@@ -184,7 +166,7 @@ uint32_t temporarySuffix();
 Path::string_type nameKey(const Path& name);
 
 // A package's single-byte item name as a path component: on Windows through the system code
-// page, elsewhere byte for byte.
+// page, elsewhere as UTF-8 (see hllib/code_page.h).
 Path fromPackageName(std::string_view name);
 
 }  // namespace hl::io

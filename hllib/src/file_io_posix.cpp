@@ -1,7 +1,6 @@
-// POSIX implementation of the file layer: pread/pwrite, mmap, copy_file_range where Linux has it.
+// POSIX implementation of the file layer: pread/pwrite, copy_file_range where Linux has it.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cstring>
 
 #include "file_io.h"
+#include "hllib/code_page.h"
 
 #if defined(__linux__)
 #include <sys/syscall.h>
@@ -25,6 +25,11 @@ Status osError(ErrorCode code, const std::string& what, const Path& path, int er
 
 int fd(intptr_t handle) { return static_cast<int>(handle); }
 
+bool clearNonBlocking(int handle) {
+  int flags = ::fcntl(handle, F_GETFL);
+  return flags >= 0 && ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
 }  // namespace
 
 std::string describe(const Path& path) { return "'" + path.string() + "'"; }
@@ -37,7 +42,9 @@ File::~File() {
 }
 
 std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
-  int flags = O_CLOEXEC;
+  // Without blocking: opening a FIFO for reading would otherwise wait for a writer forever.
+  // Whatever is not a regular file is refused below, before anything is read from it.
+  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   switch (mode) {
     case Mode::Read:
       flags |= O_RDONLY;
@@ -59,16 +66,23 @@ std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
     return nullptr;
   }
   struct stat info {};
-  if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
-    int error = errno;
-    ::close(handle);
-    status =
-        S_ISDIR(info.st_mode)
-            ? Status(ErrorCode::OpenFailed, "cannot open " + describe(path) + ": it is a folder")
-            : osError(ErrorCode::OpenFailed, "cannot open", path, error ? error : EINVAL);
-    return nullptr;
-  }
-  return std::unique_ptr<File>(new File(path, handle, static_cast<uint64_t>(info.st_size)));
+  bool known = ::fstat(handle, &info) == 0;
+  bool regular = known && S_ISREG(info.st_mode);
+  if (regular && clearNonBlocking(handle))
+    return std::unique_ptr<File>(new File(path, handle, static_cast<uint64_t>(info.st_size)));
+  if (!regular && known)
+    status = {ErrorCode::OpenFailed,
+              "cannot open " + describe(path) + ": " +
+                  (S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file")};
+  else
+    status = osError(ErrorCode::OpenFailed, "cannot open", path, errno);
+  ::close(handle);
+  return nullptr;
+}
+
+bool File::shrank() const {
+  struct stat info {};
+  return ::fstat(fd(handle_), &info) == 0 && static_cast<uint64_t>(info.st_size) < size_;
 }
 
 std::unique_ptr<File> File::createLike(const Path& path, const FileLock& model, Status& status) {
@@ -154,7 +168,7 @@ Status File::readAt(uint64_t offset, void* out, size_t count) const {
     ssize_t got = ::pread(fd(handle_), cursor, count, static_cast<off_t>(offset));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return osError(ErrorCode::OpenFailed, "cannot read", path_, errno);
-    if (got == 0) return {ErrorCode::Damaged, "unexpected end of " + describe(path_)};
+    if (got == 0) return endedEarly(path_, offset);
     cursor += got;
     offset += static_cast<uint64_t>(got);
     count -= static_cast<size_t>(got);
@@ -226,17 +240,6 @@ uint32_t File::permissions() const {
   struct stat info {};
   if (::fstat(fd(handle_), &info) != 0) return 0600;
   return static_cast<uint32_t>(info.st_mode & 0777);
-}
-
-const uint8_t* FileView::mapFile(const File& file, uint64_t length) {
-  if (length > SIZE_MAX) return nullptr;
-  void* address =
-      ::mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED, fd(file.handle_), 0);
-  return address == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(address);
-}
-
-void FileView::unmapFile(const uint8_t* data, uint64_t length) {
-  ::munmap(const_cast<uint8_t*>(data), static_cast<size_t>(length));
 }
 
 PathKind pathKind(const Path& path) {
@@ -364,6 +367,6 @@ void Folder::remove(const Path& name) const { ::unlinkat(fd(handle_), name.c_str
 
 Path::string_type nameKey(const Path& name) { return name.native(); }
 
-Path fromPackageName(std::string_view name) { return Path(std::string(name)); }
+Path fromPackageName(std::string_view name) { return Path(packageNameToUtf8(name)); }
 
 }  // namespace hl::io

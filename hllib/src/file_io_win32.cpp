@@ -1,4 +1,4 @@
-// Win32 implementation of the file layer: wide paths, overlapped offsets, file mappings.
+// Win32 implementation of the file layer: wide paths and overlapped offsets.
 #include <windows.h>
 
 #include "file_io.h"
@@ -87,6 +87,11 @@ std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
       new File(path, reinterpret_cast<intptr_t>(handle), static_cast<uint64_t>(size.QuadPart)));
 }
 
+bool File::shrank() const {
+  LARGE_INTEGER size{};
+  return GetFileSizeEx(handleOf(handle_), &size) && static_cast<uint64_t>(size.QuadPart) < size_;
+}
+
 // The folder's inherited permissions are the copy's: a package's own are not copied.
 std::unique_ptr<File> File::createLike(const Path& path, const FileLock&, Status& status) {
   return open(path, Mode::CreateNew, status);
@@ -146,11 +151,10 @@ Status File::readAt(uint64_t offset, void* out, size_t count) const {
     DWORD got = 0;
     if (!ReadFile(handleOf(handle_), cursor, step, &got, &overlapped)) {
       DWORD error = GetLastError();
-      if (error == ERROR_HANDLE_EOF)
-        return {ErrorCode::Damaged, "unexpected end of " + describe(path_)};
+      if (error == ERROR_HANDLE_EOF) return endedEarly(path_, offset);
       return osError(ErrorCode::OpenFailed, "cannot read", path_, error);
     }
-    if (got == 0) return {ErrorCode::Damaged, "unexpected end of " + describe(path_)};
+    if (got == 0) return endedEarly(path_, offset);
     cursor += got;
     offset += got;
     count -= got;
@@ -210,19 +214,6 @@ FileIdentity File::identity() const {
 
 // Windows files take their access from the folder they are in.
 uint32_t File::permissions() const { return 0; }
-
-const uint8_t* FileView::mapFile(const File& file, uint64_t length) {
-  // A 32-bit process cannot map a large package whole; callers fall back to reading.
-  if (length > SIZE_MAX / 2) return nullptr;
-  HANDLE mapping =
-      CreateFileMappingW(handleOf(file.handle_), nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (!mapping) return nullptr;
-  void* address = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(length));
-  CloseHandle(mapping);
-  return static_cast<const uint8_t*>(address);
-}
-
-void FileView::unmapFile(const uint8_t* data, uint64_t) { UnmapViewOfFile(data); }
 
 PathKind pathKind(const Path& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());

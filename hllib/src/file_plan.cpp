@@ -114,16 +114,16 @@ Status planDiskFile(const PackageData& d, uint32_t item, FilePlan& plan) {
   io::Path path = d.contentRoot / relative;
   Status status;
   plan.diskFile = io::File::open(path, io::File::Mode::Read, status);
-  if (!plan.diskFile) return {};  // missing on disk: nothing stored
+  if (!plan.diskFile && io::pathKind(path) == io::PathKind::Missing)
+    return {};                        // missing on disk: nothing stored
+  if (!plan.diskFile) return status;  // there, but a folder, a FIFO, unreadable...
   plan.source = plan.diskFile.get();
   plan.info.storedBytes = std::min(plan.diskFile->size(), plan.info.size);
   if (plan.info.storedBytes > 0) plan.runs.push_back({0, 0, plan.info.storedBytes});
   return {};
 }
 
-}  // namespace
-
-Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan& plan) {
+Status planFromTables(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan& plan) {
   if (item >= d.itemCount) return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
   DirectoryEntry entry = d.entry(item);
   if (!entry.isFile()) return {ErrorCode::Invalid, "item " + std::to_string(item) + " is a folder"};
@@ -140,6 +140,16 @@ Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan&
     if (!(status = resolveBlocks(d, item, fragment, blocksLeft, plan)).ok()) return status;
   plan.blocks = static_cast<uint32_t>(d.blockCount - blocksLeft);
   return checkRunsDisjoint(item, plan.runs);
+}
+
+}  // namespace
+
+// Tables are read as they are first needed; a read that failed there (the package was cut
+// short) explains any damage it seemed to show.
+Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan& plan) {
+  Status status = planFromTables(d, item, resolveRuns, plan);
+  Status tables = d.metadata.status();
+  return tables.ok() ? status : tables;
 }
 
 Status readable(const PackageData& d, uint32_t item, const FilePlan& plan) {

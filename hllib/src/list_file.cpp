@@ -50,7 +50,7 @@ Status writeFileList(const Package& package, const std::filesystem::path& target
     Status status;
     std::unique_ptr<io::Folder> folder = io::Folder::open(target.parent_path(), status);
     if (!folder) return status;
-    const io::FileIdentity itself = package.data().file->identity();
+    const io::FileIdentity itself = modelOf(package).file->identity();
     status = folder->checkReplaceable(name, &itself, 1);
     if (!status.ok()) return status;
 

@@ -24,6 +24,15 @@ std::unique_ptr<Package> Package::open(const std::filesystem::path& path, Status
   return nullptr;
 }
 
+const PackageData& Package::data() const {
+  data_->metadata.readAll();  // a failed read leaves zeros, which every check refuses
+  return *data_;
+}
+
+const PackageData& modelOf(const Package& package) { return *package.data_; }
+
+bool Package::fileShrank() const { return data_->file->shrank(); }
+
 PackageType Package::type() const { return data_->type; }
 uint32_t Package::formatVersion() const { return data_->formatVersion; }
 uint32_t Package::blockSize() const { return data_->blockSize; }

@@ -6,15 +6,14 @@ namespace hl {
 namespace be = layout::block_entry;
 
 std::string_view PackageData::name(uint32_t item) const {
-  // The tree check made sure every reachable name starts inside the table and the table ends
-  // in a NUL, so the name ends inside it too.
+  // Names are read as they are first needed, and never past the end of their table.
   uint32_t offset = entry(item).nameOffset;
   if (offset >= nameSize) return {};
-  return reinterpret_cast<const char*>(at(sections.names + offset));
+  return metadata.readText(sections.names + offset, nameSize - offset);
 }
 
 BlockEntry PackageData::blockEntry(uint32_t index) const {
-  const uint8_t* p = at(sections.blockEntries + uint64_t{index} * be::kSize);
+  const uint8_t* p = metadata.read(sections.blockEntries + uint64_t{index} * be::kSize, be::kSize);
   return {le16(p + be::kFlags),
           le32(p + be::kFileDataOffset),
           le32(p + be::kFileDataSize),
@@ -38,7 +37,8 @@ bool PackageData::checksumRange(uint32_t item, ChecksumRange& range) const {
   if (index >= checksumMapCount) return false;
   uint64_t offset =
       sections.checksumMap + uint64_t{index} * layout::checksum_map_header::kMapEntrySize;
-  range = {u32(offset), u32(offset + 4)};
+  const uint8_t* p = metadata.read(offset, layout::checksum_map_header::kMapEntrySize);
+  range = {le32(p), le32(p + 4)};
   return true;
 }
 

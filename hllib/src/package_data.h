@@ -13,6 +13,7 @@
 #include "file_io.h"
 #include "hllib/package.h"
 #include "layout.h"
+#include "metadata_copy.h"
 
 namespace hl {
 
@@ -50,7 +51,7 @@ class PackageData {
   };
 
   std::unique_ptr<io::File> file;
-  std::unique_ptr<io::FileView> view;  // the file's first sections.metadataEnd bytes
+  MetadataCopy metadata;  // the file's first sections.metadataEnd bytes
   Sections sections;
   PackageType type = PackageType::Gcf;
   uint32_t formatVersion = 0;
@@ -71,8 +72,10 @@ class PackageData {
   // they may be followed; an item outside the tree is still named, but never walked.
   std::vector<uint8_t> inTree;
 
-  const uint8_t* at(uint64_t offset) const { return view->data() + offset; }
-  uint32_t u32(uint64_t offset) const { return le32(at(offset)); }
+  // The directory's entries, or bytes already read (see MetadataCopy).
+  const uint8_t* at(uint64_t offset) const { return metadata.at(offset); }
+  // A u32 of the tables outside the directory, read when first needed.
+  uint32_t u32(uint64_t offset) const { return le32(metadata.read(offset, 4)); }
 
   // Inline: the tree check and every walk decode entries by the hundred thousand.
   DirectoryEntry entry(uint32_t item) const {
@@ -99,7 +102,10 @@ std::string itemPath(const PackageData& data, uint32_t item, char separator);
 // way could leave the folder the path is joined to.
 bool itemFilePath(const PackageData& data, uint32_t item, io::Path& path);
 
-// Reads and checks everything up to the data area.
+// The model of an open package without all of its tables read first, for the library's own
+// readers, whose accessors read what they use (Package::data() reads everything).
+const PackageData& modelOf(const Package& package);
+// Reads everything up to the data area into memory and checks it.
 std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& status);
 // Checks that the directory is one tree: every item reached once from the root, with its
 // parent link agreeing. Later walks rely on this.

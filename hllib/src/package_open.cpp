@@ -1,5 +1,5 @@
 // Opening a package: reads the small headers in file order, checks every count and offset
-// against the real file before anything is allocated or mapped, then maps the metadata.
+// against the real file before anything is allocated, then reads the directory into memory.
 #include <cstdio>
 #include <string>
 
@@ -313,8 +313,10 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
                              std::to_string(le32(header + fh::kFileSize)) +
                              " bytes, the file has " + std::to_string(data->file->size()));
 
-  data->view = io::FileView::map(*data->file, data->sections.metadataEnd, status);
-  if (!data->view) return nullptr;
+  status =
+      data->metadata.open(*data->file, data->sections.metadataEnd, data->sections.directoryEntries,
+                          data->sections.names + data->nameSize);
+  if (!status.ok()) return nullptr;
   if (!(status = checkDirectoryTree(*data)).ok()) return nullptr;
   return data;
 }

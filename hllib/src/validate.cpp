@@ -66,7 +66,10 @@ Status Package::validate(uint32_t file, ChunkReport& report) const {
     std::string item = "item " + std::to_string(file);
     ChecksumRange range{};
     if (!d.checksumRange(file, range)) {
-      if (d.entry(file).checksumIndex == layout::kNone32) return {};  // nothing stored to check
+      if (d.entry(file).checksumIndex == layout::kNone32) {
+        report.notChecked = plan.info.size > 0;  // an empty file has nothing to check
+        return {};
+      }
       return {ErrorCode::Damaged, item + " names checksum map entry " +
                                       std::to_string(d.entry(file).checksumIndex) +
                                       ", past the last entry"};
@@ -85,6 +88,7 @@ Status Package::validate(uint32_t file, ChunkReport& report) const {
     });
     if (!status.ok()) return status;
     checker.finish();
+    if (!(status = d.metadata.status()).ok()) return status;  // checksums read as zeros
     if (!report.badChunks.empty())
       return {ErrorCode::Damaged, item + ": " + std::to_string(report.badChunks.size()) + " of " +
                                       std::to_string(chunks) +

@@ -191,6 +191,27 @@ TEST_F(Malformed, BrokenChainsAreRefusedWhenRead) {
   }
 }
 
+// Two conventions for the file header's checksum are reported: a sum of its 40 bytes and a
+// sum of its ten u32 fields. Either is accepted without a word; anything else is a warning.
+TEST_F(Malformed, FileHeaderChecksumMayBeEitherSum) {
+  uint32_t byteSum = 0;
+  for (uint32_t i = 0; i < lo::file_header::kChecksum; ++i) byteSum += good_[i];
+  const uint32_t fieldSum = hl::fieldSum(good_.data(), lo::file_header::kFieldsBeforeChecksum);
+  struct Case {
+    const char* what;
+    uint32_t checksum;
+    size_t warnings;
+  };
+  const Case cases[] = {
+      {"byte sum", byteSum, 0}, {"field sum", fieldSum, 0}, {"neither", byteSum + 1, 1}};
+  for (const Case& c : cases) {
+    std::unique_ptr<hl::Package> package;
+    hl::Status status = openWith(lo::file_header::kChecksum, c.checksum, package);
+    ASSERT_TRUE(package) << c.what << ": " << status.message();
+    EXPECT_EQ(package->warnings().size(), c.warnings) << c.what;
+  }
+}
+
 TEST_F(Malformed, NotAPackageAtAll) {
   writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(200, 'x'));
   hl::Status status;

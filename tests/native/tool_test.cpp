@@ -5,7 +5,10 @@
 
 #include <algorithm>
 
+#include "byte_order.h"
 #include "hlextract/console_words.h"
+#include "hllib/code_page.h"
+#include "package_data.h"
 #include "test_support.h"
 
 #if defined(_WIN32)
@@ -274,6 +277,34 @@ TEST_F(Tool, ValidationReportsDamagedFilesAndExitsNonZero) {
   result = run({arg("-p"), arg(package_), arg("-t"), arg("root\\maps")});
   EXPECT_EQ(result.exitCode, 6);
   EXPECT_NE(result.out.find("damaged: root\\maps\\sub\\deep.txt"), std::string::npos) << result.out;
+}
+
+TEST_F(Tool, FilesWithoutChecksumsAreNotCheckedRatherThanIntact) {
+  std::vector<uint8_t> bytes = readFile(package_);
+  {
+    auto package = openPackage(package_);
+    ASSERT_TRUE(package);
+    const hl::PackageData& data = package->data();
+    uint64_t entry = data.sections.directoryEntries +
+                     uint64_t{package->find("readme.txt")} * hl::layout::directory_entry::kSize;
+    hl::putLe32(&bytes[entry + hl::layout::directory_entry::kChecksumIndex], hl::layout::kNone32);
+  }
+  // Its data damaged too: with no checksum to compare, nothing may call it intact.
+  const std::string text = "Welcome";
+  auto found = std::search(bytes.begin(), bytes.end(), text.begin(), text.end());
+  ASSERT_NE(found, bytes.end());
+  *found = 'w';
+  writeFile(package_, bytes);
+
+  ToolResult result = run({arg("-p"), arg(package_), arg("-t"), arg("root\\")});
+  EXPECT_EQ(result.exitCode, 17) << result.err << result.out;
+  EXPECT_NE(result.out.find("not checked: root\\readme.txt"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("validated 8 files below root\\: 7 intact, 0 not, 1 not checked"),
+            std::string::npos)
+      << result.out;
+  result = run({arg("-p"), arg(package_), arg("-t"), arg("root\\sound")});
+  EXPECT_EQ(result.exitCode, 0) << result.out;
+  EXPECT_EQ(result.out.find("not checked"), std::string::npos) << result.out;
 }
 
 TEST_F(Tool, NcfListingAndExtractionFromItsContentFolder) {
@@ -548,6 +579,82 @@ TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
   EXPECT_EQ(readFile(package_), before);
   EXPECT_FALSE(fs::exists(fs::path(package_.native() + L".defrag-tmp")));
   EXPECT_EQ(run({arg("-p"), arg(package_), arg("-f")}).exitCode, 0) << "free again";
+}
+#endif
+
+// Every single byte survives the trip to UTF-8 and back; text the code page cannot spell names
+// nothing; text that is not UTF-8 is taken as the package's own bytes.
+TEST(CodePage, PackageNamesAndUtf8ConvertBothWays) {
+  std::string all;
+  for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+  std::string back;
+  ASSERT_TRUE(hl::utf8ToPackageName(hl::packageNameToUtf8(all), back));
+  EXPECT_EQ(back, all);
+  EXPECT_EQ(hl::packageNameToUtf8("\x80\xE9\x81"), "\xE2\x82\xAC\xC3\xA9\xC2\x81");
+  EXPECT_FALSE(hl::utf8ToPackageName("\xE6\x97\xA5", back)) << "not in the code page";
+  ASSERT_TRUE(hl::utf8ToPackageName("\xC3\xA9\xE9", back));
+  EXPECT_EQ(back, "\xC3\xA9\xE9") << "not UTF-8: the package's own bytes";
+}
+
+#if !defined(_WIN32)
+TEST(ToolNames, SingleByteNamesAreUtf8OnTheCommandLineAndOnDisk) {
+  ScratchFolder scratch;
+  // "é1.txt" and "Café\€.txt", as the package's single-byte code page spells them.
+  Node tree =
+      Node::folder("", {Node::file("\xE9"
+                                   "1.txt",
+                                   Content::text("one")),
+                        Node::folder("Caf\xE9", {Node::file("\x80.txt", Content::text("euro"))})});
+  fs::path package = makePackage(tree, Options(), scratch / "names.gcf");
+
+  ToolResult listing =
+      runTool({arg("-p"), arg(package), arg("-l"), arg("-lf"), arg(scratch / "l.txt")});
+  ASSERT_EQ(listing.exitCode, 0) << listing.err;
+  EXPECT_EQ(listing.out,
+            "root\\\xC3\xA9"
+            "1.txt\nroot\\Caf\xC3\xA9\\\nroot\\Caf\xC3\xA9\\\xE2\x82\xAC.txt\n");
+  std::vector<uint8_t> list = readFile(scratch / "l.txt");
+  EXPECT_EQ(std::string(list.begin(), list.end()),
+            "root\\\xE9"
+            "1.txt\r\nroot\\Caf\xE9\\\x80.txt\r\n")
+      << "the list file keeps the package's bytes";
+
+  ToolResult whole =
+      runTool({arg("-p"), arg(package), arg("-d"), arg(scratch / "all"), arg("-e"), arg("root\\")});
+  ASSERT_EQ(whole.exitCode, 0) << whole.err;
+  EXPECT_EQ(readFile(scratch / "all" /
+                     "\xC3\xA9"
+                     "1.txt"),
+            contentOf(Content::text("one")));
+  EXPECT_EQ(readFile(scratch / "all" / "Caf\xC3\xA9" / "\xE2\x82\xAC.txt"),
+            contentOf(Content::text("euro")));
+
+  struct Case {
+    const char* item;
+    int exitCode;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"root\\\xC3\xA9"
+       "1.txt",
+       0,
+       "root\\\xC3\xA9"
+       "1.txt"},  // UTF-8
+      {"root\\caf\xC3\xA9\\\xE2\x82\xAC.txt", 0, "root\\Caf\xC3\xA9\\\xE2\x82\xAC.txt"},
+      {"root\\\xE9"
+       "1.txt",
+       0,
+       "root\\\xC3\xA9"
+       "1.txt"},                                                // the package's own bytes
+      {"root\\\xE6\x97\xA5.txt", 7, "root\\\xE6\x97\xA5.txt"},  // not in the code page
+  };
+  for (const Case& c : cases) {
+    ToolResult result = runTool(
+        {arg("-p"), arg(package), arg("-d"), arg(scratch / "one"), arg("-e"), std::string(c.item)});
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.item << ": " << result.err;
+    EXPECT_NE((result.out + result.err).find(c.shown), std::string::npos)
+        << result.out << result.err;
+  }
 }
 #endif
 

@@ -46,6 +46,9 @@ using ItemVisitor = std::function<void(uint32_t item, const std::string& relativ
 struct ChunkReport {
   uint32_t checksummedChunks = 0;
   std::vector<uint32_t> badChunks;  // indices of 32 KiB chunks whose checksum does not match
+  // The package stores no checksums for this file, which has bytes: nothing was compared, so
+  // an Ok result says nothing about them.
+  bool notChecked = false;
 };
 
 class HLLIB_API Package {
@@ -89,16 +92,23 @@ class HLLIB_API Package {
   Status layout(uint32_t file, FileLayout& layout) const;
   // Streams a complete file's bytes; an incomplete or encrypted file is refused.
   Status read(uint32_t file, const ByteSink& sink) const;
-  // Compares every chunk of a file with its stored checksum. Ok only when all match.
+  // Compares every chunk of a file with its stored checksum. Ok when all match, and also when
+  // the package stores none for the file: then `report.notChecked` says so.
   Status validate(uint32_t file, ChunkReport& report) const;
 
   // Writes one file to `target` (replaced only once the new copy is complete).
   Status extractFile(uint32_t file, const std::filesystem::path& target) const;
 
-  const PackageData& data() const { return *data_; }
+  // True when the package's file is now shorter than when it was opened: another program cut
+  // it, and reading its data fails from there on.
+  bool fileShrank() const;
+
+  // The model behind the facade, with all of its tables read.
+  const PackageData& data() const;
 
  private:
   explicit Package(std::unique_ptr<PackageData> data);
+  friend const PackageData& modelOf(const Package& package);
   std::unique_ptr<PackageData> data_;
 };
 
