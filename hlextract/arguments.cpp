@@ -30,6 +30,10 @@ const char* const kUsage =
     "  -t <item>     validate a file, or every file below a folder, against its checksums;\n"
     "                may be repeated\n"
     "  -n <folder>   the folder that holds an NCF package's files\n"
+    "  --jobs <file> extract many items, each into its own folder: <file> is UTF-8, for each\n"
+    "                item its folder, a NUL, the item path, a NUL; as each one ends a line\n"
+    "                '<n> TAB ok' or '<n> TAB failed TAB <reason>' goes to standard output;\n"
+    "                when that output is no longer read the run stops between two items\n"
     "  -f            defragment the package in place\n"
     "  -r            with -f, rewrite the package even when it is not fragmented\n"
     "  -v            verbose: report every item handled\n"
@@ -40,7 +44,8 @@ const char* const kUsage =
     "Item paths begin with root\\ and separate folders with backslashes.\n"
     "Exit codes: 0 done, 2 bad command line, 3 package unreadable, 4 not a package,\n"
     "5 unsupported version, 6 damaged, 7 item not found, 8 incomplete item, 9 encrypted item,\n"
-    "10 write failed, 11 unsafe item name, 12 not supported yet, 1 internal fault.\n";
+    "10 write failed, 11 unsafe item name, 12 not supported yet, 21 --jobs results no longer\n"
+    "read, 22 bad job file, 1 internal fault.\n";
 
 bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
                     std::string& error) {
@@ -69,6 +74,8 @@ bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments
       if (!pathValue(arguments.destination)) return false;
     } else if (is(word, "-n")) {
       if (!pathValue(arguments.contentRoot)) return false;
+    } else if (is(word, "--jobs")) {
+      if (!pathValue(arguments.jobs)) return false;
     } else if (is(word, "-e")) {
       if (!value(text)) return false;
       arguments.extract.push_back(text);
@@ -100,8 +107,8 @@ bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments
     return false;
   }
   if (!arguments.list && arguments.listFile.empty() && arguments.extract.empty() &&
-      arguments.validate.empty() && !arguments.defragment) {
-    error = "nothing to do: give -l, -lf, -e, -t or -f";
+      arguments.jobs.empty() && arguments.validate.empty() && !arguments.defragment) {
+    error = "nothing to do: give -l, -lf, -e, --jobs, -t or -f";
     return false;
   }
   return true;

@@ -10,18 +10,14 @@
 #include "hllib/defragment.h"
 #include "hllib/extract.h"
 #include "hllib/package.h"
+#include "item_lookup.h"
+#include "job_file.h"
 #include "text.h"
 
 namespace hlextract {
 namespace {
 
 const char kVersion[] = "hlextract 1.0.0";
-
-std::string lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 class Session {
  public:
@@ -41,6 +37,7 @@ class Session {
     if (args_.list) list();
     if (!args_.listFile.empty()) writeListFile();
     for (const NativeString& item : args_.extract) extract(item);
+    if (!args_.jobs.empty()) keepFirstFailure(runJobFile(*package_, args_.jobs));
     for (const NativeString& item : args_.validate) validate(item);
     if (args_.defragment) defragment();
     return exitCode_;
@@ -52,16 +49,17 @@ class Session {
     if (exitCode_ == kExitOk) exitCode_ = code ? code : exitCodeFor(status.code());
   }
 
+  void keepFirstFailure(int code) {
+    if (exitCode_ == kExitOk) exitCode_ = code;
+  }
+
   void say(const std::string& line) {
     if (!args_.quiet) std::printf("%s\n", line.c_str());
   }
 
   // Item paths on the command line begin with the root's own name, "root".
   uint32_t resolve(const NativeString& word, std::string& shown) {
-    std::string path = toPackageBytes(word);
-    std::string head = lower(path.substr(0, 5));
-    if (head == "root" || head == "root\\" || head == "root/") path.erase(0, head.size());
-    uint32_t item = package_->find(path);
+    uint32_t item = findItem(*package_, word);
     shown = item == hl::kNoItem ? toUtf8(word) : "root\\" + package_->path(item);
     if (item == hl::kNoItem)
       fail({hl::ErrorCode::ItemNotFound, "no item '" + shown + "' in the package"});

@@ -19,6 +19,8 @@ enum ExitCode : int {
   kExitWriteFailed = 10,      // writing an output file or folder failed
   kExitUnsafeName = 11,       // an item name that would leave the destination folder
   kExitNotSupportedYet = 12,  // an operation this version does not offer
+  kExitJobsStopped = 21,      // --jobs: the results were no longer read, the run stopped
+  kExitBadJobFile = 22,       // --jobs: the job file cannot be read or is malformed
 };
 
 inline ExitCode exitCodeFor(hl::ErrorCode code) {
