@@ -1,4 +1,5 @@
 // Running the package tool and accounting for every run.
+#include <algorithm>
 #include <vector>
 
 #include "toolbridge/environment.h"
@@ -20,7 +21,7 @@ constexpr DWORD kPollInterval = 10;     // ms between looks at the child and the
 // how long the program waits for that when it ends.
 constexpr DWORD kStopGrace = 5000;
 // Standard error is read whole but only its beginning is kept; the first line is the reason.
-constexpr size_t kKeptErrorOutput = 16 * 1024;
+constexpr size_t kKeptErrorOutput = size_t{16} * 1024;
 
 // Errors that a moment may cure: Wine's process start failing under load, or a freshly written
 // executable still held by a scanner.
@@ -61,21 +62,22 @@ struct OutputPipe {
     write = UniqueHandle(writing);
     return SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0) != 0;
   }
-  // Reads what is waiting without blocking; false once the pipe is closed.
+  // Reads what was waiting when it looked, without blocking, so a child that writes without
+  // pause cannot keep the caller from its window messages. The bytes read.
   template <typename Take>
-  bool drain(Take take) {
+  size_t drain(Take take) {
+    DWORD waiting = 0;
+    if (!read || !PeekNamedPipe(read.get(), nullptr, 0, nullptr, &waiting, nullptr)) return 0;
     char buffer[16 * 1024];
-    for (;;) {
-      DWORD waiting = 0;
-      if (!PeekNamedPipe(read.get(), nullptr, 0, nullptr, &waiting, nullptr)) return false;
-      if (waiting == 0) return true;
+    size_t done = 0;
+    while (done < waiting) {
       DWORD got = 0;
-      if (!ReadFile(read.get(), buffer, waiting < sizeof buffer ? waiting : sizeof buffer, &got,
-                    nullptr) ||
-          got == 0)
-        return false;
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(waiting - done, sizeof buffer));
+      if (!ReadFile(read.get(), buffer, want, &got, nullptr) || got == 0) break;
       take(std::string_view(buffer, got));
+      done += got;
     }
+    return done;
   }
 };
 
@@ -111,12 +113,29 @@ ToolRun runTool(const std::wstring& cmdline, const OutputSink& output) {
     run.startError = GetLastError();
     return run;
   }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-  startup.wShowWindow = SW_HIDE;
-  startup.hStdOutput = out.write.get();
-  startup.hStdError = err.write.get();
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
+  startup.StartupInfo.hStdOutput = out.write.get();
+  startup.StartupInfo.hStdError = err.write.get();
+  // The child inherits these two handles and no other, whatever else is inheritable here (a
+  // file that another part of the process writes must not stay open in the tool).
+  HANDLE inherited[] = {out.write.get(), err.write.get()};
+  SIZE_T listSize = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+  std::vector<char> list(listSize);
+  startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
+  if (!InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &listSize) ||
+      !UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                 inherited, sizeof inherited, nullptr, nullptr)) {
+    run.startError = GetLastError();
+    return run;
+  }
+  struct ListDeleter {
+    LPPROC_THREAD_ATTRIBUTE_LIST list;
+    ~ListDeleter() { DeleteProcThreadAttributeList(list); }
+  } deleteList{startup.lpAttributeList};
   PROCESS_INFORMATION process{};
   run.startError = startWithRetries([&] {
     // CreateProcessW may write into the command line, so each try gets a copy of its own.
@@ -125,8 +144,8 @@ ToolRun runTool(const std::wstring& cmdline, const OutputSink& output) {
     // The tool is a console program. Given no console at all it has none to make and hide
     // (Wine would start a console host process for it), so it starts in a fraction of the time.
     return CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                          NORMAL_PRIORITY_CLASS | DETACHED_PROCESS, nullptr, nullptr, &startup,
-                          &process)
+                          NORMAL_PRIORITY_CLASS | DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT,
+                          nullptr, nullptr, &startup.StartupInfo, &process)
                ? DWORD{0}
                : GetLastError();
   });
@@ -159,8 +178,9 @@ ToolRun runTool(const std::wstring& cmdline, const OutputSink& output) {
     if (output) WaitForSingleObject(child.get(), kStopGrace);
     return run;
   }
-  out.drain(takeOutput);
-  err.drain(takeError);
+  // The child has ended: all it wrote is in the pipes.
+  while (out.drain(takeOutput) + err.drain(takeError) > 0) {
+  }
   run.ended = GetExitCodeProcess(child.get(), &run.exitCode) != 0;
   return run;
 }
