@@ -14,6 +14,8 @@
 #include "item_lookup.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -87,7 +89,10 @@ int runJobFile(const hl::Package& package, const std::filesystem::path& jobFile)
     std::fprintf(stderr, "hlextract: %s\n", error.c_str());
     return kExitBadJobFile;
   }
-#if !defined(_WIN32)
+#if defined(_WIN32)
+  // Result lines end in LF alone on every platform.
+  _setmode(_fileno(stdout), _O_BINARY);
+#else
   // A reader that goes away must end the run between two items, not kill it with a signal.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
