@@ -6,11 +6,14 @@
 #include "toolbridge/job_run.h"
 #include "toolbridge/tool_output.h"
 #include "ui/handles.h"
+#include "ui/message_pump.h"
 #include "ui/texts.h"
 
 namespace vaultpick {
 
 namespace {
+
+constexpr size_t kJobsBetweenMessages = 512;
 
 // A job file of our own, created exclusively in the temporary folder and removed when done.
 class JobFile {
@@ -49,11 +52,17 @@ class JobFile {
 
 ToolRun runExtractionJobs(const std::wstring& package, const std::vector<ExtractionJob>& jobs,
                           const JobFinished& finished) {
-  std::string bytes;
-  for (const ExtractionJob& job : jobs)
-    appendJob(bytes, toUtf8(job.folder), toUtf8(toolItemPath(job.item)));
-  JobFile jobFile;
   ToolRun run;
+  std::string bytes;
+  for (size_t job = 0; job < jobs.size(); ++job) {
+    appendJob(bytes, toUtf8(jobs[job].folder), toUtf8(toolItemPath(jobs[job].item)));
+    // Tens of thousands of jobs take a while: the window answers meanwhile.
+    if (job % kJobsBetweenMessages == 0 && !handlePendingMessages()) {
+      run.started = true;  // given up as the program ends, as if the tool had been started
+      return run;
+    }
+  }
+  JobFile jobFile;
   if (!jobFile.write(bytes)) {
     const std::wstring reason = text::kNoJobFile;
     for (size_t job = 0; job < jobs.size(); ++job) finished(job, &reason);

@@ -62,22 +62,20 @@ struct OutputPipe {
     write = UniqueHandle(writing);
     return SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0) != 0;
   }
-  // Reads what was waiting when it looked, without blocking, so a child that writes without
-  // pause cannot keep the caller from its window messages. The bytes read.
+  // Reads what is waiting, at most one buffer, without blocking, so neither a child that writes
+  // without pause nor the handling of what it wrote keeps the caller long from its window
+  // messages. The bytes read.
   template <typename Take>
   size_t drain(Take take) {
     DWORD waiting = 0;
-    if (!read || !PeekNamedPipe(read.get(), nullptr, 0, nullptr, &waiting, nullptr)) return 0;
-    char buffer[16 * 1024];
-    size_t done = 0;
-    while (done < waiting) {
-      DWORD got = 0;
-      const DWORD want = static_cast<DWORD>(std::min<size_t>(waiting - done, sizeof buffer));
-      if (!ReadFile(read.get(), buffer, want, &got, nullptr) || got == 0) break;
-      take(std::string_view(buffer, got));
-      done += got;
-    }
-    return done;
+    if (!read || !PeekNamedPipe(read.get(), nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0)
+      return 0;
+    char buffer[4096];
+    DWORD got = 0;
+    if (!ReadFile(read.get(), buffer, std::min<DWORD>(waiting, sizeof buffer), &got, nullptr))
+      return 0;
+    take(std::string_view(buffer, got));
+    return got;
   }
 };
 
@@ -163,9 +161,10 @@ ToolRun runTool(const std::wstring& cmdline, const OutputSink& output) {
     if (run.errorOutput.size() < kKeptErrorOutput) run.errorOutput.append(bytes);
   };
   bool ending = false;
-  while (WaitForSingleObject(child.get(), kPollInterval) == WAIT_TIMEOUT) {
-    out.drain(takeOutput);
-    err.drain(takeError);
+  for (;;) {
+    // Straight on while there is output waiting, else at most one poll interval.
+    const bool busy = out.drain(takeOutput) + err.drain(takeError) > 0;
+    if (WaitForSingleObject(child.get(), busy ? 0 : kPollInterval) != WAIT_TIMEOUT) break;
     if (!handlePendingMessages()) {
       ending = true;
       break;
