@@ -248,8 +248,9 @@ TEST_P(ExtractWhole, RebuildsTheTreeWithProgressAndRestoresTheWindow) {
   {
     const MessageGaps gaps;
     form.form2().mnu4_Click();
-    // Every 10 ms by design; a loaded machine may hold the process back now and then.
-    EXPECT_LT(MessageGaps::longest(), 0.25) << "messages waited " << MessageGaps::longest() << " s";
+    // Every 10 ms by design, but a process start (which cannot answer messages) or a loaded
+    // machine holds the process back now and then; a loop that never answers takes seconds.
+    EXPECT_LT(MessageGaps::longest(), 1.0) << "messages waited " << MessageGaps::longest() << " s";
   }
 
   const auto written = filesBelow(out);
