@@ -17,6 +17,7 @@ namespace {
 constexpr int kStartAttempts = 5;
 constexpr DWORD kFirstRetryDelay = 20;  // ms, doubled for each further try
 constexpr DWORD kPollInterval = 10;     // ms between looks at the child and the window messages
+constexpr DWORD kReadPiece = 4096;      // bytes of output handled between two turns of messages
 // A tool that streams results stops after its current item once its pipe is closed; this is
 // how long the program waits for that when it ends.
 constexpr DWORD kStopGrace = 5000;
@@ -70,7 +71,7 @@ struct OutputPipe {
     DWORD waiting = 0;
     if (!read || !PeekNamedPipe(read.get(), nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0)
       return 0;
-    char buffer[4096];
+    char buffer[kReadPiece];
     DWORD got = 0;
     if (!ReadFile(read.get(), buffer, std::min<DWORD>(waiting, sizeof buffer), &got, nullptr))
       return 0;
@@ -162,8 +163,9 @@ ToolRun runTool(const std::wstring& cmdline, const OutputSink& output) {
   };
   bool ending = false;
   for (;;) {
-    // Straight on while there is output waiting, else at most one poll interval.
-    const bool busy = out.drain(takeOutput) + err.drain(takeError) > 0;
+    // Straight on while more output is waiting than one piece, else one poll interval: each
+    // turn of messages may repaint the window, which costs more than a few result lines.
+    const bool busy = out.drain(takeOutput) == kReadPiece || err.drain(takeError) == kReadPiece;
     if (WaitForSingleObject(child.get(), busy ? 0 : kPollInterval) != WAIT_TIMEOUT) break;
     if (!handlePendingMessages()) {
       ending = true;
