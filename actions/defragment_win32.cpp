@@ -1,7 +1,7 @@
 // Defragment GCF: the tool rewrites the open package in place while the window is locked.
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
-#include "toolbridge/wait.h"
+#include "toolbridge/tool_run.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/texts.h"
@@ -14,9 +14,11 @@ void Form2::mnu6_Click() {
   if (form1_.ListCount() == 0) return;
   lockForm1(true);
   form1_.setCaption(text::kDefragmentingCaption);
-  Wait(defragmentCommand(temporaryFolder(), form1_.Text2()), true);
+  const ToolRun run = runTool(defragmentCommand(temporaryFolder(), form1_.Text2()));
   lockForm1(false);
   form1_.setCaption(text::kForm1Caption);
+  if (form1_.alive())
+    reportToolFailure(commonDialog1_, form1_.window(), text::kPackageNotDefragmented, run);
 }
 
 }  // namespace vaultpick

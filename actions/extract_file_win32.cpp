@@ -2,9 +2,10 @@
 #include "actions/item_names.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
-#include "toolbridge/wait.h"
+#include "toolbridge/tool_run.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/texts.h"
 
 namespace vaultpick {
 
@@ -15,10 +16,13 @@ void Form2::mnu2_Click() {
   form1_.setProgressMax(1);
   // The package and the entry as they are now, after the chooser; the tool writes the file
   // under its own name straight into the folder.
-  Wait(extractCommand(temporaryFolder(), form1_.Text2(), DestDir_, form1_.ListText()), true);
+  const ToolRun run =
+      runTool(extractCommand(temporaryFolder(), form1_.Text2(), DestDir_, form1_.ListText()));
   form1_.setProgressValue(1);
   form1_.setProgressValue(0);
   DestDir_.clear();
+  if (form1_.alive())
+    reportToolFailure(commonDialog1_, form1_.window(), text::kFileNotExtracted, run);
 }
 
 }  // namespace vaultpick

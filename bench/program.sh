@@ -2,8 +2,9 @@
 # Benchmarks of the Windows program under Wine, each against its baseline in the same run:
 #  - vaultpick.exe from its start with a package of 100,000 files to its window showing the
 #    whole list, against the tool's own -lf of the same package (goal: at most 1.5x);
-#  - Extract whole GCF on a package of 1,000 files, per entry, against a bare process start
-#    (goal: at most 1.5x).
+#  - Extract whole GCF on a package of 10,000 files, against the tool's own -e root\ of the
+#    same package into an empty folder (goal: at most 2x); the same on 100,000 files for the
+#    absolute time; and the earlier way, one tool run per entry, on 1,000 files.
 #   bash bench/program.sh [scratch folder]
 set -euo pipefail
 
@@ -16,8 +17,7 @@ cmake -S . -B "$builds/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVAULTPICK_BU
 cmake --build "$builds/bench" -j 2 --target hlmake >/dev/null
 cmake -S . -B "$builds/bench-win64" -G Ninja -DVAULTPICK_TARGET=win64 -DCMAKE_BUILD_TYPE=Release \
   -DVAULTPICK_BUILD_TESTS=OFF >/dev/null
-cmake --build "$builds/bench-win64" -j 2 --target vaultpick extract_whole_timer bare_start \
-  >/dev/null
+cmake --build "$builds/bench-win64" -j 2 --target vaultpick extract_whole_timer >/dev/null
 bin="$builds/bench-win64/bin"
 
 work="${1:-$builds/bench-data}"
@@ -26,6 +26,8 @@ files="$work/files100k.gcf"
 [ -f "$files" ] || "$builds/bench/bin/hlmake" files 100000 "$files"
 thousand="$work/files1000.gcf"
 [ -f "$thousand" ] || "$builds/bench/bin/hlmake" files 1000 "$thousand"
+tenthousand="$work/files10k.gcf"
+[ -f "$tenthousand" ] || "$builds/bench/bin/hlmake" files 10000 "$tenthousand"
 timer="$work/program_timer.exe"
 x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -municode -static \
   bench/windows/program_timer.cpp -o "$timer"
@@ -41,6 +43,10 @@ windows() { echo "Z:${1//\//\\}"; }
 echo "== program benchmark ($(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores, $("$wine_bin" --version))"
 "$wine_bin" "$timer" "$(windows "$bin/vaultpick.exe")" "$(windows "$bin/HLExtract.exe")" \
   "$(windows "$files")" 100000 10 "$(windows "$work/program-temp")"
+for shape in "$tenthousand 10000 3 1000" "$files 100000 1 0"; do
+  read -r package entries runs perEntry <<<"$shape"
+  rm -rf "$work/extract-whole"
+  "$wine_bin" "$bin/extract_whole_timer.exe" "$(windows "$package")" "$entries" "$runs" \
+    "$(windows "$thousand")" "$perEntry" "$(windows "$work/extract-whole")"
+done
 rm -rf "$work/extract-whole"
-"$wine_bin" "$bin/extract_whole_timer.exe" "$(windows "$thousand")" 1000 \
-  "$(windows "$bin/bare_start.exe")" 3 "$(windows "$work/extract-whole")"

@@ -32,6 +32,7 @@ constexpr Option kOptions[] = {
     {"-lf", true, [](Arguments& a, const NativeString& v) { a.listFile = v; }},
     {"-d", true, [](Arguments& a, const NativeString& v) { a.destination = v; }},
     {"-n", true, [](Arguments& a, const NativeString& v) { a.contentRoot = v; }},
+    {"--jobs", true, [](Arguments& a, const NativeString& v) { a.jobs = v; }},
     {"-e", true, [](Arguments& a, const NativeString& v) { a.extract.push_back(v); }},
     {"-t", true, [](Arguments& a, const NativeString& v) { a.validate.push_back(v); }},
     {"-l", false, [](Arguments& a, const NativeString&) { a.list = true; }},
@@ -68,6 +69,10 @@ const char* const kUsage =
     "  -t <item>     validate a file, or every file below a folder (repeatable); a file\n"
     "                without stored checksums is \"not checked\", never intact\n"
     "  -n <folder>   the folder that holds an NCF package's files\n"
+    "  --jobs <file> extract many items, each into its own folder: <file> is UTF-8, for each\n"
+    "                item its folder, a NUL, the item path, a NUL; as each one ends a line\n"
+    "                '<n> TAB ok' or '<n> TAB failed TAB <reason>' goes to standard output;\n"
+    "                when that output is no longer read the run stops between two items\n"
     "  -f            defragment in place; no other program may have the package open\n"
     "  -r            with -f, rewrite the package even when it is not fragmented\n"
     "  -o            keep existing files: reported as skipped, never overwritten\n"
@@ -86,7 +91,8 @@ const char* const kUsage =
     "failed, 11 unsafe item name, 12 not supported yet, 13 package in use,\n"
     "14 package left as it is (-f: the message says why), 15 item name with a\n"
     "line break, 16 item name taken twice in a folder, 17 files not checked (no\n"
-    "checksums stored, nothing worse found).\n";
+    "checksums stored, nothing worse found), 21 --jobs results no longer read,\n"
+    "22 bad job file.\n";
 
 bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments,
                     std::string& error) {
@@ -112,8 +118,9 @@ bool parseArguments(const std::vector<NativeString>& words, Arguments& arguments
     return false;
   }
   if (!arguments.list && arguments.listFile.empty() && arguments.extract.empty() &&
-      arguments.validate.empty() && !arguments.defragment && !arguments.console) {
-    error = "nothing to do: give -l, -lf, -e, -t, -f or -c";
+      arguments.jobs.empty() && arguments.validate.empty() && !arguments.defragment &&
+      !arguments.console) {
+    error = "nothing to do: give -l, -lf, -e, --jobs, -t, -f or -c";
     return false;
   }
   return true;

@@ -14,6 +14,7 @@ struct Arguments {
   std::filesystem::path listFile;      // -lf
   std::filesystem::path destination;   // -d
   std::filesystem::path contentRoot;   // -n
+  std::filesystem::path jobs;          // --jobs
   std::vector<NativeString> extract;   // -e, repeatable
   std::vector<NativeString> validate;  // -t, repeatable
   bool list = false;                   // -l

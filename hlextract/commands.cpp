@@ -13,18 +13,14 @@
 #include "hllib/extract.h"
 #include "hllib/list_file.h"
 #include "hllib/package.h"
+#include "item_lookup.h"
+#include "job_file.h"
 #include "text.h"
 
 namespace hlextract {
 namespace {
 
 const char kVersion[] = "hlextract 1.0.0";
-
-std::string lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 class Session final : public ConsoleHost {
  public:
@@ -48,6 +44,7 @@ class Session final : public ConsoleHost {
       if (uint32_t item = resolve(word, shown); item != hl::kNoItem) extract(item, shown);
     for (const NativeString& word : args_.validate)
       if (uint32_t item = resolve(word, shown); item != hl::kNoItem) validate(item, shown);
+    if (!args_.jobs.empty()) keepFirstFailure(runJobFile(*package_, args_.jobs));
     if (args_.console) runConsole(*package_, *this);
     if (args_.defragment) defragment();
     return exitCode_;
@@ -61,17 +58,17 @@ class Session final : public ConsoleHost {
     if (exitCode_ == kExitOk) exitCode_ = code;
   }
 
+  void keepFirstFailure(int code) {
+    if (exitCode_ == kExitOk) exitCode_ = code;
+  }
+
   void say(const std::string& line) {
     if (!args_.quiet) std::printf("%s\n", line.c_str());
   }
 
   // Item paths on the command line begin with the root's own name, "root".
   uint32_t resolve(const NativeString& word, std::string& shown) {
-    std::string path;
-    bool spelled = toPackageBytes(word, path);
-    std::string head = lower(path.substr(0, 5));
-    if (head == "root" || head == "root\\" || head == "root/") path.erase(0, head.size());
-    uint32_t item = spelled ? package_->find(path) : hl::kNoItem;
+    uint32_t item = findItem(*package_, word);
     shown = item == hl::kNoItem ? toUtf8(word) : shownName("root\\" + package_->path(item));
     if (item == hl::kNoItem)
       fail({hl::ErrorCode::ItemNotFound, "no item '" + shown + "' in the package"});

@@ -24,6 +24,8 @@ enum ExitCode : int {
   kExitUnlistable = 15,       // an item name that a list line cannot hold (CR or LF in it)
   kExitNameClash = 16,        // an item whose name an earlier item of its folder already took
   kExitNotChecked = 17,       // -t met files whose package stores no checksums, and no worse
+  kExitJobsStopped = 21,      // --jobs: the results were no longer read, the run stopped
+  kExitBadJobFile = 22,       // --jobs: the job file cannot be read or is malformed
 };
 
 inline ExitCode exitCodeFor(hl::ErrorCode code) {

@@ -47,6 +47,12 @@ std::wstring extractCommand(const std::wstring& temporaryFolder, const std::wstr
          quoteArgument(folder) + L" -e " + quoteArgument(toolItemPath(item));
 }
 
+std::wstring jobsCommand(const std::wstring& temporaryFolder, const std::wstring& package,
+                         const std::wstring& jobFile) {
+  return quoteArgument(toolPath(temporaryFolder)) + L" -p " + quoteArgument(package) + L" --jobs " +
+         quoteArgument(jobFile);
+}
+
 std::wstring defragmentCommand(const std::wstring& temporaryFolder, const std::wstring& package) {
   return quoteArgument(toolPath(temporaryFolder)) + L" -p " + quoteArgument(package) + L" -f ";
 }

@@ -30,6 +30,11 @@ std::wstring listCommand(const std::wstring& temporaryFolder, const std::wstring
 std::wstring extractCommand(const std::wstring& temporaryFolder, const std::wstring& package,
                             const std::wstring& folder, const std::wstring& item);
 
+// Many items at once, as a job file lists them:
+// <temp>\hlextract.exe -p "<package>" --jobs "<job file>".
+std::wstring jobsCommand(const std::wstring& temporaryFolder, const std::wstring& package,
+                         const std::wstring& jobFile);
+
 // Defragmenting the package in place: <temp>\hlextract.exe -p "<package>" -f , ending in the
 // space after -f.
 std::wstring defragmentCommand(const std::wstring& temporaryFolder, const std::wstring& package);

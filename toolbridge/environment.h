@@ -22,5 +22,10 @@ std::wstring ownExecutablePath();
 std::wstring fromAnsiCodePage(const char* bytes, size_t size);
 // And back: UTF-16 as single-byte text in that code page; characters it lacks become "?".
 std::string toAnsiCodePage(const std::wstring& text);
+// UTF-16 as UTF-8 (the tool's job file).
+std::string toUtf8(const std::wstring& text);
+// The tool's messages: UTF-8, but item names in them come as the package spells them, so text
+// that is no UTF-8 is read in the system's code page.
+std::wstring fromToolText(const std::string& bytes);
 
 }  // namespace vaultpick

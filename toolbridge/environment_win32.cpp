@@ -44,14 +44,34 @@ std::wstring fromAnsiCodePage(const char* bytes, size_t size) {
   return text;
 }
 
-std::string toAnsiCodePage(const std::wstring& text) {
+namespace {
+
+std::string toCodePage(const std::wstring& text, UINT codePage) {
   if (text.empty() || text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
   const int size = static_cast<int>(text.size());
-  int length = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  int length = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
   if (length <= 0) return {};
   std::string bytes(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
+  WideCharToMultiByte(codePage, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
   return bytes;
+}
+
+}  // namespace
+
+std::string toAnsiCodePage(const std::wstring& text) { return toCodePage(text, CP_ACP); }
+
+std::string toUtf8(const std::wstring& text) { return toCodePage(text, CP_UTF8); }
+
+std::wstring fromToolText(const std::string& bytes) {
+  if (bytes.empty() || bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+    return {};
+  const int size = static_cast<int>(bytes.size());
+  const int length =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (length <= 0) return fromAnsiCodePage(bytes.data(), bytes.size());
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, text.data(), length);
+  return text;
 }
 
 }  // namespace vaultpick

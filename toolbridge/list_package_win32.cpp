@@ -5,9 +5,10 @@
 #include "toolbridge/environment.h"
 #include "toolbridge/list_file.h"
 #include "toolbridge/list_package.h"
-#include "toolbridge/wait.h"
+#include "toolbridge/tool_run.h"
 #include "ui/form1.h"
 #include "ui/handles.h"
+#include "ui/texts.h"
 
 namespace vaultpick {
 
@@ -40,9 +41,14 @@ void ListPackage(Form1& form) {
   // A list file left by an earlier run must never pass for this package's contents when the
   // tool writes none (it cannot start, or cannot read the package).
   DeleteFileW(listFilePath(temporaryFolder()).c_str());
-  Wait(listCommand(temporaryFolder(), form.Text2()), true);
+  const ToolRun run = runTool(listCommand(temporaryFolder(), form.Text2()));
   // The window may have been closed while the tool ran; then there is nothing to fill.
   if (!form.alive()) return;
+  // A package the tool could not list leaves the list empty and says why.
+  if (!run.succeeded()) {
+    reportToolFailure(form.commonDialog1(), form.window(), text::kPackageNotOpened, run);
+    return;
+  }
   ListGCFs(form, listFilePath(temporaryFolder()));
 }
 

@@ -63,6 +63,7 @@ class Form1 {
   // False once the window has been closed (also in the middle of a handler that waited).
   bool alive() const { return window_ != nullptr; }
   HWND window() const { return window_; }
+  Dialogs& commonDialog1() const { return commonDialog1_; }
   HWND List1() const { return list1_; }
   std::wstring Text1() const;
   std::wstring Text2() const;

@@ -20,6 +20,24 @@ inline constexpr wchar_t kInfoTitle[] = L"Information about GCF";
 inline constexpr wchar_t kCantMakeCopyFolder[] =
     L"Error. Cant make a folder for the copy in the temporary folder:";
 
+// A tool run that failed: what failed, then the tool's reason below it.
+inline constexpr wchar_t kPackageNotOpened[] = L"The package could not be opened.";
+inline constexpr wchar_t kFileNotExtracted[] = L"The file was not extracted.";
+inline constexpr wchar_t kPackageNotDefragmented[] = L"The package was not defragmented.";
+// "<n> of <count>" comes before it; then one "root\<entry>: <reason>" line for each of the first
+// ten, and how many more there are.
+inline constexpr wchar_t kEntriesNotExtracted[] = L" entries were not extracted:";
+inline constexpr wchar_t kMoreEntriesBefore[] = L"and ";
+inline constexpr wchar_t kMoreEntriesAfter[] = L" more.";
+// The reasons the program gives itself.
+inline constexpr wchar_t kToolNotStarted[] = L"The extraction tool could not be started: ";
+inline constexpr wchar_t kToolExitCode[] = L"The extraction tool ended with exit code ";
+inline constexpr wchar_t kSystemError[] = L"system error ";
+inline constexpr wchar_t kUnsafeFolder[] = L"unsafe folder name";
+inline constexpr wchar_t kFolderNotCreated[] = L"its folder could not be created";
+inline constexpr wchar_t kNoJobFile[] = L"the job file could not be written";
+inline constexpr wchar_t kNoResult[] = L"the extraction tool gave no result for it";
+
 // The start-up switches -regme and -delmyregs ("successfull" is the published wording).
 inline constexpr wchar_t kAssociationRegistered[] = L"File association successfull!";
 inline constexpr wchar_t kAssociationRemoved[] = L"File association removed successfully!";

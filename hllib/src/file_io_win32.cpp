@@ -234,6 +234,10 @@ Status createFolder(const Path& path) {
 }
 
 Status replaceFile(const Path& source, const Path& target) {
+  // Windows refuses to replace a read-only file; Wine replaces it. The user's mark holds on both.
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+    return osError(ErrorCode::WriteFailed, "cannot replace", target, ERROR_ACCESS_DENIED);
   if (!MoveFileExW(source.c_str(), target.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return osError(ErrorCode::WriteFailed, "cannot replace", target, GetLastError());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/extract_report.h"
 #include "actions/item_info.h"
 #include "actions/item_names.h"
 #include "actions/private_folder_name.h"
@@ -173,6 +174,19 @@ TEST(VersionText, TranslationCodeTakesTheFirstEntryLanguageFirst) {
             L"\\StringFileInfo\\040704E4\\FileDescription");
   EXPECT_EQ(translationCode(english, 3), L"");
   EXPECT_EQ(translationCode(nullptr, 0), L"");
+}
+
+TEST(NotExtractedText, CountsAllAndNamesTheFirstTen) {
+  std::vector<EntryFailure> failures;
+  for (int i = 1; i <= 12; ++i)
+    failures.push_back({L"d\\f" + std::to_wstring(i), L"reason " + std::to_wstring(i)});
+  std::wstring expected = L"12 of 40 entries were not extracted:\n";
+  for (int i = 1; i <= 10; ++i)
+    expected += L"\nroot\\d\\f" + std::to_wstring(i) + L": reason " + std::to_wstring(i);
+  EXPECT_EQ(notExtractedText(40, failures), expected + L"\nand 2 more.");
+  failures.resize(1);
+  EXPECT_EQ(notExtractedText(1, failures),
+            L"1 of 1 entries were not extracted:\n\nroot\\d\\f1: reason 1");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "startup/command_text.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/list_file.h"
+#include "toolbridge/tool_output.h"
 
 namespace vaultpick {
 namespace {
@@ -102,6 +103,32 @@ TEST(ProgramCommandLine, PackageArgumentLosesItsQuotesAndOnlyThose) {
   // Without quotes the path loses its first and last characters.
   EXPECT_EQ(unquotePackageArgument(L"D:\\a.gcf"), L":\\a.gc");
   EXPECT_EQ(unquotePackageArgument(L"\""), L"");
+}
+
+TEST(ToolOutput, TheReasonIsTheFirstLineWithoutTheToolsName) {
+  EXPECT_EQ(firstReason("hlextract: package is truncated: x\r\nhlextract: second\n"),
+            "package is truncated: x");
+  EXPECT_EQ(firstReason("\r\n\nno prefix here"), "no prefix here");
+  EXPECT_EQ(firstReason(""), "");
+}
+
+TEST(ToolOutput, ResultLinesArriveInPiecesAndOnlyWholeOnesCount) {
+  std::vector<JobResult> results;
+  JobResultReader reader([&](const JobResult& result) { results.push_back(result); });
+  for (const char* piece : {"1\tok\r", "\n2\tfai", "led\tincomplete: 5 of 9 bytes\r\n",
+                            "garbage\n0\tok\n3\tmaybe\n4\tfailed\n", "5\tok"})
+    reader.feed(piece);
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_TRUE(results[0].number == 1 && results[0].ok);
+  EXPECT_TRUE(results[1].number == 2 && !results[1].ok);
+  EXPECT_EQ(results[1].reason, "incomplete: 5 of 9 bytes");
+  EXPECT_TRUE(results[2].number == 4 && !results[2].ok && results[2].reason.empty());
+  // A job file's fields each end in a NUL.
+  std::string jobs;
+  appendJob(jobs, "C:\\out", "root\\a b.txt");
+  EXPECT_EQ(jobs, std::string("C:\\out\0root\\a b.txt\0", 20));
+  EXPECT_EQ(jobsCommand(L"C:\\T", L"p.gcf", L"C:\\T\\j.txt"),
+            L"\"C:\\T\\hlextract.exe\" -p \"p.gcf\" --jobs \"C:\\T\\j.txt\"");
 }
 
 }  // namespace

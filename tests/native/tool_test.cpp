@@ -233,6 +233,40 @@ TEST_F(Tool, EachFailureHasItsExitCodeAndOneMessageLine) {
   EXPECT_FALSE(fs::exists(out / "locked.bin"));
 }
 
+TEST_F(Tool, JobsRunInOrderWithOneResultLineEach) {
+  const fs::path a = scratch_ / "a", b = scratch_ / "b b";
+  fs::create_directories(a);
+  fs::create_directories(b);
+  std::string jobs;
+  auto job = [&](const fs::path& folder, const std::string& item) {
+    jobs += folder.u8string() + '\0' + item + '\0';
+  };
+  job(a, "root\\maps\\sub\\deep.txt");
+  job(b, "root\\nope");
+  job(b, "ROOT\\readme.txt");
+  job(a, "root\\sound");
+  writeFile(scratch_ / "jobs", std::vector<uint8_t>(jobs.begin(), jobs.end()));
+  ToolResult result = run({arg("-p"), arg(package_), arg("--jobs"), arg(scratch_ / "jobs")});
+  EXPECT_EQ(result.exitCode, 7) << result.err;  // the first failure's code
+  EXPECT_EQ(result.out, "1\tok\n2\tfailed\tno such item in the package\n3\tok\n4\tok\n");
+  const ExpectedFiles expected = expectedFiles(mixedTree(4096));
+  EXPECT_TRUE(readFile(a / "deep.txt") == expected.at("maps\\sub\\deep.txt"));
+  EXPECT_TRUE(readFile(b / "readme.txt") == expected.at("readme.txt"));
+  EXPECT_TRUE(readFile(a / "sound" / "big.wav") == expected.at("sound\\big.wav"));
+
+  // A job file that is not one is refused before anything is written.
+  const fs::path c = scratch_ / "c";
+  for (const std::string& bad :
+       {c.u8string() + '\0' + "root\\readme.txt",
+        c.u8string() + '\0' + "root\\readme.txt" + '\0' + c.u8string() + '\0'}) {
+    writeFile(scratch_ / "bad", std::vector<uint8_t>(bad.begin(), bad.end()));
+    result = run({arg("-p"), arg(package_), arg("--jobs"), arg(scratch_ / "bad")});
+    EXPECT_EQ(result.exitCode, 22) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(fs::exists(c));
+  }
+}
+
 TEST_F(Tool, PathsOutsideTheSystemCodePageWork) {
   fs::path folder = scratch_ / "Spiele \xc3\xbc \xe6\x97\xa5\xe6\x9c\xac";  // "Spiele ü 日本"
   fs::create_directories(folder);

@@ -108,6 +108,34 @@ TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLine) {
   EXPECT_EQ(program.close(), 0);
 }
 
+TEST(EndToEnd, ADamagedPackageOnTheCommandLineShowsWhyInACriticalBox) {
+  PrivateTemp temp;
+  ScratchFolder scratch;
+  TestPackage package = makeTestPackage(scratch / "whole.gcf");
+  std::vector<uint8_t> cut = testing_support::readFile(package.path);
+  cut.resize(cut.size() / 2);
+  testing_support::writeFile(scratch / "damaged.gcf", cut);
+  ChildProcess process = startProgram(L"\"" + (scratch / "damaged.gcf").wstring() + L"\"");
+  ASSERT_TRUE(process);
+  HWND box = waitForMessageBox(process.id());
+  ASSERT_NE(box, nullptr) << "no box";
+  const MessageBoxSeen seen = readMessageBox(box);
+  EXPECT_EQ(seen.title, L"Vaultpick");
+  EXPECT_EQ(seen.icon, static_cast<UINT>(MB_ICONERROR));
+  EXPECT_EQ(seen.buttons, std::vector<int>{IDOK});
+  const std::wstring expected = L"The package could not be opened.\n\npackage is truncated";
+  EXPECT_EQ(seen.text.substr(0, expected.size()), expected) << fs::path(seen.text).u8string();
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+
+  // Then the window comes up with the path and no entries.
+  HWND form = waitForForm1(process.id());
+  ASSERT_NE(form, nullptr) << "Form1 never showed";
+  EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdText2)), (scratch / "damaged.gcf").wstring());
+  EXPECT_TRUE(listBoxEntries(GetDlgItem(form, Form1::kIdList1)).empty());
+  PostMessageW(form, WM_CLOSE, 0, 0);
+  EXPECT_EQ(process.exitCode(10000), std::optional<DWORD>(0));
+}
+
 // How many separate runs of rows of the window show the colour, in its leftmost 40 pixels:
 // one run per menu item whose picture holds it (each picture has colours of its own).
 int rowRunsOfColour(HWND window, COLORREF colour) {

@@ -74,13 +74,40 @@ TEST_F(Form1Test, OpenListsThePickedPackageAndCancelLeavesAllEmpty) {
   EXPECT_EQ(dialogs.filters, std::vector<std::wstring>(3, L".gcf;.ncf|*.gcf;*.ncf"));
 }
 
-TEST_F(Form1Test, OpenOfAFileThatIsNoPackageShowsItsPathAndNoEntries) {
-  fs::path notPackage = scratch / "empty.gcf";
-  writeFile(notPackage, {});
-  dialogs.willPick(notPackage);
-  form.Command1_Click();
-  EXPECT_EQ(form.Text2(), notPackage.wstring());
-  EXPECT_TRUE(listBoxEntries(form.List1()).empty());
+TEST_F(Form1Test, APackageThatCannotBeListedShowsItsPathNoEntriesAndOneBoxWithTheReason) {
+  TestPackage package = makeTestPackage(scratch / "whole.gcf");
+  std::vector<uint8_t> cut = testing_support::readFile(package.path);
+  cut.resize(cut.size() / 2);
+  writeFile(scratch / "truncated.gcf", cut);
+  writeFile(scratch / "empty.gcf", {});
+  writeFile(scratch / "text.gcf", std::vector<uint8_t>(4096, 'x'));
+  struct Case {
+    const char* file;
+    std::wstring reason;  // what the box's reason begins with
+    bool toolMissing;
+  };
+  const Case cases[] = {
+      {"truncated.gcf", L"package is truncated", false},
+      {"empty.gcf", L"", false},
+      {"text.gcf", L"", false},
+      {"whole.gcf", L"The extraction tool could not be started: ", true},
+  };
+  for (const Case& c : cases) {
+    if (c.toolMissing) fs::remove(temp.path() / "HLExtract.exe");
+    dialogs.messages.clear();
+    dialogs.willPick(scratch / c.file);
+    form.Command1_Click();
+    EXPECT_EQ(form.Text2(), (scratch / c.file).wstring());
+    EXPECT_TRUE(listBoxEntries(form.List1()).empty()) << c.file;
+    ASSERT_EQ(dialogs.messages.size(), 1u) << c.file;
+    const ScriptedDialogs::MessageShown& box = dialogs.messages[0];
+    EXPECT_EQ(box.title, L"Vaultpick");
+    EXPECT_EQ(box.style, static_cast<UINT>(MB_ICONERROR));
+    const std::wstring what = L"The package could not be opened.\n\n";
+    EXPECT_EQ(box.text.substr(0, what.size() + c.reason.size()), what + c.reason)
+        << fs::path(box.text).u8string();
+    EXPECT_GT(box.text.size(), what.size() + c.reason.size()) << c.file;
+  }
 }
 
 TEST_F(Form1Test, AListFileLeftByAnEarlierRunIsNeverShown) {

@@ -4,10 +4,13 @@
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "program_support.h"
 #include "toolbridge/command_lines.h"
+#include "toolbridge/tool_run.h"
 #include "toolbridge/wait.h"
 #include "ui/form1.h"
 
@@ -33,6 +36,40 @@ TEST(Wait, IsFalseAtOnceForAProgramThatCannotStart) {
   EXPECT_FALSE(Wait(quoteArgument((scratch / "no such program.exe").wstring())));
   EXPECT_FALSE(Wait(L""));
   EXPECT_LT(secondsSince(start), 1.0);
+}
+
+TEST(Wait, StartsThatFailForAPassingReasonAreTriedAgainAFewTimes) {
+  struct Case {
+    std::vector<DWORD> errors;  // what each try gives; the last one repeats
+    size_t tries;
+    DWORD result;
+  };
+  const Case cases[] = {
+      {{0}, 1, 0},
+      {{ERROR_INTERNAL_ERROR, ERROR_SHARING_VIOLATION, 0}, 3, 0},
+      {{ERROR_ACCESS_DENIED, 0}, 2, 0},
+      {{ERROR_INTERNAL_ERROR}, 5, ERROR_INTERNAL_ERROR},
+      {{ERROR_FILE_NOT_FOUND}, 1, ERROR_FILE_NOT_FOUND},
+      {{ERROR_INTERNAL_ERROR, ERROR_BAD_EXE_FORMAT}, 2, ERROR_BAD_EXE_FORMAT},
+  };
+  for (const Case& c : cases) {
+    size_t tries = 0;
+    const DWORD result = vaultpick::startWithRetries(
+        [&] { return c.errors[std::min(tries++, c.errors.size() - 1)]; });
+    EXPECT_EQ(tries, c.tries) << c.errors.front();
+    EXPECT_EQ(result, c.result) << c.errors.front();
+  }
+}
+
+TEST(Wait, ARunGivesTheToolsExitCodeAndItsReason) {
+  ScratchFolder scratch;
+  const vaultpick::ToolRun run =
+      vaultpick::runTool(quoteArgument((binFolder() / L"HLExtract.exe").wstring()) + L" -p " +
+                         quoteArgument((scratch / "none.gcf").wstring()) + L" -l");
+  EXPECT_TRUE(run.started && run.ended);
+  EXPECT_EQ(run.exitCode, 3u);
+  EXPECT_EQ(run.errorOutput.rfind("hlextract: ", 0), 0u) << run.errorOutput;
+  EXPECT_NE(vaultpick::toolFailureReason(run).find(L"none.gcf"), std::wstring::npos);
 }
 
 TEST(Wait, IsTrueOnceTheChildHasEnded) {

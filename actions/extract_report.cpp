@@ -1,0 +1,26 @@
+// The box after Extract whole GCF when entries were not extracted.
+#include "actions/extract_report.h"
+
+#include "toolbridge/command_lines.h"
+#include "ui/texts.h"
+
+namespace vaultpick {
+
+namespace {
+
+constexpr size_t kEntriesNamed = 10;
+
+}  // namespace
+
+std::wstring notExtractedText(size_t count, const std::vector<EntryFailure>& failures) {
+  std::wstring text = std::to_wstring(failures.size()) + L" of " + std::to_wstring(count) +
+                      text::kEntriesNotExtracted + L"\n";
+  for (size_t i = 0; i < failures.size() && i < kEntriesNamed; ++i)
+    text += L"\n" + toolItemPath(failures[i].entry) + L": " + failures[i].reason;
+  if (failures.size() > kEntriesNamed)
+    text += L"\n" + std::wstring(text::kMoreEntriesBefore) +
+            std::to_wstring(failures.size() - kEntriesNamed) + text::kMoreEntriesAfter;
+  return text;
+}
+
+}  // namespace vaultpick

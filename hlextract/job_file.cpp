@@ -1,0 +1,132 @@
+// --jobs: many extractions from one reading of the package.
+#include "job_file.h"
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "arguments.h"
+#include "exit_codes.h"
+#include "hllib/extract.h"
+#include "item_lookup.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
+namespace hlextract {
+namespace {
+
+struct Job {
+  NativeString folder, item;
+};
+
+// A field of the job file as a command-line word of this platform.
+bool fromJobText(const std::string& utf8, NativeString& word) {
+#if defined(_WIN32)
+  word.clear();
+  if (utf8.empty()) return true;
+  const int size = static_cast<int>(utf8.size());
+  const int length =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  word.resize(static_cast<size_t>(length));
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, word.data(), length);
+#else
+  word = utf8;
+#endif
+  return true;
+}
+
+// The whole file is read and checked before anything is extracted.
+bool readJobs(const std::filesystem::path& path, std::vector<Job>& jobs, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    error = "cannot read the job file '" + path.u8string() + "'";
+    return false;
+  }
+  std::vector<NativeString> fields;
+  for (size_t start = 0; start < bytes.size();) {
+    const size_t end = bytes.find('\0', start);
+    const std::string number = std::to_string(fields.size() + 1);
+    if (end == std::string::npos) {
+      error = "the job file is malformed: field " + number + " has no NUL after it";
+      return false;
+    }
+    if (!fromJobText(bytes.substr(start, end - start), fields.emplace_back())) {
+      error = "the job file is malformed: field " + number + " is not UTF-8";
+      return false;
+    }
+    start = end + 1;
+  }
+  if (fields.size() % 2 != 0) {
+    error = "the job file is malformed: its last folder has no item";
+    return false;
+  }
+  for (size_t i = 0; i < fields.size(); i += 2) jobs.push_back({fields[i], fields[i + 1]});
+  return true;
+}
+
+// The reason on one line, as the result line must be.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+int runJobFile(const hl::Package& package, const std::filesystem::path& jobFile) {
+  std::vector<Job> jobs;
+  std::string error;
+  if (!readJobs(jobFile, jobs, error)) {
+    std::fprintf(stderr, "hlextract: %s\n", error.c_str());
+    return kExitBadJobFile;
+  }
+#if defined(_WIN32)
+  // Result lines end in LF alone on every platform.
+  _setmode(_fileno(stdout), _O_BINARY);
+#else
+  // A reader that goes away must end the run between two items, not kill it with a signal.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  int exitCode = kExitOk;
+  for (size_t n = 1; n <= jobs.size(); ++n) {
+    const Job& job = jobs[n - 1];
+    hl::Status status;
+    const uint32_t item = findItem(package, job.item);
+    if (item == hl::kNoItem) {
+      status = {hl::ErrorCode::ItemNotFound, "no such item in the package"};
+    } else {
+      hl::ExtractSummary summary;
+      std::string firstFailure;
+      status = hl::extractItem(
+          package, item, job.folder,
+          [&](const std::string& path, const hl::Status& result) {
+            if (!result.ok() && firstFailure.empty()) firstFailure = path + ": " + result.message();
+          },
+          summary);
+      // A folder's reason names the file inside it that failed first.
+      if (!status.ok() && !package.isFile(item) && !firstFailure.empty())
+        status = {status.code(), firstFailure};
+    }
+    if (status.ok())
+      std::printf("%zu\tok\n", n);
+    else
+      std::printf("%zu\tfailed\t%s\n", n, oneLine(status.message()).c_str());
+    if (!status.ok() && exitCode == kExitOk) exitCode = exitCodeFor(status.code());
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      std::fprintf(stderr, "hlextract: the results are no longer read; stopped after job %zu\n", n);
+      return kExitJobsStopped;
+    }
+  }
+  return exitCode;
+}
+
+}  // namespace hlextract
