@@ -14,7 +14,12 @@
 namespace hl {
 
 // False for a path that one line cannot hold: it would read back as two.
-inline bool isListable(std::string_view path) { return path.find_first_of("\r\n") == path.npos; }
+// A plain loop: find_first_of calls memchr once per character, which was a fifth of a listing.
+inline bool isListable(std::string_view path) {
+  for (char c : path)
+    if (c == '\r' || c == '\n') return false;
+  return true;
+}
 
 // Told of every file whose path is not listable, with that path below the root.
 using UnlistableObserver = std::function<void(const std::string& path)>;
