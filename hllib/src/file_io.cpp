@@ -14,6 +14,11 @@ Status endedEarly(const Path& path, uint64_t offset) {
                                   "while being read?)"};
 }
 
+FileIdentity File::identity() const {
+  std::call_once(identityOnce_, [this] { identity_ = queryIdentity(); });
+  return identity_;
+}
+
 Status copyByReading(const File& source, uint64_t sourceOffset, File& target, uint64_t offset,
                      uint64_t count) {
   constexpr uint64_t kBufferSize = 1 << 20;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -60,6 +61,7 @@ class File {
   Status close();  // reports errors that closing reveals
 
   const Path& path() const { return path_; }
+  // Asked once and kept: an open file stays the same file, and extraction asks per item.
   FileIdentity identity() const;
   // The file's permission bits, for copies that should be no more open than it (0 where the
   // platform's permissions are not bits).
@@ -68,9 +70,12 @@ class File {
  private:
   friend class Folder;
   File(const Path& path, intptr_t handle, uint64_t size);
+  FileIdentity queryIdentity() const;  // the platform's part
   Path path_;
   intptr_t handle_;
   uint64_t size_;
+  mutable std::once_flag identityOnce_;
+  mutable FileIdentity identity_;
 };
 
 // Holds a file against every other holder for as long as it lives: another run finds it in

@@ -230,7 +230,7 @@ Status File::close() {
   return {};
 }
 
-FileIdentity File::identity() const {
+FileIdentity File::queryIdentity() const {
   struct stat info {};
   if (::fstat(fd(handle_), &info) != 0) return {};
   return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};

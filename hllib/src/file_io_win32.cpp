@@ -206,7 +206,7 @@ Status File::close() {
   return {};
 }
 
-FileIdentity File::identity() const {
+FileIdentity File::queryIdentity() const {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handleOf(handle_), &info)) return {};
   return identityOf(info);
