@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "hllib/names.h"
+#include "names.h"
 
 namespace vaultpick {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "defragment.h"
 #include "fuzz_support.h"
-#include "hllib/defragment.h"
 
 namespace fs = std::filesystem;
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "extract.h"
 #include "fuzz_support.h"
-#include "hllib/extract.h"
 
 namespace fs = std::filesystem;
 

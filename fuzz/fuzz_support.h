@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "hllib/package.h"
+#include "package.h"
 
 namespace fuzz_support {
 

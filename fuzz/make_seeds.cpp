@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "hllib/writer.h"
+#include "writer.h"
 
 namespace {
 

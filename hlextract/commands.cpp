@@ -8,13 +8,13 @@
 #include <string>
 
 #include "console.h"
+#include "defragment.h"
 #include "exit_codes.h"
-#include "hllib/defragment.h"
-#include "hllib/extract.h"
-#include "hllib/list_file.h"
-#include "hllib/package.h"
+#include "extract.h"
 #include "item_lookup.h"
 #include "job_file.h"
+#include "list_file.h"
+#include "package.h"
 #include "text.h"
 
 namespace hlextract {

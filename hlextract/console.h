@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "hllib/package.h"
+#include "package.h"
 
 namespace hlextract {
 

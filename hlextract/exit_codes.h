@@ -1,7 +1,7 @@
 // The tool's exit codes. Published: scripts rely on them, so a code never changes meaning.
 #pragma once
 
-#include "hllib/status.h"
+#include "status.h"
 
 namespace hlextract {
 
@@ -60,6 +60,8 @@ inline ExitCode exitCodeFor(hl::ErrorCode code) {
       return kExitRefused;
     case hl::ErrorCode::NameClash:
       return kExitNameClash;
+    case hl::ErrorCode::Unexpected:
+      return kExitInternal;
   }
   return kExitInternal;
 }

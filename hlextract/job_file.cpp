@@ -10,7 +10,7 @@
 
 #include "arguments.h"
 #include "exit_codes.h"
-#include "hllib/extract.h"
+#include "extract.h"
 #include "item_lookup.h"
 
 #if defined(_WIN32)

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "hllib/package.h"
+#include "package.h"
 
 namespace hlextract {
 

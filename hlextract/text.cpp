@@ -4,7 +4,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include "hllib/code_page.h"
+#include "code_page.h"
 #endif
 
 namespace hlextract {

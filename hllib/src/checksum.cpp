@@ -1,5 +1,5 @@
 // The per-chunk content checksum, built on zlib's Adler-32 and CRC-32.
-#include "hllib/checksum.h"
+#include "checksum.h"
 
 #include <zlib.h>
 

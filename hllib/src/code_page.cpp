@@ -1,5 +1,5 @@
 // Conversion of item names between the packages' single-byte code page and UTF-8.
-#include "hllib/code_page.h"
+#include "code_page.h"
 
 #include <cstdint>
 #include <utility>

@@ -1,5 +1,5 @@
 // Defragmenting a package: plan, write a copy beside it, read the copy back, swap it in.
-#include "hllib/defragment.h"
+#include "defragment.h"
 
 #include <chrono>
 #include <cstdio>

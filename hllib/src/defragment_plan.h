@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "hllib/package.h"
+#include "package.h"
 #include "package_data.h"
 
 namespace hl {

@@ -1,9 +1,9 @@
 // The steps of a defragmentation after planning: writing the new package and checking it.
 #pragma once
 
+#include "defragment.h"
 #include "defragment_plan.h"
 #include "file_io.h"
-#include "hllib/defragment.h"
 
 namespace hl {
 

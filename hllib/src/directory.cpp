@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "hllib/names.h"
+#include "names.h"
 #include "package_data.h"
 
 namespace hl {

@@ -2,7 +2,7 @@
 // and whole folders with their trees, refusing names that could leave the destination and
 // names already taken in their folder. Everything below the destination is reached through
 // folder handles, so a folder swapped for a link during the run cannot redirect a write.
-#include "hllib/extract.h"
+#include "extract.h"
 
 #include <algorithm>
 #include <iterator>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "file_plan.h"
-#include "hllib/names.h"
+#include "names.h"
 #include "package_data.h"
 
 namespace hl {

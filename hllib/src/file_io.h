@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "hllib/status.h"
+#include "status.h"
 
 namespace hl::io {
 

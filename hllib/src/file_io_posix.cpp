@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "code_page.h"
 #include "file_io.h"
-#include "hllib/code_page.h"
 
 #if defined(__linux__)
 #include <sys/syscall.h>

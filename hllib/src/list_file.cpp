@@ -1,7 +1,7 @@
 // The list file, written to a temporary sibling in slices as the tree is walked, so that a
 // package of 100,000 files needs no buffer the size of its whole list, and put in place only
 // when complete.
-#include "hllib/list_file.h"
+#include "list_file.h"
 
 #include "package_data.h"
 

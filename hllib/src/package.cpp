@@ -1,5 +1,5 @@
 // The public facade over an open package's model; no exception leaves these calls.
-#include "hllib/package.h"
+#include "package.h"
 
 #include <new>
 

@@ -11,9 +11,9 @@
 
 #include "byte_order.h"
 #include "file_io.h"
-#include "hllib/package.h"
 #include "layout.h"
 #include "metadata_copy.h"
+#include "package.h"
 
 namespace hl {
 

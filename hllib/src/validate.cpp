@@ -5,7 +5,7 @@
 #include <string>
 
 #include "file_plan.h"
-#include "hllib/package.h"
+#include "package.h"
 #include "package_data.h"
 
 namespace hl {

@@ -1,5 +1,5 @@
 // The per-chunk content checksum against known answers computed with zlib.
-#include "hllib/checksum.h"
+#include "checksum.h"
 
 #include <gtest/gtest.h>
 

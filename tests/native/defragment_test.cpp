@@ -1,6 +1,6 @@
 // Defragmentation: round trips over fragmented package shapes with the new layout checked by the
 // test-side decoder, stops at several points of the copy, and refusals that leave packages alone.
-#include "hllib/defragment.h"
+#include "defragment.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,9 @@
 
 #include "byte_order.h"
 #include "file_io.h"
-#include "hllib/writer.h"
 #include "package_image.h"
 #include "test_support.h"
+#include "writer.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include "defragment.h"
 #include "file_io.h"
-#include "hllib/defragment.h"
 #include "test_support.h"
 
 #if !defined(_WIN32)

@@ -1,7 +1,7 @@
 // Extraction into folders: what lands where for a file, a folder and the root; hostile names
 // and folders swapped for links never lead outside the destination; a failed extraction
 // leaves existing files as they were; what the run did not create is never replaced.
-#include "hllib/extract.h"
+#include "extract.h"
 
 #include <gtest/gtest.h>
 

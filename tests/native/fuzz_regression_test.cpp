@@ -5,8 +5,8 @@
 #include <chrono>
 
 #include "byte_order.h"
-#include "hllib/defragment.h"
-#include "hllib/extract.h"
+#include "defragment.h"
+#include "extract.h"
 #include "layout.h"
 #include "package_image.h"
 #include "test_support.h"

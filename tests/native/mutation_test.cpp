@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "byte_order.h"
-#include "hllib/defragment.h"
-#include "hllib/extract.h"
+#include "defragment.h"
+#include "extract.h"
 #include "package_data.h"
 #include "split_mix.h"
 #include "test_support.h"

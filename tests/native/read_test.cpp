@@ -2,7 +2,7 @@
 // lookups, and what it reports of incomplete and encrypted files.
 #include <gtest/gtest.h>
 
-#include "hllib/package.h"
+#include "package.h"
 #include "test_support.h"
 
 namespace {

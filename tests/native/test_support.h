@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "hllib/package.h"
-#include "hllib/writer.h"
+#include "package.h"
+#include "writer.h"
 
 namespace testing_support {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "byte_order.h"
+#include "code_page.h"
 #include "hlextract/console_words.h"
-#include "hllib/code_page.h"
 #include "package_data.h"
 #include "test_support.h"
 

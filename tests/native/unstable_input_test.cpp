@@ -13,7 +13,7 @@
 #include <chrono>
 #include <thread>
 
-#include "hllib/extract.h"
+#include "extract.h"
 #include "test_support.h"
 
 namespace {

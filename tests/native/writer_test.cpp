@@ -1,6 +1,6 @@
 // The package writer, checked by decoding what it wrote: the worked example byte for byte, each
 // placement's layout, partial and empty files, data past 4 GiB, formats 5, 3 and NCF, refusals.
-#include "hllib/writer.h"
+#include "writer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "hllib/checksum.h"
+#include "checksum.h"
 #include "package_image.h"
 #include "test_support.h"
 

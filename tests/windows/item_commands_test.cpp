@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "actions/private_folder_name.h"
-#include "hllib/defragment.h"
+#include "defragment.h"
 #include "program_process.h"
 #include "program_support.h"
 #include "toolbridge/list_package.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "hllib/writer.h"
 #include "shapes.h"
+#include "writer.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "hllib/writer.h"
+#include "writer.h"
 
 namespace hlmake {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "byte_writer.h"
-#include "hllib/writer.h"
+#include "writer.h"
 #include "writer_plan.h"
 
 namespace hl::write {

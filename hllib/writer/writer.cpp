@@ -1,14 +1,14 @@
 // The writer's entry points: plan a package, checksum its files, write its metadata and data,
 // and (for an NCF, or a benchmark's baseline) the files as a plain folder tree.
-#include "hllib/writer.h"
+#include "writer.h"
 
 #include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "checksum.h"
 #include "file_io.h"
-#include "hllib/checksum.h"
 #include "layout.h"
 #include "writer_data.h"
 #include "writer_metadata.h"

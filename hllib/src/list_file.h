@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "hllib/export.h"
-#include "hllib/package.h"
-#include "hllib/status.h"
+#include "package.h"
+#include "status.h"
 
 namespace hl {
 

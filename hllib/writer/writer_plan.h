@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "hllib/status.h"
-#include "hllib/writer.h"
+#include "status.h"
+#include "writer.h"
 
 namespace hl::write {
 

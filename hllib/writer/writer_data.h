@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "file_io.h"
-#include "hllib/status.h"
+#include "status.h"
 #include "writer_plan.h"
 
 namespace hl::write {

@@ -23,6 +23,7 @@ enum class ErrorCode {
   Refused,       // a package this library will not rewrite: it would not understand the result
   Exists,        // the target already exists and was asked to be kept
   NameClash,     // an item whose name is already taken in its folder by an earlier item
+  Unexpected,    // an exception inside the call: a throwing callback, or no memory left
 };
 
 class Status {

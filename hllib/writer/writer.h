@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "hllib/export.h"
-#include "hllib/package.h"
-#include "hllib/status.h"
+#include "package.h"
+#include "status.h"
 
 namespace hl::write {
 
 // A file's bytes: its size and a function that fills any range of them.
-struct HLLIB_API Content {
+struct Content {
   uint32_t size = 0;
   std::function<void(uint64_t offset, uint8_t* out, size_t count)> fill;
 
@@ -26,7 +25,7 @@ struct HLLIB_API Content {
   static Content pattern(uint32_t size, uint32_t seed);
 };
 
-struct HLLIB_API Node {
+struct Node {
   std::string name;
   bool isFile = false;
   Content content;
@@ -46,7 +45,7 @@ enum class Placement {
   Interleaved,  // the files' blocks dealt out in turn, one block of each file at a time
 };
 
-struct HLLIB_API Options {
+struct Options {
   PackageType type = PackageType::Gcf;
   uint32_t formatVersion = 6;  // GCF: 6, 5 or 3; NCF: 1
   uint32_t blockSize = 8192;
@@ -70,12 +69,11 @@ struct HLLIB_API Options {
 };
 
 // Writes the package for the tree below `root` (whose own name is ignored) to `target`.
-HLLIB_API Status writePackage(const Node& root, const Options& options,
-                              const std::filesystem::path& target);
+Status writePackage(const Node& root, const Options& options, const std::filesystem::path& target);
 
 // Writes the files below `root` as a plain folder tree in `folder` (created if missing; its
 // parent must exist), as an NCF's content root holds them: a file with storedBytes gets only
 // that many bytes. Benchmarks use it as the unpackaged baseline.
-HLLIB_API Status writeTree(const Node& root, const std::filesystem::path& folder);
+Status writeTree(const Node& root, const std::filesystem::path& folder);
 
 }  // namespace hl::write

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <memory>
 
-#include "hllib/writer.h"
 #include "split_mix.h"
+#include "writer.h"
 
 namespace hl::write {
 

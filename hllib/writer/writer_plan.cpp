@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "hllib/names.h"
 #include "layout.h"
+#include "names.h"
 #include "writer_placement.h"
 
 namespace hl::write {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "hllib/export.h"
-#include "hllib/status.h"
+#include "status.h"
 
 namespace hl {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "hllib/export.h"
-#include "hllib/package.h"
-#include "hllib/status.h"
+#include "package.h"
+#include "status.h"
 
 namespace hl {
 

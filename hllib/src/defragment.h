@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "hllib/export.h"
-#include "hllib/status.h"
+#include "status.h"
 
 namespace hl {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "hllib/status.h"
-#include "hllib/writer.h"
+#include "status.h"
+#include "writer.h"
 #include "writer_plan.h"
 
 namespace hl::write {

@@ -1,7 +1,7 @@
 // Where a package's used blocks go in its data area, for each writer Placement.
 #pragma once
 
-#include "hllib/writer.h"
+#include "writer.h"
 #include "writer_plan.h"
 
 namespace hl::write {
