@@ -122,7 +122,7 @@ Status checkCopy(const Package& original, const DefragmentPlan& plan, const Pack
   }
 
   // The reader must see every file as before: same size, bytes stored and state.
-  original.walk(kRootItem, '\\', [&](uint32_t item, const std::string& path) {
+  walkItems(old, kRootItem, '\\', [&](uint32_t item, const std::string& path) {
     if (!status.ok() || !original.isFile(item)) return;
     FilePlan before, after;
     status = planFile(old, item, false, before);
