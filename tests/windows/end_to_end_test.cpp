@@ -11,12 +11,12 @@ namespace {
 
 using vaultpick::Form1;
 
-TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineAndEndsWhenClosed) {
+TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineOrSaysWhyNotAndEndsWhenClosed) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
   TestPackage package = makeTestPackage(scratch.path() / "end to end.gcf");
   ChildProcess program(startFromBin(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\""));
-  HWND form = waitForForm1(program.id());
+  HWND form = waitForWindow(program.id(), L"VaultpickForm1");
   ASSERT_NE(form, nullptr) << "Form1 never showed";
   EXPECT_EQ(windowText(form), L"Vaultpick - by Morvane");
   EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdText2)), package.path.wstring());
@@ -27,6 +27,25 @@ TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineAndEndsWhenClosed) {
   EXPECT_STREQ(progressClass, L"VaultpickProgressBar");
   PostMessageW(form, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.exitCode(10000), 0u);
+
+  // A damaged package: the system's box with the reason comes first, then the window.
+  std::vector<uint8_t> cut = readFile(package.path);
+  cut.resize(cut.size() / 2);
+  writeFile(scratch.path() / "damaged.gcf", cut);
+  ChildProcess damaged(
+      startFromBin(L"vaultpick.exe", L"\"" + (scratch.path() / "damaged.gcf").wstring() + L"\""));
+  HWND box = waitForWindow(damaged.id(), L"#32770");
+  ASSERT_NE(box, nullptr) << "no box";
+  EXPECT_EQ(windowText(box), L"Vaultpick");
+  EXPECT_EQ(windowText(GetDlgItem(box, 0xFFFF))
+                .rfind(L"The package could not be opened.\n\npackage is truncated", 0),
+            0u);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  form = waitForWindow(damaged.id(), L"VaultpickForm1");
+  ASSERT_NE(form, nullptr) << "Form1 never showed";
+  EXPECT_TRUE(listBoxEntries(GetDlgItem(form, Form1::kIdList1)).empty());
+  PostMessageW(form, WM_CLOSE, 0, 0);
+  EXPECT_EQ(damaged.exitCode(10000), 0u);
 }
 
 // Watches the menus that Form1 pops up: which opened, with which default item and where, then
@@ -144,7 +163,10 @@ TEST_F(ItemMenu, ShiftF10AndTheMenuKeyOpenTheMenuAtTheEntryAndEnterShowsInfo) {
   SendMessageW(form.List1(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&entry));
   MapWindowPoints(form.List1(), nullptr, reinterpret_cast<POINT*>(&entry), 2);
   for (int i = 0; i < 2; ++i) {
-    i == 0 ? press({VK_F10}, true) : press({VK_APPS});
+    // Shift+F10, then the context-menu key, which the list hears as a keyboard WM_CONTEXTMENU.
+    if (i == 0) press({VK_F10}, true);
+    if (i == 1)
+      SendMessageW(form.List1(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.List1()), -1);
     EXPECT_EQ(watch->popups, i + 1) << i;  // the key's release opens no second menu
     EXPECT_EQ(watch->defaultItem, static_cast<UINT>(IDM_MNU9)) << i;
     // Just below the selected entry.

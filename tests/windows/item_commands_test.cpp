@@ -1,6 +1,7 @@
 // The item menu's six commands on real windows, with the real tool, scripted dialogs and a
 // private TEMP.
 #include "program_support.h"
+#include "resources/resource_ids.h"
 // The headers below need the types of windows.h, which it brings.
 #include <commctrl.h>
 #include <tlhelp32.h>
@@ -48,10 +49,9 @@ TEST_F(ItemCommands, EveryCommandDoesNothingOnAnEmptyList) {
   const auto bytes = readFile(package.path);
   form.setText2(package.path.wstring());
   events.watchForm1(form);
-  for (auto command : {&vaultpick::Form2::mnu9_Click, &vaultpick::Form2::mnu2_Click,
-                       &vaultpick::Form2::mnu4_Click, &vaultpick::Form2::mnu8_Click,
-                       &vaultpick::Form2::mnu6_Click, &vaultpick::Form2::mnu5_Click})
-    (form2().*command)();
+  // Each command by its menu id, as the item menu hands it over.
+  for (UINT id : {IDM_MNU9, IDM_MNU2, IDM_MNU4, IDM_MNU8, IDM_MNU6, IDM_MNU5, 0})
+    form2().onMenuCommand(id);
   EXPECT_TRUE(events.lines.empty());
   EXPECT_TRUE(dialogs.folders.empty() && dialogs.saves.empty() && dialogs.messages.empty() &&
               dialogs.shellOpens.empty());
@@ -232,18 +232,24 @@ TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
   for (int i = 0; i < kEntries; ++i)
     SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(hostile[i % 4]));
   SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"maps\\sub\\deep.txt"));
+  // A file of the user's where an entry's folder would go is not passed through.
+  writeFile(out / "a file", {'x'});
+  SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"a file\\x.txt"));
   SendMessageW(form.List1(), WM_SETREDRAW, TRUE, 0);
   events.watchForm1(form);
   extractInto(out, true);
 
   EXPECT_EQ(namesIn(scratch.path()), (std::vector<std::wstring>{L"out folder", L"p.gcf"}));
   EXPECT_FALSE(fs::exists(L"C:\\abs"));
-  EXPECT_EQ(pathsIn(filesBelow(out)), std::vector<std::string>{"maps\\sub\\deep.txt"});
+  const auto deep = testing_support::expectedFiles(testing_support::mixedTree(8192));
+  EXPECT_TRUE(filesBelow(out) ==
+              (testing_support::ExpectedFiles{
+                  {"a file", {'x'}}, {"maps\\sub\\deep.txt", deep.at("maps\\sub\\deep.txt")}}));
   ASSERT_GE(events.lines.size(), 8u);
-  EXPECT_EQ(events.lines[4], L"Max " + std::to_wstring(kEntries));
-  EXPECT_EQ(events.lines[events.lines.size() - 6], L"Value " + std::to_wstring(kEntries));
+  EXPECT_EQ(events.lines[4], L"Max " + std::to_wstring(kEntries + 1));
+  EXPECT_EQ(events.lines[events.lines.size() - 6], L"Value " + std::to_wstring(kEntries + 1));
   expectOneBox(dialogs,
-               L"33000 of 33001 entries were not extracted:\n\n"
+               L"33001 of 33002 entries were not extracted:\n\n"
                L"root\\..\\escaped\\x.txt: unsafe folder name\n");
 }
 

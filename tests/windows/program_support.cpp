@@ -291,10 +291,10 @@ HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments) 
   return started.hProcess;
 }
 
-HWND waitForForm1(DWORD process) {
+HWND waitForWindow(DWORD process, const wchar_t* windowClass) {
   for (int i = 0; i < 300; Sleep(50), ++i) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, L"VaultpickForm1", nullptr); window;
-         window = FindWindowExW(nullptr, window, L"VaultpickForm1", nullptr)) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
       DWORD owner = 0;
       GetWindowThreadProcessId(window, &owner);
       if (owner == process && IsWindowVisible(window)) return window;

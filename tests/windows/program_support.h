@@ -199,8 +199,9 @@ class ChildProcess {
 // when it could not be started.
 HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments);
 
-// The visible Form1 of `process`, waited for up to 15 s; nullptr when none showed.
-HWND waitForForm1(DWORD process);
+// A visible top-level window of `windowClass` that belongs to `process`, waited for up to
+// 15 s; nullptr when none showed.
+HWND waitForWindow(DWORD process, const wchar_t* windowClass);
 
 // Keys for an open pop-up menu (its window), posted to it so they reach the menu whichever
 // window has the keyboard meanwhile.
