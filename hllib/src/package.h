@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "hllib/export.h"
 #include "status.h"
 
 namespace hl {
@@ -51,7 +50,7 @@ struct ChunkReport {
   bool notChecked = false;
 };
 
-class HLLIB_API Package {
+class Package {
  public:
   // Opens and checks the package's structure. Returns null and sets `status` on failure.
   static std::unique_ptr<Package> open(const std::filesystem::path& path, Status& status);
