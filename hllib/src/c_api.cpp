@@ -42,11 +42,11 @@ using namespace hl::capi;
 
 extern "C" {
 
-const char* hl_version(void) { return HLLIB_VERSION; }
+const char* HLLIB_CALL hl_version(void) { return HLLIB_VERSION; }
 
-const char* hl_last_message(void) { return lastMessage.c_str(); }
+const char* HLLIB_CALL hl_last_message(void) { return lastMessage.c_str(); }
 
-hl_status hl_open(const char* path, hl_package** package) {
+hl_status HLLIB_CALL hl_open(const char* path, hl_package** package) {
   return call(
       "opening the package",
       [&] {
@@ -58,9 +58,9 @@ hl_status hl_open(const char* path, hl_package** package) {
       path, package);
 }
 
-void hl_close(hl_package* package) { delete package; }
+void HLLIB_CALL hl_close(hl_package* package) { delete package; }
 
-hl_status hl_set_content_root(hl_package* package, const char* folder) {
+hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder) {
   return call(
       "setting the content folder",
       [&] {
@@ -70,7 +70,7 @@ hl_status hl_set_content_root(hl_package* package, const char* folder) {
       package, folder);
 }
 
-hl_status hl_facts(const hl_package* package, hl_package_facts* facts) {
+hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts) {
   return call(
       "reading the package's facts",
       [&] {
@@ -88,7 +88,7 @@ hl_status hl_facts(const hl_package* package, hl_package_facts* facts) {
       package, facts);
 }
 
-hl_status hl_warning(const hl_package* package, uint32_t index, const char** text) {
+hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t index, const char** text) {
   return call(
       "reading a warning",
       [&] {
@@ -100,7 +100,7 @@ hl_status hl_warning(const hl_package* package, uint32_t index, const char** tex
       package, text);
 }
 
-hl_status hl_item_facts(const hl_package* package, uint32_t item, hl_item* facts) {
+hl_status HLLIB_CALL hl_item_facts(const hl_package* package, uint32_t item, hl_item* facts) {
   return call(
       "reading an item",
       [&] {
@@ -115,7 +115,7 @@ hl_status hl_item_facts(const hl_package* package, uint32_t item, hl_item* facts
       facts);
 }
 
-hl_status hl_item_name(const hl_package* package, uint32_t item, const char** name) {
+hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item, const char** name) {
   return call(
       "reading an item's name",
       [&] {
@@ -127,8 +127,8 @@ hl_status hl_item_name(const hl_package* package, uint32_t item, const char** na
       name);
 }
 
-hl_status hl_item_path(const hl_package* package, uint32_t item, char separator,
-                       const char** path) {
+hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t item, char separator,
+                                  const char** path) {
   return call(
       "reading an item's path",
       [&] {
@@ -140,7 +140,7 @@ hl_status hl_item_path(const hl_package* package, uint32_t item, char separator,
       path);
 }
 
-hl_status hl_find(const hl_package* package, const char* path, uint32_t* item) {
+hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item) {
   return call(
       "finding an item",
       [&] {
@@ -154,8 +154,8 @@ hl_status hl_find(const hl_package* package, const char* path, uint32_t* item) {
       package, path, item);
 }
 
-hl_status hl_walk(const hl_package* package, uint32_t folder, char separator, hl_item_visitor visit,
-                  void* user) {
+hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
+                             hl_item_visitor visit, void* user) {
   return call(
       "walking the package",
       [&] {
@@ -170,7 +170,7 @@ hl_status hl_walk(const hl_package* package, uint32_t folder, char separator, hl
       visit);
 }
 
-hl_status hl_name_to_utf8(const char* stored, const char** text) {
+hl_status HLLIB_CALL hl_name_to_utf8(const char* stored, const char** text) {
   return call(
       "converting a name",
       [&] {
@@ -180,7 +180,7 @@ hl_status hl_name_to_utf8(const char* stored, const char** text) {
       stored, text);
 }
 
-hl_status hl_name_from_utf8(const char* text, const char** stored) {
+hl_status HLLIB_CALL hl_name_from_utf8(const char* text, const char** stored) {
   return call(
       "converting a name",
       [&] {

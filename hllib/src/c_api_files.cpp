@@ -23,7 +23,7 @@ Status fileOf(const hl_package* handle, uint32_t file, const Package*& package) 
 
 extern "C" {
 
-hl_status hl_inspect(const hl_package* package, uint32_t file, hl_file_state* state) {
+hl_status HLLIB_CALL hl_inspect(const hl_package* package, uint32_t file, hl_file_state* state) {
   return call(
       "inspecting a file",
       [&] {
@@ -37,7 +37,7 @@ hl_status hl_inspect(const hl_package* package, uint32_t file, hl_file_state* st
       state);
 }
 
-hl_status hl_layout(const hl_package* package, uint32_t file, hl_file_layout* layout) {
+hl_status HLLIB_CALL hl_layout(const hl_package* package, uint32_t file, hl_file_layout* layout) {
   return call(
       "reading a file's layout",
       [&] {
@@ -51,7 +51,8 @@ hl_status hl_layout(const hl_package* package, uint32_t file, hl_file_layout* la
       layout);
 }
 
-hl_status hl_read(const hl_package* package, uint32_t file, hl_byte_sink sink, void* user) {
+hl_status HLLIB_CALL hl_read(const hl_package* package, uint32_t file, hl_byte_sink sink,
+                             void* user) {
   return call(
       "reading a file",
       [&] {
@@ -64,7 +65,8 @@ hl_status hl_read(const hl_package* package, uint32_t file, hl_byte_sink sink, v
       sink);
 }
 
-hl_status hl_validate(const hl_package* package, uint32_t file, hl_chunk_report* report) {
+hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
+                                 hl_chunk_report* report) {
   return call(
       "validating a file",
       [&] {
@@ -80,9 +82,9 @@ hl_status hl_validate(const hl_package* package, uint32_t file, hl_chunk_report*
       report);
 }
 
-hl_status hl_extract(const hl_package* package, uint32_t item, const char* destination,
-                     int keep_existing, hl_extract_observer observer, void* user,
-                     hl_extract_summary* summary) {
+hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item, const char* destination,
+                                int keep_existing, hl_extract_observer observer, void* user,
+                                hl_extract_summary* summary) {
   return call(
       "extracting",
       [&] {
@@ -104,8 +106,8 @@ hl_status hl_extract(const hl_package* package, uint32_t item, const char* desti
       destination);
 }
 
-hl_status hl_write_file_list(const hl_package* package, const char* target,
-                             hl_path_observer unlistable, void* user) {
+hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
+                                        hl_path_observer unlistable, void* user) {
   return call(
       "writing the list file",
       [&] {
@@ -119,8 +121,8 @@ hl_status hl_write_file_list(const hl_package* package, const char* target,
       package, target);
 }
 
-hl_status hl_defragment(const char* path, int force, hl_progress progress, void* user,
-                        hl_defragment_result* result) {
+hl_status HLLIB_CALL hl_defragment(const char* path, int force, hl_progress progress, void* user,
+                                   hl_defragment_result* result) {
   return call(
       "defragmenting",
       [&] {

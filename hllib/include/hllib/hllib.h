@@ -105,72 +105,79 @@ typedef enum hl_defragment_result {
 } hl_defragment_result;
 
 /* Told of every item below a folder, in directory order, with its path relative to it. */
-typedef void (*hl_item_visitor)(void* user, uint32_t item, const char* relative_path);
+typedef void(HLLIB_CALL* hl_item_visitor)(void* user, uint32_t item, const char* relative_path);
 /* Receives a file's bytes in order; returns 0 to stop the read. */
-typedef int (*hl_byte_sink)(void* user, const uint8_t* data, size_t size);
+typedef int(HLLIB_CALL* hl_byte_sink)(void* user, const uint8_t* data, size_t size);
 /* Told of every file written or item that failed, with its path below the extracted item. */
-typedef void (*hl_extract_observer)(void* user, const char* path, hl_status status,
-                                    const char* message);
+typedef void(HLLIB_CALL* hl_extract_observer)(void* user, const char* path, hl_status status,
+                                              const char* message);
 /* Told of the work done; each block in use counts twice, once copied and once read back. */
-typedef void (*hl_progress)(void* user, uint64_t done, uint64_t total);
+typedef void(HLLIB_CALL* hl_progress)(void* user, uint64_t done, uint64_t total);
 /* Told of every file whose path a list line cannot hold (a CR or LF in it). */
-typedef void (*hl_path_observer)(void* user, const char* path);
+typedef void(HLLIB_CALL* hl_path_observer)(void* user, const char* path);
 
 /* The library's version, "major.minor.patch". */
-HLLIB_API const char* hl_version(void);
+HLLIB_API const char* HLLIB_CALL hl_version(void);
 /* What the last call on this thread did wrong; "" after HL_OK. */
-HLLIB_API const char* hl_last_message(void);
+HLLIB_API const char* HLLIB_CALL hl_last_message(void);
 
 /* Opens and checks a package. *package is set on HL_OK; close it with hl_close. */
-HLLIB_API hl_status hl_open(const char* path, hl_package** package);
-HLLIB_API void hl_close(hl_package* package);
+HLLIB_API hl_status HLLIB_CALL hl_open(const char* path, hl_package** package);
+HLLIB_API void HLLIB_CALL hl_close(hl_package* package);
 /* NCF only: the folder that holds the package's files on disk. */
-HLLIB_API hl_status hl_set_content_root(hl_package* package, const char* folder);
-HLLIB_API hl_status hl_facts(const hl_package* package, hl_package_facts* facts);
-HLLIB_API hl_status hl_warning(const hl_package* package, uint32_t index, const char** text);
+HLLIB_API hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder);
+HLLIB_API hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts);
+HLLIB_API hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t index,
+                                          const char** text);
 
-HLLIB_API hl_status hl_item_facts(const hl_package* package, uint32_t item, hl_item* facts);
-HLLIB_API hl_status hl_item_name(const hl_package* package, uint32_t item, const char** name);
+HLLIB_API hl_status HLLIB_CALL hl_item_facts(const hl_package* package, uint32_t item,
+                                             hl_item* facts);
+HLLIB_API hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item,
+                                            const char** name);
 /* The item's path from the root, names joined by `separator`; "" for the root. */
-HLLIB_API hl_status hl_item_path(const hl_package* package, uint32_t item, char separator,
-                                 const char** path);
+HLLIB_API hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t item,
+                                            char separator, const char** path);
 /* The item at `path` below the root, names separated by '\' or '/', matched exactly first,
  * then without regard to ASCII case; "" is the root. HL_ITEM_NOT_FOUND when there is none. */
-HLLIB_API hl_status hl_find(const hl_package* package, const char* path, uint32_t* item);
+HLLIB_API hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item);
 /* Every item below `folder`, depth first in directory order. */
-HLLIB_API hl_status hl_walk(const hl_package* package, uint32_t folder, char separator,
-                            hl_item_visitor visit, void* user);
+HLLIB_API hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
+                                       hl_item_visitor visit, void* user);
 
-HLLIB_API hl_status hl_inspect(const hl_package* package, uint32_t file, hl_file_state* state);
-HLLIB_API hl_status hl_layout(const hl_package* package, uint32_t file, hl_file_layout* layout);
+HLLIB_API hl_status HLLIB_CALL hl_inspect(const hl_package* package, uint32_t file,
+                                          hl_file_state* state);
+HLLIB_API hl_status HLLIB_CALL hl_layout(const hl_package* package, uint32_t file,
+                                         hl_file_layout* layout);
 /* Streams a complete file's bytes; an incomplete or encrypted file is refused. */
-HLLIB_API hl_status hl_read(const hl_package* package, uint32_t file, hl_byte_sink sink,
-                            void* user);
+HLLIB_API hl_status HLLIB_CALL hl_read(const hl_package* package, uint32_t file, hl_byte_sink sink,
+                                       void* user);
 /* Compares every chunk of a file with its stored checksum. */
-HLLIB_API hl_status hl_validate(const hl_package* package, uint32_t file, hl_chunk_report* report);
+HLLIB_API hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
+                                           hl_chunk_report* report);
 
 /* Writes `item` into the folder `destination` (created when missing): a file under its own
  * name, a folder with its whole tree, the root's contents directly. Items that cannot be
  * written are reported and skipped; the result is the first failure. With keep_existing, a
  * file already there is left as it is and reported as HL_EXISTS, which is no failure. The
  * observer may be null; so may `summary`. */
-HLLIB_API hl_status hl_extract(const hl_package* package, uint32_t item, const char* destination,
-                               int keep_existing, hl_extract_observer observer, void* user,
-                               hl_extract_summary* summary);
+HLLIB_API hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item,
+                                          const char* destination, int keep_existing,
+                                          hl_extract_observer observer, void* user,
+                                          hl_extract_summary* summary);
 /* Writes the list file (every file's "root\..." path, CR LF after each) to `target`, replaced
  * only once complete. One path with a line break fails the whole list. */
-HLLIB_API hl_status hl_write_file_list(const hl_package* package, const char* target,
-                                       hl_path_observer unlistable, void* user);
+HLLIB_API hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
+                                                  hl_path_observer unlistable, void* user);
 /* Rewrites the GCF package at `path` with every file's blocks consecutive; the original is
  * replaced only by a complete, checked copy. `force` rewrites even one already in order. */
-HLLIB_API hl_status hl_defragment(const char* path, int force, hl_progress progress, void* user,
-                                  hl_defragment_result* result);
+HLLIB_API hl_status HLLIB_CALL hl_defragment(const char* path, int force, hl_progress progress,
+                                             void* user, hl_defragment_result* result);
 
 /* Name conversions for callers that work with the package's own bytes: those bytes as UTF-8,
  * and UTF-8 as those bytes. Text that is not UTF-8 is taken to be in the code page already and
  * kept; HL_INVALID for a character the code page cannot spell. */
-HLLIB_API hl_status hl_name_to_utf8(const char* stored, const char** text);
-HLLIB_API hl_status hl_name_from_utf8(const char* text, const char** stored);
+HLLIB_API hl_status HLLIB_CALL hl_name_to_utf8(const char* stored, const char** text);
+HLLIB_API hl_status HLLIB_CALL hl_name_from_utf8(const char* text, const char** stored);
 
 #ifdef __cplusplus
 }
