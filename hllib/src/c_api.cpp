@@ -6,11 +6,23 @@
 
 namespace hl::capi {
 
-static_assert(HL_OK == static_cast<int>(ErrorCode::Ok) &&
-                  HL_ITEM_NOT_FOUND == static_cast<int>(ErrorCode::ItemNotFound) &&
-                  HL_INVALID == static_cast<int>(ErrorCode::Invalid) &&
-                  HL_UNEXPECTED == static_cast<int>(ErrorCode::Unexpected),
-              "hl_status numbers the library's error codes as they are");
+// hl_status numbers the library's error codes as they are, so a status passes over unchanged.
+constexpr bool sameCode(hl_status c, ErrorCode code) {
+  return static_cast<int>(c) == static_cast<int>(code);
+}
+static_assert(sameCode(HL_OK, ErrorCode::Ok) && sameCode(HL_OPEN_FAILED, ErrorCode::OpenFailed) &&
+              sameCode(HL_NOT_A_PACKAGE, ErrorCode::NotAPackage) &&
+              sameCode(HL_UNSUPPORTED, ErrorCode::Unsupported) &&
+              sameCode(HL_DAMAGED, ErrorCode::Damaged) &&
+              sameCode(HL_ITEM_NOT_FOUND, ErrorCode::ItemNotFound) &&
+              sameCode(HL_INCOMPLETE, ErrorCode::Incomplete) &&
+              sameCode(HL_ENCRYPTED, ErrorCode::Encrypted) &&
+              sameCode(HL_UNSAFE_NAME, ErrorCode::UnsafeName) &&
+              sameCode(HL_WRITE_FAILED, ErrorCode::WriteFailed) &&
+              sameCode(HL_INVALID, ErrorCode::Invalid) && sameCode(HL_IN_USE, ErrorCode::InUse) &&
+              sameCode(HL_REFUSED, ErrorCode::Refused) && sameCode(HL_EXISTS, ErrorCode::Exists) &&
+              sameCode(HL_NAME_CLASH, ErrorCode::NameClash) &&
+              sameCode(HL_UNEXPECTED, ErrorCode::Unexpected));
 
 namespace {
 thread_local std::string lastMessage;

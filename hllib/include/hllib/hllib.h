@@ -7,11 +7,13 @@
  *   gives HL_INVALID, never a crash. Output parameters are written only on HL_OK, except the
  *   reports of hl_validate and hl_extract, which are filled in either way.
  * - hl_last_message() names what the last call on the calling thread did wrong ("" after
- *   HL_OK). Text handed out (messages, names, paths) is UTF-8 and stays valid until the next
- *   call of this library on the same thread; copy it to keep it.
+ *   HL_OK). Text handed out (messages, names, paths) stays valid until the next call of this
+ *   library on the same thread; copy it to keep it. Text given to a callback is valid while
+ *   the callback runs. Messages are for people: an item name inside one is spelled as the
+ *   package stores it.
  * - Paths of the file system are UTF-8. Item names are stored by packages in the single-byte
- *   Windows-1252 code page and handed out converted to UTF-8; item paths given to the library
- *   are UTF-8 too, and one holding a character that code page cannot spell names no item.
+ *   Windows-1252 code page and handed out (names, paths) converted to UTF-8; item paths given to
+ * the library are UTF-8 too, and one holding a character that code page cannot spell names no item.
  * - Callbacks receive the `user` pointer given with them. They must not unwind through the
  *   library (longjmp); a C++ exception that reaches it ends the call with HL_UNEXPECTED.
  * - A package handle may be used by one thread at a time. */
