@@ -13,6 +13,7 @@
 #include "item_lookup.h"
 #include "job_file.h"
 #include "text.h"
+#include "vaultpick_version.h"
 
 namespace hlextract {
 namespace {
@@ -24,7 +25,7 @@ bool isListable(const std::string& path) {
   return true;
 }
 
-const char kVersion[] = "hlextract 1.0.0";
+const char kVersion[] = "hlextract " VAULTPICK_VERSION_TEXT;
 
 class Session final : public ConsoleHost {
  public:

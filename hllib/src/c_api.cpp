@@ -3,6 +3,7 @@
 
 #include "c_api_support.h"
 #include "code_page.h"
+#include "vaultpick_version.h"
 
 namespace hl::capi {
 
@@ -54,7 +55,7 @@ using namespace hl::capi;
 
 extern "C" {
 
-const char* HLLIB_CALL hl_version(void) { return HLLIB_VERSION; }
+const char* HLLIB_CALL hl_version(void) { return VAULTPICK_VERSION_TEXT; }
 
 const char* HLLIB_CALL hl_last_message(void) { return lastMessage.c_str(); }
 
@@ -75,11 +76,7 @@ void HLLIB_CALL hl_close(hl_package* package) { delete package; }
 hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder) {
   return call(
       "setting the content folder",
-      [&] {
-        package->package->setContentRoot(pathFrom(folder));
-        return Status();
-      },
-      package, folder);
+      [&] { return package->package->setContentRoot(pathFrom(folder)); }, package, folder);
 }
 
 hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts) {
@@ -174,10 +171,9 @@ hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char se
         const Package* p = nullptr;
         Status status = packageOf(package, folder, p);
         if (!status.ok()) return status;
-        p->walk(folder, separator, [&](uint32_t item, const std::string& relative) {
+        return p->walk(folder, separator, [&](uint32_t item, const std::string& relative) {
           visit(user, item, packageNameToUtf8(relative).c_str());
         });
-        return status;
       },
       visit);
 }

@@ -7,6 +7,6 @@
 namespace hl {
 
 // Adler-32 started from 0 (not the usual 1) XOR CRC-32, over one chunk of a file's bytes.
-uint32_t chunkChecksum(const uint8_t* data, size_t size);
+uint32_t chunkChecksum(const uint8_t* data, size_t size) noexcept;
 
 }  // namespace hl

@@ -70,7 +70,7 @@ class Mutation : public ::testing::TestWithParam<Shape> {
   // where the structure is.
   uint64_t metadataEnd() {
     std::unique_ptr<hl::Package> package = openPackage(scratch_ / "good.pkg");
-    return package ? package->data().sections.metadataEnd : good_.size();
+    return package ? hl::modelOf(*package).sections.metadataEnd : good_.size();
   }
 
   uint64_t next() { return hl::splitMix64(0x5EED, draws_++); }

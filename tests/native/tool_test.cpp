@@ -318,7 +318,7 @@ TEST_F(Tool, FilesWithoutChecksumsAreNotCheckedRatherThanIntact) {
   {
     auto package = openPackage(package_);
     ASSERT_TRUE(package);
-    const hl::PackageData& data = package->data();
+    const hl::PackageData& data = hl::modelOf(*package);
     uint64_t entry = data.sections.directoryEntries +
                      uint64_t{package->find("readme.txt")} * hl::layout::directory_entry::kSize;
     hl::putLe32(&bytes[entry + hl::layout::directory_entry::kChecksumIndex], hl::layout::kNone32);
