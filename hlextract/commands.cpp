@@ -4,22 +4,26 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <functional>
 #include <string>
 
 #include "console.h"
-#include "defragment.h"
 #include "exit_codes.h"
-#include "extract.h"
+#include "hllib/hllib.hpp"
 #include "item_lookup.h"
 #include "job_file.h"
-#include "list_file.h"
-#include "package.h"
 #include "text.h"
 #include "vaultpick_version.h"
 
 namespace hlextract {
 namespace {
+
+// False for a path that one list line cannot hold: it would read back as two.
+bool isListable(const std::string& path) {
+  for (char c : path)
+    if (c == '\r' || c == '\n') return false;
+  return true;
+}
 
 const char kVersion[] = "hlextract " VAULTPICK_VERSION_TEXT;
 
@@ -28,34 +32,33 @@ class Session final : public ConsoleHost {
   explicit Session(const Arguments& arguments) : args_(arguments) {}
 
   int run() {
-    hl::Status status;
-    package_ = hl::Package::open(args_.package, status);
+    hllib::Status status = package_.open(args_.package);
     if (!package_) {
       fail(status);
       return exitCode_;
     }
     if (args_.verbose)
-      for (const std::string& warning : package_->warnings())
-        std::fprintf(stderr, "hlextract: warning: %s\n", warning.c_str());
-    if (!args_.contentRoot.empty()) package_->setContentRoot(args_.contentRoot);
+      for (uint32_t n = 0; n < package_.facts().warning_count; ++n)
+        std::fprintf(stderr, "hlextract: warning: %s\n", package_.warning(n).c_str());
+    if (!args_.contentRoot.empty()) package_.setContentRoot(args_.contentRoot);
     if (args_.list) list();
     if (!args_.listFile.empty()) writeListFile();
     std::string shown;
     for (const NativeString& word : args_.extract)
-      if (uint32_t item = resolve(word, shown); item != hl::kNoItem) extract(item, shown);
+      if (uint32_t item = resolve(word, shown); item != HL_NO_ITEM) extract(item, shown);
     for (const NativeString& word : args_.validate)
-      if (uint32_t item = resolve(word, shown); item != hl::kNoItem) validate(item, shown);
-    if (!args_.jobs.empty()) keepFirstFailure(runJobFile(*package_, args_.jobs));
-    if (args_.console) runConsole(*package_, *this);
+      if (uint32_t item = resolve(word, shown); item != HL_NO_ITEM) validate(item, shown);
+    if (!args_.jobs.empty()) keepFirstFailure(runJobFile(package_, args_.jobs));
+    if (args_.console) runConsole(package_, *this);
     if (args_.defragment) defragment();
     return exitCode_;
   }
 
-  void fail(const hl::Status& status) override { fail(status, exitCodeFor(status.code())); }
+  void fail(const hllib::Status& status) override { fail(status, exitCodeFor(status.code)); }
 
  private:
-  void fail(const hl::Status& status, int code) {
-    std::fprintf(stderr, "hlextract: %s\n", status.message().c_str());
+  void fail(const hllib::Status& status, int code) {
+    std::fprintf(stderr, "hlextract: %s\n", status.message.c_str());
     if (exitCode_ == kExitOk) exitCode_ = code;
   }
 
@@ -69,24 +72,24 @@ class Session final : public ConsoleHost {
 
   // Item paths on the command line begin with the root's own name, "root".
   uint32_t resolve(const NativeString& word, std::string& shown) {
-    uint32_t item = findItem(*package_, word);
-    shown = item == hl::kNoItem ? toUtf8(word) : shownName("root\\" + package_->path(item));
-    if (item == hl::kNoItem)
-      fail({hl::ErrorCode::ItemNotFound, "no item '" + shown + "' in the package"});
+    uint32_t item = findItem(package_, word);
+    shown = item == HL_NO_ITEM ? toUtf8(word) : shownName("root\\" + package_.path(item));
+    if (item == HL_NO_ITEM) fail({HL_ITEM_NOT_FOUND, "no item '" + shown + "' in the package"});
     return item;
   }
 
   void list() {
-    package_->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& stored) {
-      std::string path = shownName(stored);
-      bool file = package_->isFile(item);
-      if (!hl::isListable(path)) {
+    package_.walk(HL_ROOT_ITEM, '\\', [&](uint32_t item, const std::string& name) {
+      std::string path = shownName(name);
+      hl_item facts = package_.item(item);
+      bool file = facts.is_file != 0;
+      if (!isListable(path)) {
         unlistable(path);
       } else if (!args_.verbose) {
         std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
       } else if (file) {
-        std::printf("%12u  %-14s  root\\%s\n", package_->itemSize(item),
-                    fileState(*package_, item).c_str(), path.c_str());
+        std::printf("%12u  %-14s  root\\%s\n", facts.size, fileState(package_, item).c_str(),
+                    path.c_str());
       } else {
         std::printf("%12s  %-14s  root\\%s\\\n", "", "folder", path.c_str());
       }
@@ -94,8 +97,9 @@ class Session final : public ConsoleHost {
   }
 
   void writeListFile() {
-    hl::Status status = hl::writeFileList(*package_, args_.listFile,
-                                          [&](const std::string& path) { unlistable(path); });
+    // Such a name is reported as the package stores it.
+    hllib::Status status = package_.writeFileList(
+        args_.listFile, [&](const std::string& path) { unlistable(storedName(path)); });
     if (!status.ok()) fail(status);
   }
 
@@ -103,35 +107,34 @@ class Session final : public ConsoleHost {
   void unlistable(const std::string& path) {
     std::string shown;
     for (char c : path) shown += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
-    fail({hl::ErrorCode::Invalid, "root\\" + shown + ": the name holds a line break"},
-         kExitUnlistable);
+    fail({HL_INVALID, "root\\" + shown + ": the name holds a line break"}, kExitUnlistable);
   }
 
   void extract(uint32_t item, const std::string& shown) override {
     std::filesystem::path destination =
         args_.destination.empty() ? std::filesystem::path(".") : args_.destination;
     // The item's folder, as the package spells it: reported paths below the item follow it.
-    std::string base = "root\\" + package_->path(item);
-    base.resize(base.size() - package_->name(item).size());
-    hl::ExtractSummary summary;
-    hl::Status status = hl::extractItem(
-        *package_, item, destination,
-        [&](const std::string& path, const hl::Status& result) {
-          if (result.code() == hl::ErrorCode::Exists)
+    std::string base = "root\\" + package_.path(item);
+    base.resize(base.size() - package_.name(item).size());
+    hl_extract_summary summary{};
+    hllib::Status status = package_.extract(
+        item, destination, args_.keepExisting,
+        [&](const std::string& path, const hllib::Status& result) {
+          if (result.code == HL_EXISTS)
             say("skipped, already there: " + shownName(base + path));
           else if (!result.ok())
             std::fprintf(stderr, "hlextract: %s: %s\n", shownName(base + path).c_str(),
-                         result.message().c_str());
+                         result.message.c_str());
           else if (args_.verbose)
             say(shownName(base + path));
         },
-        summary, args_.keepExisting ? hl::ExistingFiles::Keep : hl::ExistingFiles::Replace);
+        summary);
     if (!status.ok() && summary.failures == 0)
       fail(status);  // failed before any item
     else if (!status.ok() && exitCode_ == kExitOk)
-      exitCode_ = exitCodeFor(status.code());
-    say("extracted " + std::to_string(summary.filesWritten) + " files (" +
-        std::to_string(summary.bytesWritten) + " bytes) from " + shown +
+      exitCode_ = exitCodeFor(status.code);
+    say("extracted " + std::to_string(summary.files_written) + " files (" +
+        std::to_string(summary.bytes_written) + " bytes) from " + shown +
         (summary.skipped ? ", " + std::to_string(summary.skipped) + " skipped" : "") +
         (summary.failures ? ", " + std::to_string(summary.failures) + " failed" : ""));
   }
@@ -144,9 +147,9 @@ class Session final : public ConsoleHost {
     auto check = [&](uint32_t file, const std::string& path) {
       if (stopped) return;
       ++checked;
-      hl::ChunkReport report;
-      hl::Status status = package_->validate(file, report);
-      if (status.ok() && report.notChecked) {
+      hl_chunk_report report{};
+      hllib::Status status = package_.validate(file, report);
+      if (status.ok() && report.not_checked) {
         ++unchecked;
         std::printf("not checked: %s: the package stores no checksums for it\n", path.c_str());
         return;
@@ -157,20 +160,21 @@ class Session final : public ConsoleHost {
       }
       ++bad;
       std::printf("%s: %s: %s\n",
-                  status.code() == hl::ErrorCode::Incomplete   ? "incomplete"
-                  : status.code() == hl::ErrorCode::Encrypted  ? "encrypted"
-                  : status.code() == hl::ErrorCode::OpenFailed ? "unreadable"
-                                                               : "damaged",
-                  path.c_str(), status.message().c_str());
-      if (exitCode_ == kExitOk) exitCode_ = exitCodeFor(status.code());
-      stopped = package_->type() == hl::PackageType::Gcf && package_->fileShrank();
+                  status.code == HL_INCOMPLETE    ? "incomplete"
+                  : status.code == HL_ENCRYPTED   ? "encrypted"
+                  : status.code == HL_OPEN_FAILED ? "unreadable"
+                                                  : "damaged",
+                  path.c_str(), status.message.c_str());
+      if (exitCode_ == kExitOk) exitCode_ = exitCodeFor(status.code);
+      hl_package_facts facts = package_.facts();
+      stopped = facts.type == HL_GCF && facts.file_shrank;
     };
-    if (package_->isFile(item)) {
+    if (package_.item(item).is_file) {
       check(item, shown);
     } else {
-      std::string prefix = item == hl::kRootItem ? "root\\" : shown + "\\";
-      package_->walk(item, '\\', [&](uint32_t child, const std::string& path) {
-        if (package_->isFile(child)) check(child, prefix + shownName(path));
+      std::string prefix = item == HL_ROOT_ITEM ? "root\\" : shown + "\\";
+      package_.walk(item, '\\', [&](uint32_t child, const std::string& path) {
+        if (package_.item(child).is_file) check(child, prefix + shownName(path));
       });
     }
     if (unchecked > 0 && exitCode_ == kExitOk) exitCode_ = kExitNotChecked;
@@ -182,36 +186,35 @@ class Session final : public ConsoleHost {
 
   // Runs last: the package is closed first, as it is replaced by its rewritten copy.
   void defragment() {
-    package_.reset();
+    package_.close();
     std::string shown = args_.package.u8string();
-    hl::DefragmentOptions options;
-    options.force = args_.forceRewrite;
+    std::function<void(uint64_t, uint64_t)> progress;
     int reported = -5;
     if (args_.verbose && !args_.quiet)
-      options.progress = [&](uint64_t done, uint64_t total) {
+      progress = [&](uint64_t done, uint64_t total) {
         int percent = total ? static_cast<int>(done * 100 / total) : 100;
         if (percent / 5 == reported / 5) return;
         reported = percent;
         std::fprintf(stderr, "hlextract: defragmenting: %d%%\n", percent);
       };
-    hl::DefragmentResult result = hl::DefragmentResult::Rewritten;
-    hl::Status status = hl::defragment(args_.package, options, result);
+    hl_defragment_result result = HL_REWRITTEN;
+    hllib::Status status = hllib::defragment(args_.package, args_.forceRewrite, progress, result);
     if (!status.ok()) return fail(status);
     switch (result) {
-      case hl::DefragmentResult::Rewritten:
+      case HL_REWRITTEN:
         say("defragmented " + shown);
         break;
-      case hl::DefragmentResult::AlreadyDefragmented:
+      case HL_ALREADY_DEFRAGMENTED:
         say(shown + " is not fragmented");
         break;
-      case hl::DefragmentResult::NothingToDo:
+      case HL_NOTHING_TO_DO:
         say("an NCF package holds no data to defragment");
         break;
     }
   }
 
   const Arguments& args_;
-  std::unique_ptr<hl::Package> package_;
+  hllib::Package package_;
   int exitCode_ = kExitOk;
 };
 

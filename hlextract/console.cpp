@@ -15,6 +15,7 @@
 #endif
 
 #include "console_words.h"
+#include "text.h"
 
 namespace hlextract {
 namespace {
@@ -70,7 +71,7 @@ bool isBinary(const uint8_t* data, size_t size) {
 
 class Console {
  public:
-  Console(const hl::Package& package, ConsoleHost& host) : package_(package), host_(host) {}
+  Console(const hllib::Package& package, ConsoleHost& host) : package_(package), host_(host) {}
 
   void run() {
     bool prompt = isTerminal(stdin);
@@ -85,7 +86,7 @@ class Console {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       std::string error;
       if (!splitWords(line, words, error)) {
-        host_.fail({hl::ErrorCode::Invalid, error + ": " + line});
+        host_.fail({HL_INVALID, error + ": " + line});
         continue;
       }
       if (words.empty()) continue;
@@ -122,30 +123,36 @@ class Console {
       if (name != command.name) continue;
       size_t given = words.size() - 1;
       if (given > (command.takesArgument ? 1u : 0u) || (command.needsArgument && given == 0)) {
-        host_.fail({hl::ErrorCode::Invalid,
-                    name + (command.takesArgument ? " takes one name (quote names with blanks)"
-                                                  : " takes no name")});
+        host_.fail(
+            {HL_INVALID, name + (command.takesArgument ? " takes one name (quote names with blanks)"
+                                                       : " takes no name")});
       } else {
         (this->*command.handler)(given ? words[1] : std::string());
       }
       return true;
     }
-    host_.fail({hl::ErrorCode::Invalid, "unknown command '" + words[0] + "': type help"});
+    host_.fail({HL_INVALID, "unknown command '" + words[0] + "': type help"});
     return true;
   }
 
-  std::string shown(uint32_t item) const { return "root\\" + package_.path(item); }
+  // Names and paths as the package stores them: filters and ".." work on its single bytes.
+  std::string stored(uint32_t item) const { return storedName(package_.path(item)); }
+  std::string shown(uint32_t item) const { return "root\\" + stored(item); }
+  uint32_t lookUp(const std::string& storedPath) const {
+    return package_.find(utf8Name(storedPath));
+  }
+  bool isFile(uint32_t item) const { return package_.item(item).is_file != 0; }
 
-  // The item a console word names, or kNoItem after saying so.
+  // The item a console word names, or HL_NO_ITEM after saying so.
   uint32_t resolve(const std::string& word) {
     std::string path;
-    if (!joinItemPath(package_.path(current_), word, path)) {
-      host_.fail({hl::ErrorCode::ItemNotFound, "'" + word + "' leads above root\\"});
-      return hl::kNoItem;
+    if (!joinItemPath(stored(current_), word, path)) {
+      host_.fail({HL_ITEM_NOT_FOUND, "'" + word + "' leads above root\\"});
+      return HL_NO_ITEM;
     }
-    uint32_t item = package_.find(path);
-    if (item == hl::kNoItem)
-      host_.fail({hl::ErrorCode::ItemNotFound,
+    uint32_t item = lookUp(path);
+    if (item == HL_NO_ITEM)
+      host_.fail({HL_ITEM_NOT_FOUND,
                   "no item '" + word + "' in the package (from " + shown(current_) + ")"});
     return item;
   }
@@ -155,9 +162,9 @@ class Console {
   void dir(const std::string& argument) {
     uint32_t folder = current_;
     std::string filter = argument, path;
-    if (!argument.empty() && joinItemPath(package_.path(current_), argument, path)) {
-      uint32_t named = package_.find(path);
-      if (named != hl::kNoItem && !package_.isFile(named)) {
+    if (!argument.empty() && joinItemPath(stored(current_), argument, path)) {
+      uint32_t named = lookUp(path);
+      if (named != HL_NO_ITEM && !isFile(named)) {
         folder = named;
         filter.clear();
       }
@@ -165,19 +172,20 @@ class Console {
     size_t cut = filter.find_last_of("\\/");
     if (cut != std::string::npos) {
       folder = resolve(cut == 0 ? "root" : filter.substr(0, cut));
-      if (folder == hl::kNoItem) return;
-      if (package_.isFile(folder))
-        return host_.fail({hl::ErrorCode::Invalid, shown(folder) + " is a file, not a folder"});
+      if (folder == HL_NO_ITEM) return;
+      if (isFile(folder))
+        return host_.fail({HL_INVALID, shown(folder) + " is a file, not a folder"});
       filter.erase(0, cut + 1);
     }
     uint32_t folders = 0, files = 0;
     package_.walk(folder, '\\', [&](uint32_t item, const std::string&) {
-      if (package_.parent(item) != folder) return;
-      std::string name(package_.name(item));
+      hl_item facts = package_.item(item);
+      if (facts.parent != folder) return;
+      std::string name = storedName(package_.name(item));
       if (!filter.empty() && !matchesWildcard(filter, name)) return;
-      if (package_.isFile(item)) {
+      if (facts.is_file) {
         ++files;
-        std::printf("%12u  %s\n", package_.itemSize(item), name.c_str());
+        std::printf("%12u  %s\n", facts.size, name.c_str());
       } else {
         ++folders;
         std::printf("%12s  %s\\\n", "<folder>", name.c_str());
@@ -188,30 +196,29 @@ class Console {
 
   void cd(const std::string& word) {
     uint32_t item = resolve(word);
-    if (item == hl::kNoItem) return;
-    if (package_.isFile(item))
-      return host_.fail({hl::ErrorCode::Invalid, shown(item) + " is a file, not a folder"});
+    if (item == HL_NO_ITEM) return;
+    if (isFile(item)) return host_.fail({HL_INVALID, shown(item) + " is a file, not a folder"});
     current_ = item;
   }
 
-  void root(const std::string&) { current_ = hl::kRootItem; }
+  void root(const std::string&) { current_ = HL_ROOT_ITEM; }
 
   void info(const std::string& word) {
     uint32_t item = resolve(word);
-    if (item == hl::kNoItem) return;
-    if (!package_.isFile(item)) {
-      std::printf("%s\\\n  folder with %u files below it\n", shown(item).c_str(),
-                  package_.fileCountBelow(item));
+    if (item == HL_NO_ITEM) return;
+    hl_item facts = package_.item(item);
+    if (!facts.is_file) {
+      std::printf("%s\\\n  folder with %u files below it\n", shown(item).c_str(), facts.file_count);
       return;
     }
-    std::printf("%s\n  size:        %u bytes\n  state:       %s\n", shown(item).c_str(),
-                package_.itemSize(item), fileState(package_, item).c_str());
-    hl::FileLayout layout;
-    hl::Status status = package_.layout(item, layout);
-    if (package_.type() == hl::PackageType::Ncf)
+    std::printf("%s\n  size:        %u bytes\n  state:       %s\n", shown(item).c_str(), facts.size,
+                fileState(package_, item).c_str());
+    hl_file_layout layout{};
+    hllib::Status status = package_.layout(item, layout);
+    if (package_.facts().type == HL_NCF)
       std::printf("  data blocks: none, an NCF package's files lie on disk\n");
     else if (!status.ok())
-      std::printf("  data blocks: unknown, %s\n", status.message().c_str());
+      std::printf("  data blocks: unknown, %s\n", status.message.c_str());
     else
       std::printf("  data blocks: %u\n  fragmented:  %s\n", layout.blocks,
                   layout.fragmented ? "yes" : "no");
@@ -219,29 +226,28 @@ class Console {
 
   void extract(const std::string& word) {
     uint32_t item = resolve(word);
-    if (item != hl::kNoItem) host_.extract(item, shown(item));
+    if (item != HL_NO_ITEM) host_.extract(item, shown(item));
   }
 
   void validate(const std::string& word) {
     uint32_t item = resolve(word);
-    if (item != hl::kNoItem) host_.validate(item, shown(item));
+    if (item != HL_NO_ITEM) host_.validate(item, shown(item));
   }
 
   void find(const std::string& filter) {
     uint32_t found = 0;
-    package_.walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
-      if (!matchesWildcard(filter, package_.name(item))) return;
+    package_.walk(HL_ROOT_ITEM, '\\', [&](uint32_t item, const std::string& path) {
+      if (!matchesWildcard(filter, storedName(package_.name(item)))) return;
       ++found;
-      std::printf("root\\%s%s\n", path.c_str(), package_.isFile(item) ? "" : "\\");
+      std::printf("root\\%s%s\n", storedName(path).c_str(), isFile(item) ? "" : "\\");
     });
     std::printf("%u items found\n", found);
   }
 
   void type(const std::string& word) {
     uint32_t item = resolve(word);
-    if (item == hl::kNoItem) return;
-    if (!package_.isFile(item))
-      return host_.fail({hl::ErrorCode::Invalid, shown(item) + " is a folder: try dir"});
+    if (item == HL_NO_ITEM) return;
+    if (!isFile(item)) return host_.fail({HL_INVALID, shown(item) + " is a folder: try dir"});
     uint64_t printed = 0;
     bool binary = false, endsInNewline = true;
 #if defined(_WIN32)
@@ -250,7 +256,7 @@ class Console {
     int mode = _setmode(_fileno(stdout), _O_BINARY);
 #endif
     // Each piece is checked before it is printed, so a binary file shows nothing of itself.
-    hl::Status status = package_.read(item, [&](const uint8_t* data, size_t size) {
+    hllib::Status status = package_.read(item, [&](const uint8_t* data, size_t size) {
       if (isBinary(data, size)) return !(binary = true);
       std::fwrite(data, 1, size, stdout);
       printed += size;
@@ -264,7 +270,7 @@ class Console {
     if (!endsInNewline) std::printf("\n");
     if (!status.ok()) return host_.fail(status);
     if (binary)
-      host_.fail({hl::ErrorCode::Invalid,
+      host_.fail({HL_INVALID,
                   shown(item) + " holds binary data" +
                       (printed ? ", stopped after " + std::to_string(printed) + " bytes" : "") +
                       ": use extract to get it"});
@@ -273,31 +279,31 @@ class Console {
   void status(const std::string&) {
     uint32_t files = 0, usedBlocks = 0, fragmented = 0, incomplete = 0, encrypted = 0,
              unreadable = 0, notChecked = 0;
-    package_.walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string&) {
-      if (!package_.isFile(item)) return;
+    package_.walk(HL_ROOT_ITEM, '\\', [&](uint32_t item, const std::string&) {
+      if (!isFile(item)) return;
       ++files;
-      hl::FileInfo info;
-      hl::FileLayout layout;
-      hl::Status status = package_.inspect(item, info);
+      hl_file_state state{};
+      hl_file_layout layout{};
+      hllib::Status status = package_.inspect(item, state);
       if (status.ok()) status = package_.layout(item, layout);
       if (!status.ok()) {
-        ++(status.code() == hl::ErrorCode::Invalid ? notChecked : unreadable);
+        ++(status.code == HL_INVALID ? notChecked : unreadable);
         return;
       }
       usedBlocks += layout.blocks;
       fragmented += layout.fragmented ? 1 : 0;
-      encrypted += info.encrypted ? 1 : 0;
-      incomplete += !info.encrypted && info.storedBytes < info.size ? 1 : 0;
+      encrypted += state.encrypted ? 1 : 0;
+      incomplete += !state.encrypted && state.stored_bytes < state.size ? 1 : 0;
     });
-    bool gcf = package_.type() == hl::PackageType::Gcf;
-    std::printf("format:           %s version %u\n", gcf ? "GCF" : "NCF", package_.formatVersion());
+    hl_package_facts facts = package_.facts();
+    bool gcf = facts.type == HL_GCF;
+    std::printf("format:           %s version %u\n", gcf ? "GCF" : "NCF", facts.format_version);
     if (gcf)
       std::printf("block size:       %u bytes\ndata blocks:      %u, %u of them used by files\n",
-                  package_.blockSize(), package_.blockCount(), usedBlocks);
+                  facts.block_size, facts.block_count, usedBlocks);
     else
       std::printf("data blocks:      none, the files lie on disk\n");
-    std::printf("items:            %u files, %u folders\n", files,
-                package_.itemCount() - files - 1);
+    std::printf("items:            %u files, %u folders\n", files, facts.item_count - files - 1);
     std::printf("fragmented files: %u\nincomplete files: %u\nencrypted files:  %u\n", fragmented,
                 incomplete, encrypted);
     if (unreadable) std::printf("damaged files:    %u\n", unreadable);
@@ -308,24 +314,24 @@ class Console {
   void cls(const std::string&) { clearScreen(); }
   void help(const std::string&) { std::fputs(kConsoleHelp, stdout); }
 
-  const hl::Package& package_;
+  const hllib::Package& package_;
   ConsoleHost& host_;
-  uint32_t current_ = hl::kRootItem;
+  uint32_t current_ = HL_ROOT_ITEM;
 };
 
 }  // namespace
 
-std::string fileState(const hl::Package& package, uint32_t file) {
-  hl::FileInfo info;
-  hl::Status status = package.inspect(file, info);
-  if (status.code() == hl::ErrorCode::Invalid) return "not checked";  // an NCF without -n
+std::string fileState(const hllib::Package& package, uint32_t file) {
+  hl_file_state state{};
+  hllib::Status status = package.inspect(file, state);
+  if (status.code == HL_INVALID) return "not checked";  // an NCF without -n
   if (!status.ok()) return "damaged";
-  if (info.encrypted) return "encrypted";
-  if (info.storedBytes < info.size)
-    return "incomplete " + std::to_string(info.storedBytes * 100 / info.size) + "%";
+  if (state.encrypted) return "encrypted";
+  if (state.stored_bytes < state.size)
+    return "incomplete " + std::to_string(state.stored_bytes * 100 / state.size) + "%";
   return "complete";
 }
 
-void runConsole(const hl::Package& package, ConsoleHost& host) { Console(package, host).run(); }
+void runConsole(const hllib::Package& package, ConsoleHost& host) { Console(package, host).run(); }
 
 }  // namespace hlextract

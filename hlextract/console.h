@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "package.h"
+#include "hllib/hllib.hpp"
 
 namespace hlextract {
 
@@ -15,7 +15,7 @@ class ConsoleHost {
   virtual void extract(uint32_t item, const std::string& shown) = 0;
   virtual void validate(uint32_t item, const std::string& shown) = 0;
   // Reports a failure on standard error; the first one sets the tool's exit code.
-  virtual void fail(const hl::Status& status) = 0;
+  virtual void fail(const hllib::Status& status) = 0;
 
  protected:
   ~ConsoleHost() = default;
@@ -23,9 +23,9 @@ class ConsoleHost {
 
 // Runs commands from standard input until "exit" or its end. A prompt is shown only when
 // standard input is a terminal, so piped scripts get only the commands' output.
-void runConsole(const hl::Package& package, ConsoleHost& host);
+void runConsole(const hllib::Package& package, ConsoleHost& host);
 
 // A file's state as listings show it: complete, incomplete N%, encrypted or damaged.
-std::string fileState(const hl::Package& package, uint32_t file);
+std::string fileState(const hllib::Package& package, uint32_t file);
 
 }  // namespace hlextract

@@ -1,7 +1,7 @@
 // The tool's exit codes. Published: scripts rely on them, so a code never changes meaning.
 #pragma once
 
-#include "status.h"
+#include "hllib/hllib.h"
 
 namespace hlextract {
 
@@ -28,39 +28,39 @@ enum ExitCode : int {
   kExitBadJobFile = 22,       // --jobs: the job file cannot be read or is malformed
 };
 
-inline ExitCode exitCodeFor(hl::ErrorCode code) {
+inline ExitCode exitCodeFor(hl_status code) {
   switch (code) {
-    case hl::ErrorCode::Ok:
+    case HL_OK:
       return kExitOk;
-    case hl::ErrorCode::OpenFailed:
+    case HL_OPEN_FAILED:
       return kExitNoPackage;
-    case hl::ErrorCode::NotAPackage:
+    case HL_NOT_A_PACKAGE:
       return kExitNotAPackage;
-    case hl::ErrorCode::Unsupported:
+    case HL_UNSUPPORTED:
       return kExitUnsupported;
-    case hl::ErrorCode::Damaged:
+    case HL_DAMAGED:
       return kExitDamaged;
-    case hl::ErrorCode::ItemNotFound:
+    case HL_ITEM_NOT_FOUND:
       return kExitItemNotFound;
-    case hl::ErrorCode::Incomplete:
+    case HL_INCOMPLETE:
       return kExitIncomplete;
-    case hl::ErrorCode::Encrypted:
+    case HL_ENCRYPTED:
       return kExitEncrypted;
-    case hl::ErrorCode::UnsafeName:
+    case HL_UNSAFE_NAME:
       return kExitUnsafeName;
-    case hl::ErrorCode::WriteFailed:
+    case HL_WRITE_FAILED:
       return kExitWriteFailed;
-    case hl::ErrorCode::Invalid:
+    case HL_INVALID:
       return kExitUsage;
-    case hl::ErrorCode::InUse:
+    case HL_IN_USE:
       return kExitInUse;
-    case hl::ErrorCode::Exists:
+    case HL_EXISTS:
       return kExitWriteFailed;
-    case hl::ErrorCode::Refused:
+    case HL_REFUSED:
       return kExitRefused;
-    case hl::ErrorCode::NameClash:
+    case HL_NAME_CLASH:
       return kExitNameClash;
-    case hl::ErrorCode::Unexpected:
+    case HL_UNEXPECTED:
       return kExitInternal;
   }
   return kExitInternal;

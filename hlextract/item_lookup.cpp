@@ -7,9 +7,9 @@
 
 namespace hlextract {
 
-uint32_t findItem(const hl::Package& package, const NativeString& word) {
+uint32_t findItem(const hllib::Package& package, const NativeString& word) {
   std::string path;
-  if (!toPackageBytes(word, path)) return hl::kNoItem;  // a character the code page lacks
+  if (!toItemPath(word, path)) return HL_NO_ITEM;  // a character the code page lacks
   std::string head = path.substr(0, 5);
   for (char& c : head)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');

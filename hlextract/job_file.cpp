@@ -10,8 +10,8 @@
 
 #include "arguments.h"
 #include "exit_codes.h"
-#include "extract.h"
 #include "item_lookup.h"
+#include "text.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -82,7 +82,7 @@ std::string oneLine(std::string text) {
 
 }  // namespace
 
-int runJobFile(const hl::Package& package, const std::filesystem::path& jobFile) {
+int runJobFile(const hllib::Package& package, const std::filesystem::path& jobFile) {
   std::vector<Job> jobs;
   std::string error;
   if (!readJobs(jobFile, jobs, error)) {
@@ -99,28 +99,29 @@ int runJobFile(const hl::Package& package, const std::filesystem::path& jobFile)
   int exitCode = kExitOk;
   for (size_t n = 1; n <= jobs.size(); ++n) {
     const Job& job = jobs[n - 1];
-    hl::Status status;
+    hllib::Status status;
     const uint32_t item = findItem(package, job.item);
-    if (item == hl::kNoItem) {
-      status = {hl::ErrorCode::ItemNotFound, "no such item in the package"};
+    if (item == HL_NO_ITEM) {
+      status = {HL_ITEM_NOT_FOUND, "no such item in the package"};
     } else {
-      hl::ExtractSummary summary;
+      hl_extract_summary summary{};
       std::string firstFailure;
-      status = hl::extractItem(
-          package, item, job.folder,
-          [&](const std::string& path, const hl::Status& result) {
-            if (!result.ok() && firstFailure.empty()) firstFailure = path + ": " + result.message();
+      status = package.extract(
+          item, job.folder, false,
+          [&](const std::string& path, const hllib::Status& result) {
+            if (!result.ok() && firstFailure.empty())
+              firstFailure = storedName(path) + ": " + result.message;
           },
           summary);
       // A folder's reason names the file inside it that failed first.
-      if (!status.ok() && !package.isFile(item) && !firstFailure.empty())
-        status = {status.code(), firstFailure};
+      if (!status.ok() && !package.item(item).is_file && !firstFailure.empty())
+        status = {status.code, firstFailure};
     }
     if (status.ok())
       std::printf("%zu\tok\n", n);
     else
-      std::printf("%zu\tfailed\t%s\n", n, oneLine(status.message()).c_str());
-    if (!status.ok() && exitCode == kExitOk) exitCode = exitCodeFor(status.code());
+      std::printf("%zu\tfailed\t%s\n", n, oneLine(status.message).c_str());
+    if (!status.ok() && exitCode == kExitOk) exitCode = exitCodeFor(status.code);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
       std::fprintf(stderr, "hlextract: the results are no longer read; stopped after job %zu\n", n);
       return kExitJobsStopped;

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "package.h"
+#include "hllib/hllib.hpp"
 
 namespace hlextract {
 
@@ -16,6 +16,6 @@ namespace hlextract {
 // The job file is UTF-8: for each job the destination folder, a NUL byte, the item path
 // (root\...), a NUL byte. Each result line is "<n> TAB ok" or "<n> TAB failed TAB <reason>",
 // n counting the jobs from 1.
-int runJobFile(const hl::Package& package, const std::filesystem::path& jobFile);
+int runJobFile(const hllib::Package& package, const std::filesystem::path& jobFile);
 
 }  // namespace hlextract

@@ -1,13 +1,23 @@
 // Text conversions between the command line, package names and messages.
 #include "text.h"
 
+#include "hllib/hllib.h"
+
 #if defined(_WIN32)
 #include <windows.h>
-#else
-#include "code_page.h"
 #endif
 
 namespace hlextract {
+
+// Every byte of the package's code page has a character, so these round trips lose nothing.
+std::string storedName(const std::string& name) {
+  const char* stored = nullptr;
+  return hl_name_from_utf8(name.c_str(), &stored) == HL_OK ? stored : name;
+}
+std::string utf8Name(const std::string& stored) {
+  const char* text = nullptr;
+  return hl_name_to_utf8(stored.c_str(), &text) == HL_OK ? text : stored;
+}
 
 #if defined(_WIN32)
 namespace {
@@ -27,21 +37,21 @@ std::string narrow(const std::wstring& word, UINT codePage, BOOL* unspellable = 
 }  // namespace
 
 std::string toUtf8(const NativeString& word) { return narrow(word, CP_UTF8); }
-bool toPackageBytes(const NativeString& word, std::string& bytes) {
+// The word as the system's code page spells it is taken to be the package's own bytes.
+bool toItemPath(const NativeString& word, std::string& path) {
   BOOL unspellable = FALSE;
-  bytes = narrow(word, CP_ACP, &unspellable);
+  path = utf8Name(narrow(word, CP_ACP, &unspellable));
   return !unspellable;
 }
-std::string shownName(const std::string& packageBytes) { return packageBytes; }
+std::string shownName(const std::string& name) { return storedName(name); }
 #else
-// The command line and the terminal speak UTF-8; packages spell names in Windows-1252.
+// The command line and the terminal speak UTF-8, as the library does.
 std::string toUtf8(const NativeString& word) { return word; }
-bool toPackageBytes(const NativeString& word, std::string& bytes) {
-  return hl::utf8ToPackageName(word, bytes);
+bool toItemPath(const NativeString& word, std::string& path) {
+  path = word;
+  return true;
 }
-std::string shownName(const std::string& packageBytes) {
-  return hl::packageNameToUtf8(packageBytes);
-}
+std::string shownName(const std::string& name) { return name; }
 #endif
 
 }  // namespace hlextract

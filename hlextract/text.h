@@ -1,5 +1,6 @@
 // The tool's one text boundary: command-line words in the platform's encoding, item names in
-// the package's single-byte code page, messages in UTF-8.
+// UTF-8 as the library gives them or in the package's own single-byte code page, messages in
+// UTF-8.
 #pragma once
 
 #include <string>
@@ -9,11 +10,14 @@
 namespace hlextract {
 
 std::string toUtf8(const NativeString& word);
-// An item path from the command line as the package's single-byte names spell it. False when
-// it holds a character the package's code page cannot spell: then it names no item.
-bool toPackageBytes(const NativeString& word, std::string& bytes);
-// Item names and paths from the package as the tool shows them: in UTF-8 where the system
-// speaks UTF-8, as stored (in the system code page) on Windows.
-std::string shownName(const std::string& packageBytes);
+// An item path from the command line in UTF-8, as the library looks items up. False when it
+// holds a character the system's code page cannot spell (Windows): then it names no item.
+bool toItemPath(const NativeString& word, std::string& path);
+// Item names and paths from the library as the tool shows them: in UTF-8 where the system
+// speaks UTF-8, as the package stores them (in the system code page) on Windows.
+std::string shownName(const std::string& name);
+// A name as the package stores it, and back: the console works with the package's own bytes.
+std::string storedName(const std::string& name);
+std::string utf8Name(const std::string& stored);
 
 }  // namespace hlextract

@@ -7,14 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "hllib/export.h"
-
 namespace hl {
 
-HLLIB_API std::string packageNameToUtf8(std::string_view name);
+std::string packageNameToUtf8(std::string_view name);
 // A name typed as UTF-8, as the package spells it. Text that is not UTF-8 is taken to be in
 // the code page already (a line of a list file, say) and kept as it is. False when the text
 // holds a character the code page cannot spell: then it can name no item.
-HLLIB_API bool utf8ToPackageName(std::string_view text, std::string& name);
+bool utf8ToPackageName(std::string_view text, std::string& name);
 
 }  // namespace hl

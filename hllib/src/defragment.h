@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <functional>
 
-#include "hllib/export.h"
 #include "status.h"
 
 namespace hl {
@@ -29,7 +28,7 @@ enum class DefragmentResult {
 // failure the original is left as it was and the copy removed. Refused (ErrorCode::Refused) without
 // a byte written: a package marked as in use by its client, format versions other than 6, and
 // anything whose conventions a rewrite would have to guess. ErrorCode::InUse: another run holds it.
-HLLIB_API Status defragment(const std::filesystem::path& package, const DefragmentOptions& options,
-                            DefragmentResult& result);
+Status defragment(const std::filesystem::path& package, const DefragmentOptions& options,
+                  DefragmentResult& result);
 
 }  // namespace hl

@@ -6,7 +6,6 @@
 #include <functional>
 #include <string>
 
-#include "hllib/export.h"
 #include "package.h"
 #include "status.h"
 
@@ -33,9 +32,8 @@ using ExtractObserver = std::function<void(const std::string& path, const Status
 // name, a folder as a folder of its own name with its whole tree, the root's contents
 // directly. Items that cannot be written are reported and skipped; the result is the first
 // failure, or Ok when everything was written. Nothing is written outside `destination`.
-HLLIB_API Status extractItem(const Package& package, uint32_t item,
-                             const std::filesystem::path& destination,
-                             const ExtractObserver& observer, ExtractSummary& summary,
-                             ExistingFiles existing = ExistingFiles::Replace);
+Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
+                   const ExtractObserver& observer, ExtractSummary& summary,
+                   ExistingFiles existing = ExistingFiles::Replace);
 
 }  // namespace hl

@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "hllib/export.h"
 #include "package.h"
 #include "status.h"
 
@@ -29,7 +28,7 @@ using UnlistableObserver = std::function<void(const std::string& path)>;
 // whatever was at `target` stays as it was. A link at `target` is never followed, and a
 // folder, device, read-only file or the package itself is never replaced. One unlistable
 // path fails the whole list.
-HLLIB_API Status writeFileList(const Package& package, const std::filesystem::path& target,
-                               const UnlistableObserver& unlistable);
+Status writeFileList(const Package& package, const std::filesystem::path& target,
+                     const UnlistableObserver& unlistable);
 
 }  // namespace hl

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "hllib/export.h"
 #include "status.h"
 
 namespace hl {
@@ -53,7 +52,7 @@ struct ChunkReport {
   bool notChecked = false;
 };
 
-class HLLIB_API Package {
+class Package {
  public:
   // Opens and checks the package's structure. Returns null and sets `status` on failure.
   static std::unique_ptr<Package> open(const std::filesystem::path& path, Status& status);

@@ -1,0 +1,188 @@
+/* The package library's C interface: open a GCF or NCF package, walk and find its items, read,
+ * extract and validate files, write the list file and defragment. Plain C99, callable from any
+ * language that can call a C function.
+ *
+ * Conventions:
+ * - Every function that can fail returns an hl_status; HL_OK is 0. A null handle or pointer
+ *   gives HL_INVALID, never a crash. Output parameters are written only on HL_OK, except the
+ *   reports of hl_validate and hl_extract, which are filled in either way.
+ * - hl_last_message() names what the last call on the calling thread did wrong ("" after
+ *   HL_OK). Text handed out (messages, names, paths) stays valid until the next call of this
+ *   library on the same thread; copy it to keep it. Text given to a callback is valid while
+ *   the callback runs. Messages are for people: an item name inside one is spelled as the
+ *   package stores it.
+ * - Paths of the file system are UTF-8. Item names are stored by packages in the single-byte
+ *   Windows-1252 code page and handed out (names, paths) converted to UTF-8; item paths given to
+ * the library are UTF-8 too, and one holding a character that code page cannot spell names no item.
+ * - Callbacks receive the `user` pointer given with them. They must not unwind through the
+ *   library (longjmp); a C++ exception that reaches it ends the call with HL_UNEXPECTED.
+ * - A package handle may be used by one thread at a time. */
+#ifndef HLLIB_HLLIB_H
+#define HLLIB_HLLIB_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "hllib/export.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef enum hl_status {
+  HL_OK = 0,
+  HL_OPEN_FAILED = 1,    /* the file could not be opened or read */
+  HL_NOT_A_PACKAGE = 2,  /* the bytes are not a GCF or NCF package at all */
+  HL_UNSUPPORTED = 3,    /* a package of a format version this library cannot read */
+  HL_DAMAGED = 4,        /* a package whose structure contradicts itself or its file */
+  HL_ITEM_NOT_FOUND = 5, /* no item with the requested path */
+  HL_INCOMPLETE = 6,     /* fewer bytes stored than the item's size */
+  HL_ENCRYPTED = 7,      /* content that needs a key this library does not have */
+  HL_UNSAFE_NAME = 8,    /* an item name that could escape the destination folder */
+  HL_WRITE_FAILED = 9,   /* writing output failed (disk full, no permission...) */
+  HL_INVALID = 10,       /* a request that makes no sense (a null handle, a folder for a file) */
+  HL_IN_USE = 11,        /* another run or program holds the package */
+  HL_REFUSED = 12,       /* a package this library will not rewrite */
+  HL_EXISTS = 13,        /* the target already exists and was asked to be kept */
+  HL_NAME_CLASH = 14,    /* an item whose name an earlier item of its folder already took */
+  HL_UNEXPECTED = 15     /* an internal fault, a failing callback, or no memory left */
+} hl_status;
+
+typedef enum hl_package_type { HL_GCF = 0, HL_NCF = 1 } hl_package_type;
+
+#define HL_NO_ITEM 0xFFFFFFFFu /* what parent gives for the root */
+#define HL_ROOT_ITEM 0u        /* the root folder, whose name is empty */
+
+typedef struct hl_package hl_package;
+
+typedef struct hl_package_facts {
+  int32_t type; /* an hl_package_type */
+  uint32_t format_version;
+  uint32_t block_size;  /* 0 for an NCF */
+  uint32_t block_count; /* data blocks; 0 for an NCF */
+  uint32_t item_count;  /* items are numbered 0 .. item_count - 1 */
+  uint32_t file_count;
+  uint32_t warning_count; /* inconsistencies that did not stop the package from being read */
+  int32_t file_shrank;    /* the file is now shorter than when it was opened: reads fail */
+} hl_package_facts;
+
+typedef struct hl_item {
+  uint32_t parent; /* HL_NO_ITEM for the root */
+  int32_t is_file;
+  int32_t encrypted;
+  uint32_t size;       /* a file's size; 0 for a folder */
+  uint32_t file_count; /* files below a folder; 0 for a file */
+} hl_item;
+
+typedef struct hl_file_state {
+  uint64_t size;
+  uint64_t stored_bytes; /* present in the package (or on disk, for an NCF) */
+  int32_t encrypted;
+  int32_t complete; /* every byte stored, and not encrypted */
+} hl_file_state;
+
+typedef struct hl_file_layout {
+  uint32_t blocks;    /* data blocks holding the stored bytes; 0 for an NCF */
+  int32_t fragmented; /* they are not one run of consecutive blocks */
+} hl_file_layout;
+
+typedef struct hl_chunk_report {
+  uint32_t checksummed_chunks;
+  uint32_t bad_chunks; /* 32 KiB chunks whose checksum does not match */
+  /* The package stores no checksums for this file, which has bytes: HL_OK says nothing. */
+  int32_t not_checked;
+} hl_chunk_report;
+
+typedef struct hl_extract_summary {
+  uint32_t files_written;
+  uint32_t failures;
+  uint64_t bytes_written;
+  uint32_t skipped; /* files kept as they were (keep_existing) */
+} hl_extract_summary;
+
+typedef enum hl_defragment_result {
+  HL_REWRITTEN = 0,            /* the package was replaced by its defragmented copy */
+  HL_ALREADY_DEFRAGMENTED = 1, /* nothing to change: the package was left untouched */
+  HL_NOTHING_TO_DO = 2         /* an NCF package holds no data blocks */
+} hl_defragment_result;
+
+/* Told of every item below a folder, in directory order, with its path relative to it. */
+typedef void(HLLIB_CALL* hl_item_visitor)(void* user, uint32_t item, const char* relative_path);
+/* Receives a file's bytes in order; returns 0 to stop the read. */
+typedef int(HLLIB_CALL* hl_byte_sink)(void* user, const uint8_t* data, size_t size);
+/* Told of every file written or item that failed, with its path below the extracted item. */
+typedef void(HLLIB_CALL* hl_extract_observer)(void* user, const char* path, hl_status status,
+                                              const char* message);
+/* Told of the work done; each block in use counts twice, once copied and once read back. */
+typedef void(HLLIB_CALL* hl_progress)(void* user, uint64_t done, uint64_t total);
+/* Told of every file whose path a list line cannot hold (a CR or LF in it). */
+typedef void(HLLIB_CALL* hl_path_observer)(void* user, const char* path);
+
+/* The library's version, "major.minor.patch". */
+HLLIB_API const char* HLLIB_CALL hl_version(void);
+/* What the last call on this thread did wrong; "" after HL_OK. */
+HLLIB_API const char* HLLIB_CALL hl_last_message(void);
+
+/* Opens and checks a package. *package is set on HL_OK; close it with hl_close. */
+HLLIB_API hl_status HLLIB_CALL hl_open(const char* path, hl_package** package);
+HLLIB_API void HLLIB_CALL hl_close(hl_package* package);
+/* NCF only: the folder that holds the package's files on disk. */
+HLLIB_API hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder);
+HLLIB_API hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts);
+HLLIB_API hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t index,
+                                          const char** text);
+
+HLLIB_API hl_status HLLIB_CALL hl_item_facts(const hl_package* package, uint32_t item,
+                                             hl_item* facts);
+HLLIB_API hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item,
+                                            const char** name);
+/* The item's path from the root, names joined by `separator`; "" for the root. */
+HLLIB_API hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t item,
+                                            char separator, const char** path);
+/* The item at `path` below the root, names separated by '\' or '/', matched exactly first,
+ * then without regard to ASCII case; "" is the root. HL_ITEM_NOT_FOUND when there is none. */
+HLLIB_API hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item);
+/* Every item below `folder`, depth first in directory order. */
+HLLIB_API hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
+                                       hl_item_visitor visit, void* user);
+
+HLLIB_API hl_status HLLIB_CALL hl_inspect(const hl_package* package, uint32_t file,
+                                          hl_file_state* state);
+HLLIB_API hl_status HLLIB_CALL hl_layout(const hl_package* package, uint32_t file,
+                                         hl_file_layout* layout);
+/* Streams a complete file's bytes; an incomplete or encrypted file is refused. */
+HLLIB_API hl_status HLLIB_CALL hl_read(const hl_package* package, uint32_t file, hl_byte_sink sink,
+                                       void* user);
+/* Compares every chunk of a file with its stored checksum. */
+HLLIB_API hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
+                                           hl_chunk_report* report);
+
+/* Writes `item` into the folder `destination` (created when missing): a file under its own
+ * name, a folder with its whole tree, the root's contents directly. Items that cannot be
+ * written are reported and skipped; the result is the first failure. With keep_existing, a
+ * file already there is left as it is and reported as HL_EXISTS, which is no failure. The
+ * observer may be null; so may `summary`. */
+HLLIB_API hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item,
+                                          const char* destination, int keep_existing,
+                                          hl_extract_observer observer, void* user,
+                                          hl_extract_summary* summary);
+/* Writes the list file (every file's "root\..." path, CR LF after each) to `target`, replaced
+ * only once complete. One path with a line break fails the whole list. */
+HLLIB_API hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
+                                                  hl_path_observer unlistable, void* user);
+/* Rewrites the GCF package at `path` with every file's blocks consecutive; the original is
+ * replaced only by a complete, checked copy. `force` rewrites even one already in order. */
+HLLIB_API hl_status HLLIB_CALL hl_defragment(const char* path, int force, hl_progress progress,
+                                             void* user, hl_defragment_result* result);
+
+/* Name conversions for callers that work with the package's own bytes: those bytes as UTF-8,
+ * and UTF-8 as those bytes. Text that is not UTF-8 is taken to be in the code page already and
+ * kept; HL_INVALID for a character the code page cannot spell. */
+HLLIB_API hl_status HLLIB_CALL hl_name_to_utf8(const char* stored, const char** text);
+HLLIB_API hl_status HLLIB_CALL hl_name_from_utf8(const char* text, const char** stored);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* HLLIB_HLLIB_H */

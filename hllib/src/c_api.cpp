@@ -1,0 +1,205 @@
+// The C interface's package calls: opening, facts, items, walking and finding, and names.
+#include <string>
+
+#include "c_api_support.h"
+#include "code_page.h"
+#include "vaultpick_version.h"
+
+namespace hl::capi {
+
+// hl_status numbers the library's error codes as they are, so a status passes over unchanged.
+constexpr bool sameCode(hl_status c, ErrorCode code) {
+  return static_cast<int>(c) == static_cast<int>(code);
+}
+static_assert(sameCode(HL_OK, ErrorCode::Ok) && sameCode(HL_OPEN_FAILED, ErrorCode::OpenFailed) &&
+              sameCode(HL_NOT_A_PACKAGE, ErrorCode::NotAPackage) &&
+              sameCode(HL_UNSUPPORTED, ErrorCode::Unsupported) &&
+              sameCode(HL_DAMAGED, ErrorCode::Damaged) &&
+              sameCode(HL_ITEM_NOT_FOUND, ErrorCode::ItemNotFound) &&
+              sameCode(HL_INCOMPLETE, ErrorCode::Incomplete) &&
+              sameCode(HL_ENCRYPTED, ErrorCode::Encrypted) &&
+              sameCode(HL_UNSAFE_NAME, ErrorCode::UnsafeName) &&
+              sameCode(HL_WRITE_FAILED, ErrorCode::WriteFailed) &&
+              sameCode(HL_INVALID, ErrorCode::Invalid) && sameCode(HL_IN_USE, ErrorCode::InUse) &&
+              sameCode(HL_REFUSED, ErrorCode::Refused) && sameCode(HL_EXISTS, ErrorCode::Exists) &&
+              sameCode(HL_NAME_CLASH, ErrorCode::NameClash) &&
+              sameCode(HL_UNEXPECTED, ErrorCode::Unexpected));
+
+namespace {
+thread_local std::string lastMessage;
+thread_local std::string handedOut;
+}  // namespace
+
+hl_status finish(const Status& status) {
+  lastMessage = status.message();
+  return static_cast<hl_status>(status.code());
+}
+
+const char* handOut(std::string text) {
+  handedOut = std::move(text);
+  return handedOut.c_str();
+}
+
+Status packageOf(const hl_package* handle, uint32_t item, const Package*& package) {
+  if (!handle || !handle->package) return nullArgument();
+  package = handle->package.get();
+  if (item >= package->itemCount() && item != kRootItem)
+    return {ErrorCode::Invalid, "no item " + std::to_string(item) + " in the package"};
+  return {};
+}
+
+}  // namespace hl::capi
+
+using namespace hl;
+using namespace hl::capi;
+
+extern "C" {
+
+const char* HLLIB_CALL hl_version(void) { return VAULTPICK_VERSION_TEXT; }
+
+const char* HLLIB_CALL hl_last_message(void) { return lastMessage.c_str(); }
+
+hl_status HLLIB_CALL hl_open(const char* path, hl_package** package) {
+  return call(
+      "opening the package",
+      [&] {
+        Status status;
+        std::unique_ptr<Package> opened = Package::open(pathFrom(path), status);
+        if (opened) *package = new hl_package{std::move(opened)};
+        return status;
+      },
+      path, package);
+}
+
+void HLLIB_CALL hl_close(hl_package* package) { delete package; }
+
+hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder) {
+  return call(
+      "setting the content folder",
+      [&] { return package->package->setContentRoot(pathFrom(folder)); }, package, folder);
+}
+
+hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts) {
+  return call(
+      "reading the package's facts",
+      [&] {
+        const Package& p = *package->package;
+        *facts = {p.type() == PackageType::Gcf ? HL_GCF : HL_NCF,
+                  p.formatVersion(),
+                  p.blockSize(),
+                  p.blockCount(),
+                  p.itemCount(),
+                  p.fileCount(),
+                  static_cast<uint32_t>(p.warnings().size()),
+                  p.fileShrank()};
+        return Status();
+      },
+      package, facts);
+}
+
+hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t index, const char** text) {
+  return call(
+      "reading a warning",
+      [&] {
+        const std::vector<std::string>& warnings = package->package->warnings();
+        if (index >= warnings.size()) return Status(ErrorCode::Invalid, "no such warning");
+        *text = handOut(warnings[index]);
+        return Status();
+      },
+      package, text);
+}
+
+hl_status HLLIB_CALL hl_item_facts(const hl_package* package, uint32_t item, hl_item* facts) {
+  return call(
+      "reading an item",
+      [&] {
+        const Package* p = nullptr;
+        Status status = packageOf(package, item, p);
+        if (!status.ok()) return status;
+        bool file = p->isFile(item);
+        *facts = {p->parent(item), file, p->isEncrypted(item), file ? p->itemSize(item) : 0,
+                  file ? 0 : p->fileCountBelow(item)};
+        return status;
+      },
+      facts);
+}
+
+hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item, const char** name) {
+  return call(
+      "reading an item's name",
+      [&] {
+        const Package* p = nullptr;
+        Status status = packageOf(package, item, p);
+        if (status.ok()) *name = handOut(packageNameToUtf8(p->name(item)));
+        return status;
+      },
+      name);
+}
+
+hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t item, char separator,
+                                  const char** path) {
+  return call(
+      "reading an item's path",
+      [&] {
+        const Package* p = nullptr;
+        Status status = packageOf(package, item, p);
+        if (status.ok()) *path = handOut(packageNameToUtf8(p->path(item, separator)));
+        return status;
+      },
+      path);
+}
+
+hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item) {
+  return call(
+      "finding an item",
+      [&] {
+        std::string stored;
+        uint32_t found = utf8ToPackageName(path, stored) ? package->package->find(stored) : kNoItem;
+        if (found == kNoItem)
+          return Status(ErrorCode::ItemNotFound, std::string("no item '") + path + "'");
+        *item = found;
+        return Status();
+      },
+      package, path, item);
+}
+
+hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
+                             hl_item_visitor visit, void* user) {
+  return call(
+      "walking the package",
+      [&] {
+        const Package* p = nullptr;
+        Status status = packageOf(package, folder, p);
+        if (!status.ok()) return status;
+        return p->walk(folder, separator, [&](uint32_t item, const std::string& relative) {
+          visit(user, item, packageNameToUtf8(relative).c_str());
+        });
+      },
+      visit);
+}
+
+hl_status HLLIB_CALL hl_name_to_utf8(const char* stored, const char** text) {
+  return call(
+      "converting a name",
+      [&] {
+        *text = handOut(packageNameToUtf8(stored));
+        return Status();
+      },
+      stored, text);
+}
+
+hl_status HLLIB_CALL hl_name_from_utf8(const char* text, const char** stored) {
+  return call(
+      "converting a name",
+      [&] {
+        std::string bytes;
+        if (!utf8ToPackageName(text, bytes))
+          return Status(ErrorCode::Invalid,
+                        std::string("'") + text + "' holds a character the code page cannot spell");
+        *stored = handOut(std::move(bytes));
+        return Status();
+      },
+      text, stored);
+}
+
+}  // extern "C"

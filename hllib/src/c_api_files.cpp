@@ -1,0 +1,141 @@
+// The C interface's file calls: state, layout, reading, validation, extraction, the list file
+// and defragmentation.
+#include "c_api_support.h"
+#include "code_page.h"
+#include "defragment.h"
+#include "extract.h"
+#include "list_file.h"
+
+using namespace hl;
+using namespace hl::capi;
+
+namespace {
+
+// A file's package, or why there is none.
+Status fileOf(const hl_package* handle, uint32_t file, const Package*& package) {
+  Status status = packageOf(handle, file, package);
+  if (status.ok() && !package->isFile(file))
+    return {ErrorCode::Invalid, "item " + std::to_string(file) + " is a folder, not a file"};
+  return status;
+}
+
+}  // namespace
+
+extern "C" {
+
+hl_status HLLIB_CALL hl_inspect(const hl_package* package, uint32_t file, hl_file_state* state) {
+  return call(
+      "inspecting a file",
+      [&] {
+        const Package* p = nullptr;
+        FileInfo info;
+        Status status = fileOf(package, file, p);
+        if (status.ok()) status = p->inspect(file, info);
+        if (status.ok()) *state = {info.size, info.storedBytes, info.encrypted, info.complete()};
+        return status;
+      },
+      state);
+}
+
+hl_status HLLIB_CALL hl_layout(const hl_package* package, uint32_t file, hl_file_layout* layout) {
+  return call(
+      "reading a file's layout",
+      [&] {
+        const Package* p = nullptr;
+        FileLayout found;
+        Status status = fileOf(package, file, p);
+        if (status.ok()) status = p->layout(file, found);
+        if (status.ok()) *layout = {found.blocks, found.fragmented};
+        return status;
+      },
+      layout);
+}
+
+hl_status HLLIB_CALL hl_read(const hl_package* package, uint32_t file, hl_byte_sink sink,
+                             void* user) {
+  return call(
+      "reading a file",
+      [&] {
+        const Package* p = nullptr;
+        Status status = fileOf(package, file, p);
+        if (!status.ok()) return status;
+        return p->read(
+            file, [&](const uint8_t* data, size_t size) { return sink(user, data, size) != 0; });
+      },
+      sink);
+}
+
+hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
+                                 hl_chunk_report* report) {
+  return call(
+      "validating a file",
+      [&] {
+        const Package* p = nullptr;
+        ChunkReport found;
+        Status status = fileOf(package, file, p);
+        if (!status.ok()) return status;
+        status = p->validate(file, found);
+        *report = {found.checksummedChunks, static_cast<uint32_t>(found.badChunks.size()),
+                   found.notChecked};
+        return status;
+      },
+      report);
+}
+
+hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item, const char* destination,
+                                int keep_existing, hl_extract_observer observer, void* user,
+                                hl_extract_summary* summary) {
+  return call(
+      "extracting",
+      [&] {
+        const Package* p = nullptr;
+        Status status = packageOf(package, item, p);
+        if (!status.ok()) return status;
+        ExtractSummary done;
+        ExtractObserver tell;
+        if (observer)
+          tell = [&](const std::string& path, const Status& result) {
+            observer(user, packageNameToUtf8(path).c_str(), static_cast<hl_status>(result.code()),
+                     result.message().c_str());
+          };
+        status = extractItem(*p, item, pathFrom(destination), tell, done,
+                             keep_existing ? ExistingFiles::Keep : ExistingFiles::Replace);
+        if (summary) *summary = {done.filesWritten, done.failures, done.bytesWritten, done.skipped};
+        return status;
+      },
+      destination);
+}
+
+hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
+                                        hl_path_observer unlistable, void* user) {
+  return call(
+      "writing the list file",
+      [&] {
+        UnlistableObserver tell;
+        if (unlistable)
+          tell = [&](const std::string& path) {
+            unlistable(user, packageNameToUtf8(path).c_str());
+          };
+        return writeFileList(*package->package, pathFrom(target), tell);
+      },
+      package, target);
+}
+
+hl_status HLLIB_CALL hl_defragment(const char* path, int force, hl_progress progress, void* user,
+                                   hl_defragment_result* result) {
+  return call(
+      "defragmenting",
+      [&] {
+        DefragmentOptions options;
+        options.force = force != 0;
+        if (progress)
+          options.progress = [&](uint64_t done, uint64_t total) { progress(user, done, total); };
+        DefragmentResult outcome = DefragmentResult::Rewritten;
+        Status status = defragment(pathFrom(path), options, outcome);
+        if (status.ok()) *result = static_cast<hl_defragment_result>(outcome);
+        return status;
+      },
+      path, result);
+}
+
+}  // extern "C"

@@ -1,0 +1,136 @@
+/* The C interface as a C program sees it, linked against the shared library: hlmake's demo
+ * package (demo.gcf) read against the same files written as a plain tree (tree/), in the
+ * current folder. Exits 0 when every check holds. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "hllib/hllib.h"
+
+static int failures = 0;
+
+#define CHECK(condition)                                                                \
+  do {                                                                                  \
+    if (!(condition)) {                                                                 \
+      fprintf(stderr, "%s:%d: %s (last message: %s)\n", __FILE__, __LINE__, #condition, \
+              hl_last_message());                                                       \
+      ++failures;                                                                       \
+    }                                                                                   \
+  } while (0)
+
+typedef struct buffer {
+  unsigned char* data;
+  size_t size;
+} buffer;
+
+static int append(void* user, const uint8_t* data, size_t size) {
+  buffer* to = (buffer*)user;
+  to->data = (unsigned char*)realloc(to->data, to->size + size);
+  memcpy(to->data + to->size, data, size);
+  to->size += size;
+  return 1;
+}
+
+static buffer slurp(const char* path) {
+  buffer read = {NULL, 0};
+  unsigned char chunk[4096];
+  size_t got;
+  FILE* file = fopen(path, "rb");
+  CHECK(file != NULL);
+  while (file && (got = fread(chunk, 1, sizeof chunk, file)) > 0) append(&read, chunk, got);
+  if (file) fclose(file);
+  return read;
+}
+
+static int same(buffer a, buffer b) {
+  return a.size == b.size && (a.size == 0 || memcmp(a.data, b.data, a.size) == 0);
+}
+
+static void count_files(void* user, uint32_t item, const char* path) {
+  hl_package* package = (hl_package*)((void**)user)[0];
+  uint32_t* counts = (uint32_t*)((void**)user)[1];
+  hl_item facts;
+  (void)path;
+  if (hl_item_facts(package, item, &facts) == HL_OK && facts.is_file) ++counts[0];
+  ++counts[1];
+}
+
+static void note_extracted(void* user, const char* path, hl_status status, const char* message) {
+  if (status == HL_OK && message && strcmp(path, "de_vault.bsp") == 0) ++*(int*)user;
+}
+
+static void note_progress(void* user, uint64_t done, uint64_t total) {
+  uint64_t* seen = (uint64_t*)user;
+  seen[0] = done;
+  seen[1] = total;
+}
+
+int main(void) {
+  hl_package* package = NULL;
+  hl_package_facts facts;
+  hl_item item_facts;
+  hl_file_state state;
+  hl_chunk_report report;
+  hl_extract_summary summary;
+  hl_defragment_result result;
+  uint32_t item = 0, again = 0, counts[2] = {0, 0};
+  void* walk_user[2];
+  const char* text = NULL;
+  buffer read = {NULL, 0}, expected, extracted;
+  int told = 0;
+  uint64_t progress[2] = {0, 0};
+
+  /* Failures: a status, a message, and no crash for null handles or pointers. */
+  CHECK(hl_open("missing.gcf", &package) == HL_OPEN_FAILED && package == NULL);
+  CHECK(strlen(hl_last_message()) > 0);
+  CHECK(hl_facts(NULL, &facts) == HL_INVALID && strlen(hl_last_message()) > 0);
+  CHECK(hl_open(NULL, &package) == HL_INVALID);
+  CHECK(strlen(hl_version()) > 0);
+
+  CHECK(hl_open("demo.gcf", &package) == HL_OK && package != NULL);
+  if (!package) return 1;
+  CHECK(strcmp(hl_last_message(), "") == 0);
+  CHECK(hl_facts(package, &facts) == HL_OK && facts.type == HL_GCF && !facts.file_shrank);
+
+  /* The walk meets every item but the root, and the facts count the same files. */
+  walk_user[0] = package;
+  walk_user[1] = counts;
+  CHECK(hl_walk(package, HL_ROOT_ITEM, '/', count_files, walk_user) == HL_OK);
+  CHECK(counts[0] == facts.file_count && counts[0] == 12 && counts[1] + 1 == facts.item_count);
+
+  /* Finding: either separator, any ASCII case; nothing for unknown or unspellable names. */
+  CHECK(hl_find(package, "maps/de_vault.bsp", &item) == HL_OK);
+  CHECK(hl_find(package, "MAPS\\De_Vault.BSP", &again) == HL_OK && again == item);
+  CHECK(hl_item_path(package, item, '/', &text) == HL_OK && strcmp(text, "maps/de_vault.bsp") == 0);
+  CHECK(hl_item_name(package, item, &text) == HL_OK && strcmp(text, "de_vault.bsp") == 0);
+  CHECK(hl_find(package, "maps/none.bsp", &again) == HL_ITEM_NOT_FOUND &&
+        strlen(hl_last_message()));
+  CHECK(hl_find(package, "maps/\xE2\x98\x83", &again) == HL_ITEM_NOT_FOUND);
+  CHECK(hl_item_facts(package, facts.item_count, &item_facts) == HL_INVALID);
+  CHECK(hl_inspect(package, HL_ROOT_ITEM, &state) == HL_INVALID);
+  CHECK(hl_item_facts(package, HL_ROOT_ITEM, &item_facts) == HL_OK &&
+        item_facts.parent == HL_NO_ITEM && item_facts.file_count == facts.file_count);
+
+  /* Facts, bytes, extraction and checksums of one file, against the tree's copy. */
+  expected = slurp("tree/maps/de_vault.bsp");
+  CHECK(hl_inspect(package, item, &state) == HL_OK && state.complete &&
+        state.size == expected.size && state.stored_bytes == expected.size);
+  CHECK(hl_read(package, item, append, &read) == HL_OK && same(read, expected));
+  CHECK(hl_extract(package, item, "out", 0, note_extracted, &told, &summary) == HL_OK);
+  CHECK(told == 1 && summary.files_written == 1 && summary.bytes_written == expected.size);
+  extracted = slurp("out/de_vault.bsp");
+  CHECK(same(extracted, expected));
+  CHECK(hl_extract(package, item, "out", 1, NULL, NULL, &summary) == HL_OK && summary.skipped == 1);
+  CHECK(hl_validate(package, item, &report) == HL_OK && report.bad_chunks == 0 &&
+        !report.not_checked && report.checksummed_chunks > 0);
+  hl_close(package);
+
+  /* The demo's blocks are scattered: one rewrite, with progress to the end, then none. */
+  CHECK(hl_defragment("demo.gcf", 0, note_progress, progress, &result) == HL_OK &&
+        result == HL_REWRITTEN && progress[1] > 0 && progress[0] == progress[1]);
+  CHECK(hl_defragment("demo.gcf", 0, NULL, NULL, &result) == HL_OK &&
+        result == HL_ALREADY_DEFRAGMENTED);
+
+  free(read.data), free(expected.data), free(extracted.data);
+  return failures ? 1 : 0;
+}
