@@ -42,6 +42,8 @@ run_ctest() {  # run_ctest NAME: CTest over build/NAME, its output kept for the 
     tee "$logs/ctest-$1.log"
 }
 
+# The tests' size against the product's first: a failure here needs no build to show.
+step "test size" bash scripts/test-size.sh
 step "build native" build native -DVAULTPICK_TARGET=native && native_built=1 || native_built=0
 step "build win64" build win64 -DVAULTPICK_TARGET=win64 && win64_built=1 || win64_built=0
 step "build win32" build win32 -DVAULTPICK_TARGET=win32 && win32_built=1 || win32_built=0
