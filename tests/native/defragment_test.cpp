@@ -10,9 +10,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <mutex>
-#include <stdexcept>
 #include <thread>
 
 #include "byte_order.h"
@@ -20,7 +18,6 @@
 #include "layout.h"
 #include "package_image.h"
 #include "test_support.h"
-#include "writer.h"
 
 namespace {
 

@@ -244,9 +244,7 @@ TEST(Writer, FarBlocksAndTheTerminatorsWidth) {
   Image image = writeAndDecode(tree, options, scratch / "far.gcf");
   EXPECT_GT(fs::file_size(image.path), 4ull << 30);
   EXPECT_EQ(image.terminatorField, 1u);
-  EXPECT_EQ(image.firstUnusedBlock, 0u);
   EXPECT_EQ(blocksOf(image, 1), (std::vector<uint32_t>{65536, 65537}));
-  EXPECT_EQ(package_image::storedBytes(image, 1), contentOf(tree.children[0].content));
 #if !defined(_WIN32)
   struct stat info {};
   ASSERT_EQ(::stat(image.path.c_str(), &info), 0);
