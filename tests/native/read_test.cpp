@@ -29,6 +29,7 @@ TEST(Read, EveryShapeReadsBackAsWrittenAndValidates) {
   Options far = gcfLayout(Placement::Sequential, 65536);
   far.leadingFreeBlocks = static_cast<uint32_t>((5ull << 30) / 65536);
   shapes.push_back({mixedTree(65536), far, "past 4 GiB"});
+  for (Shape made : {demo(), files(300, true), bytes(2, true), ncf({})}) shapes.push_back(made);
   for (size_t i = 0; i < shapes.size(); ++i) {
     Shape& shape = shapes[i];
     SCOPED_TRACE(shape.name + " in blocks of " + std::to_string(shape.options.blockSize));
