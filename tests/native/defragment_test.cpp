@@ -310,6 +310,12 @@ TEST(Defragment, RefusalsAndNothingToDoWriteNothing) {
                  hl::putLe32(&b[image.blockEntryAt(last) + 12], image.entries.at(first).firstBlock);
                }),
        hl::ErrorCode::Damaged, ""},
+      {"block past the last",
+       patched("far.gcf",
+               [&](std::vector<uint8_t>& b) {
+                 hl::putLe32(&b[image.blockEntryAt(last) + 12], image.blockCount);
+               }),
+       hl::ErrorCode::Damaged, "past the last block"},
       {"map header checksum",
        patched(
            "sum.gcf",

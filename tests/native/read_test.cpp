@@ -52,8 +52,10 @@ TEST(Read, TreeLookupsAndPaths) {
   ScratchFolder scratch;
   Node tree = mixedTree(8192);
   tree.children.push_back(Node::file("README.txt", Content::text("upper")));
-  auto package = openPackage(makePackage(tree, Options(), scratch / "tree.gcf"));
+  fs::path path = makePackage(tree, Options(), scratch / "tree.gcf");
+  auto package = openPackage(path);
   ASSERT_TRUE(package);
+  EXPECT_EQ(package->blockCount(), package_image::decode(path).blockCount);
   uint32_t deep = package->find("maps\\sub\\deep.txt");
   ASSERT_NE(deep, hl::kNoItem);
   EXPECT_EQ(package->path(deep), "maps\\sub\\deep.txt");
@@ -128,10 +130,14 @@ TEST(Read, NcfFilesComeFromTheContentFolder) {
   Node shortFile = Node::file("short.bin", Content::pattern(4000, 1));
   shortFile.storedBytes = 100;
   tree.children.push_back(shortFile);
-  auto package =
-      openPackage(makePackage(tree, ncfLayout(scratch / "content"), scratch / "game.ncf"));
+  fs::path path = makePackage(tree, ncfLayout(scratch / "content"), scratch / "game.ncf");
+  std::vector<uint8_t> bytes = readFile(path);
+  bytes.resize(bytes.size() + 9);  // bytes past the tables are noted, not fatal
+  writeFile(path, bytes);
+  auto package = openPackage(path);
   ASSERT_TRUE(package);
   EXPECT_EQ(package->type(), hl::PackageType::Ncf);
+  EXPECT_EQ(package->warnings().size(), 1u);
   uint32_t readme = package->find("readme.txt");
   EXPECT_EQ(package->read(readme, accept).code(), hl::ErrorCode::Invalid) << "no folder given yet";
   package->setContentRoot(scratch / "content");
