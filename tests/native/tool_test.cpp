@@ -330,7 +330,7 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
 // Files, folders and the whole package land as they are stored, from every way of asking: options
 // in any order, paths outside the system's code page, the console's extract command.
 TEST_F(Tool, ExtractionAndTheListFileWriteWhatThePackageHolds) {
-  fs::path folder = scratch_ / fs::u8path("Spiele \xc3\xbc \xe6\x97\xa5\xe6\x9c\xac");
+  fs::path folder = scratch_ / "Spiele \xc3\xbc \xe6\x97\xa5\xe6\x9c\xac";
   fs::create_directories(folder);
   fs::path package = folder / fs::u8path(
                                   "p\xc3\xa4"
