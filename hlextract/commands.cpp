@@ -16,11 +16,12 @@
 #include "list_file.h"
 #include "package.h"
 #include "text.h"
+#include "vaultpick_version.h"
 
 namespace hlextract {
 namespace {
 
-const char kVersion[] = "hlextract 1.0.0";
+const char kVersion[] = "hlextract " VAULTPICK_VERSION_TEXT;
 
 class Session final : public ConsoleHost {
  public:

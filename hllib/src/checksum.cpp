@@ -7,7 +7,7 @@
 
 namespace hl {
 
-uint32_t chunkChecksum(const uint8_t* data, size_t size) {
+uint32_t chunkChecksum(const uint8_t* data, size_t size) noexcept {
   // zlib takes uInt lengths, so a buffer over 4 GiB is fed in slices. Starting Adler-32 at 0
   // (not 1) is what packages store; a chunk of length 0 therefore sums to 0 ^ 0.
   constexpr size_t kSlice = size_t{1} << 30;

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <new>
 #include <random>
 #include <string>
 #include <system_error>
 
+#include "call_guard.h"
 #include "defragment_steps.h"
 
 namespace hl {
@@ -53,46 +53,31 @@ uint64_t nameSeed() {
   return seed;
 }
 
-// The copy's file beside the package, under a name no other run picks. It is removed again
-// unless it replaced the package, or a test stopped the run as a kill would.
-class Temporary {
- public:
-  Temporary() = default;
-  Temporary(const Temporary&) = delete;
-  Temporary& operator=(const Temporary&) = delete;
-  ~Temporary() {
-    if (!path_.empty()) io::removeFile(path_);
+// Creates the copy's file beside the package, under a name no other run picks, owned by
+// `temporary` from then on.
+std::unique_ptr<io::File> createCopy(const io::Path& package, const io::FileLock& like,
+                                     io::OwnedTemporary& temporary, Status& status) {
+  std::mt19937_64 random(nameSeed());
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, ".defrag-%016llx.tmp",
+                  static_cast<unsigned long long>(random()));
+    io::Path candidate = package;
+    candidate += suffix;
+    if (io::pathKind(candidate) != io::PathKind::Missing) continue;
+    std::unique_ptr<io::File> file = io::File::createLike(candidate, like, status);
+    if (file) temporary.adopt(nullptr, candidate);
+    return file;
   }
-
-  std::unique_ptr<io::File> create(const io::Path& package, const io::FileLock& like,
-                                   Status& status) {
-    std::mt19937_64 random(nameSeed());
-    for (int attempt = 0; attempt < 16; ++attempt) {
-      char suffix[40];
-      std::snprintf(suffix, sizeof suffix, ".defrag-%016llx.tmp",
-                    static_cast<unsigned long long>(random()));
-      io::Path candidate = package;
-      candidate += suffix;
-      if (io::pathKind(candidate) != io::PathKind::Missing) continue;
-      std::unique_ptr<io::File> file = io::File::createLike(candidate, like, status);
-      if (file) path_ = candidate;
-      return file;
-    }
-    status = {ErrorCode::WriteFailed,
-              "cannot find a free name for the copy beside " + io::describe(package)};
-    return nullptr;
-  }
-
-  const io::Path& path() const { return path_; }
-  void keep() { path_.clear(); }
-
- private:
-  io::Path path_;
-};
+  status = {ErrorCode::WriteFailed,
+            "cannot find a free name for the copy beside " + io::describe(package)};
+  return nullptr;
+}
 
 Status refused(const std::string& why) { return {ErrorCode::Refused, why}; }
 
-Status run(const io::Path& given, const DefragmentOptions& options, DefragmentResult& result) {
+Status run(const io::Path& given, const DefragmentOptions& options, uint64_t stopAfterBlocks,
+           DefragmentResult& result) {
   const io::Path path = resolveLink(given);
   // Asked before the lock is taken: on Windows the lock lets no one open it for writing.
   Status writable = checkWritable(path);  // reported only when there is something to write
@@ -106,10 +91,11 @@ Status run(const io::Path& given, const DefragmentOptions& options, DefragmentRe
     result = DefragmentResult::NothingToDo;
     return {};
   }
-  if (!(status = checkRewritable(original->data())).ok()) return status;
+  const PackageData& model = loadedModelOf(*original);
+  if (!(status = checkRewritable(model)).ok()) return status;
   DefragmentPlan plan;
   if (!(status = planDefragment(*original, plan)).ok()) return status;
-  if (!(status = checkConventions(original->data(), plan)).ok()) return status;
+  if (!(status = checkConventions(model, plan)).ok()) return status;
   if (plan.alreadyInPlace && !options.force) {
     result = DefragmentResult::AlreadyDefragmented;
     return {};
@@ -120,12 +106,12 @@ Status run(const io::Path& given, const DefragmentOptions& options, DefragmentRe
                    " hard links: a defragmented copy would replace only this name, and the "
                    "other names would keep the old package");
 
-  Temporary temporary;  // declared before every handle on it, so they close before removal
-  std::unique_ptr<io::File> out = temporary.create(path, *lock, status);
+  io::OwnedTemporary temporary;  // removed on every way out but the final rename
+  std::unique_ptr<io::File> out = createCopy(path, *lock, temporary, status);
   if (!out) return status;
-  bool stoppedByHook = false;
-  status = writeDefragmented(original->data(), plan, options, *out, stoppedByHook);
-  if (stoppedByHook) {  // as a killed run would, it leaves the copy behind
+  bool stopped = false;
+  status = writeDefragmented(model, plan, options, stopAfterBlocks, *out, stopped);
+  if (stopped) {  // as a killed run would, it leaves the copy behind
     temporary.keep();
     return status;
   }
@@ -151,13 +137,14 @@ Status run(const io::Path& given, const DefragmentOptions& options, DefragmentRe
 
 }  // namespace
 
+Status defragmentStoppingAfter(const io::Path& package, const DefragmentOptions& options,
+                               uint64_t stopAfterBlocks, DefragmentResult& result) {
+  return guarded("defragmentation", [&] { return run(package, options, stopAfterBlocks, result); });
+}
+
 Status defragment(const std::filesystem::path& package, const DefragmentOptions& options,
                   DefragmentResult& result) {
-  try {
-    return run(package, options, result);
-  } catch (const std::bad_alloc&) {
-    return {ErrorCode::WriteFailed, "not enough memory to defragment " + io::describe(package)};
-  }
+  return defragmentStoppingAfter(package, options, 0, result);
 }
 
 }  // namespace hl

@@ -14,10 +14,8 @@ namespace hl {
 struct DefragmentOptions {
   bool force = false;  // rewrite even a package that is already laid out as it would be
   // Told of the work done: each block in use counts twice, once copied and once read back.
+  // A progress callback that throws ends the call with ErrorCode::Unexpected.
   std::function<void(uint64_t done, uint64_t total)> progress;
-  // For tests: stop as if the process were killed once this many blocks are copied, leaving
-  // the temporary file behind. 0: never.
-  uint64_t abortAfterBlocks = 0;
 };
 
 enum class DefragmentResult {
@@ -28,9 +26,9 @@ enum class DefragmentResult {
 
 // Rewrites `package` beside itself, in a temporary file named after it
 // ("<name>.defrag-<random>.tmp"), and swaps the copy in once it reads back identically. On
-// failure the original is left as it was. Refused (ErrorCode::Refused) without a byte written:
-// a package marked as in use by its client, format versions other than 6, and anything whose
-// conventions a rewrite would have to guess. ErrorCode::InUse: another run holds it.
+// failure the original is left as it was and the copy removed. Refused (ErrorCode::Refused) without
+// a byte written: a package marked as in use by its client, format versions other than 6, and
+// anything whose conventions a rewrite would have to guess. ErrorCode::InUse: another run holds it.
 HLLIB_API Status defragment(const std::filesystem::path& package, const DefragmentOptions& options,
                             DefragmentResult& result);
 

@@ -127,7 +127,7 @@ uint32_t freeBlockLink(const DefragmentPlan& plan, uint32_t blockCount, uint32_t
 }
 
 Status planDefragment(const Package& package, DefragmentPlan& plan) {
-  const PackageData& data = package.data();
+  const PackageData& data = loadedModelOf(package);
   plan = DefragmentPlan();
   Planner planner(data, plan);
   // Files in the order of their directory entries, which is how a laid-out package is written.

@@ -7,11 +7,17 @@
 
 namespace hl {
 
+// For tests: `defragment`, stopped as if the process were killed once `stopAfterBlocks` data
+// blocks are copied (0: never), which leaves the copy behind.
+Status defragmentStoppingAfter(const io::Path& package, const DefragmentOptions& options,
+                               uint64_t stopAfterBlocks, DefragmentResult& result);
+
 // Writes the whole defragmented package to `out`, which must be empty: the metadata copied
 // with the block entries and fragmentation map patched, the data blocks in their new order,
-// zeros for the free blocks. `stoppedByHook` tells a stop asked for by abortAfterBlocks.
+// zeros for the free blocks. `stopped` tells a stop asked for by `stopAfterBlocks`.
 Status writeDefragmented(const PackageData& data, const DefragmentPlan& plan,
-                         const DefragmentOptions& options, io::File& out, bool& stoppedByHook);
+                         const DefragmentOptions& options, uint64_t stopAfterBlocks, io::File& out,
+                         bool& stopped);
 
 // Ok when `copy`, freshly opened, is laid out as `plan` says, every fragment's data blocks
 // hold the same bytes as in `original`, and every file reads with the same size and state.

@@ -92,8 +92,8 @@ Status checkCopy(const Package& original, const DefragmentPlan& plan, const Pack
       copyPlan.fragments.size() != plan.fragments.size())
     return differs("its data blocks are not laid out as planned");
 
-  const PackageData& old = original.data();
-  const PackageData& fresh = copy.data();
+  const PackageData& old = loadedModelOf(original);
+  const PackageData& fresh = loadedModelOf(copy);
   // At least one block, read whole; a block in use lies inside the file, so the file bounds it.
   uint64_t bufferBytes = std::max<uint64_t>(kBufferBytes, plan.usedBlocks ? old.blockSize : 0);
   std::unique_ptr<uint8_t[]> oldBytes(new (std::nothrow) uint8_t[static_cast<size_t>(bufferBytes)]);
@@ -122,7 +122,7 @@ Status checkCopy(const Package& original, const DefragmentPlan& plan, const Pack
   }
 
   // The reader must see every file as before: same size, bytes stored and state.
-  original.walk(kRootItem, '\\', [&](uint32_t item, const std::string& path) {
+  walkItems(old, kRootItem, '\\', [&](uint32_t item, const std::string& path) {
     if (!status.ok() || !original.isFile(item)) return;
     FilePlan before, after;
     status = planFile(old, item, false, before);

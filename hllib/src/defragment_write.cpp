@@ -73,12 +73,13 @@ Status writeFragmentationMap(const PackageData& d, const DefragmentPlan& plan, i
 // are as long as the old layout allows, writes always long.
 class BlockCopier {
  public:
-  BlockCopier(const PackageData& d, const DefragmentOptions& options, uint32_t total, io::File& out)
-      : d_(d), options_(options), total_(total), out_(out) {
+  BlockCopier(const PackageData& d, const DefragmentOptions& options, uint64_t stopAfterBlocks,
+              uint32_t total, io::File& out)
+      : d_(d), options_(options), stopAfter_(stopAfterBlocks), total_(total), out_(out) {
     capacity_ = static_cast<uint32_t>(std::max<uint64_t>(1, kBufferBytes / d.blockSize));
   }
 
-  bool stoppedByHook() const { return stopped_; }
+  bool stopped() const { return stopped_; }
 
   // Copies `count` old blocks that lie one after another from `first`.
   Status copyRun(uint32_t first, uint32_t count) {
@@ -130,7 +131,7 @@ class BlockCopier {
   Status advance(uint32_t blocks) {
     done_ += blocks;
     if (options_.progress) options_.progress(done_, uint64_t{total_} * 2);
-    if (options_.abortAfterBlocks && done_ >= options_.abortAfterBlocks) {
+    if (stopAfter_ && done_ >= stopAfter_) {
       stopped_ = true;
       return {ErrorCode::WriteFailed,
               "stopped after " + std::to_string(done_) + " data blocks, as asked"};
@@ -140,14 +141,14 @@ class BlockCopier {
 
   uint32_t room() const {
     uint32_t room = capacity_ - filled_;
-    if (options_.abortAfterBlocks)  // flush exactly at the stop, as a kill there would leave it
-      room = static_cast<uint32_t>(
-          std::min<uint64_t>(room, options_.abortAfterBlocks - done_ - filled_));
+    if (stopAfter_)  // flush exactly at the stop, as a kill there would leave it
+      room = static_cast<uint32_t>(std::min<uint64_t>(room, stopAfter_ - done_ - filled_));
     return room;
   }
 
   const PackageData& d_;
   const DefragmentOptions& options_;
+  uint64_t stopAfter_;
   uint32_t total_;
   io::File& out_;
   uint32_t capacity_ = 0;
@@ -159,8 +160,9 @@ class BlockCopier {
 
 // Whole blocks are copied, so the bytes after a fragment's end in its last block survive too.
 Status writeDataBlocks(const PackageData& d, const DefragmentPlan& plan,
-                       const DefragmentOptions& options, io::File& out, bool& stoppedByHook) {
-  BlockCopier copier(d, options, plan.usedBlocks, out);
+                       const DefragmentOptions& options, uint64_t stopAfterBlocks, io::File& out,
+                       bool& stopped) {
+  BlockCopier copier(d, options, stopAfterBlocks, plan.usedBlocks, out);
   Status status;
   for (const PlannedFragment& fragment : plan.fragments) {
     uint32_t runStart = d.blockEntry(fragment.entry).firstDataBlock, runLength = 1;
@@ -179,22 +181,23 @@ Status writeDataBlocks(const PackageData& d, const DefragmentPlan& plan,
     if (!status.ok()) break;
   }
   if (status.ok()) status = copier.flush();
-  stoppedByHook = copier.stoppedByHook();
+  stopped = copier.stopped();
   return status;
 }
 
 }  // namespace
 
 Status writeDefragmented(const PackageData& d, const DefragmentPlan& plan,
-                         const DefragmentOptions& options, io::File& out, bool& stoppedByHook) {
-  stoppedByHook = false;
+                         const DefragmentOptions& options, uint64_t stopAfterBlocks, io::File& out,
+                         bool& stopped) {
+  stopped = false;
   uint64_t mapEnd = d.sections.fragmentationMap + uint64_t{d.blockCount} * fm::kEntrySize;
   uint64_t dataEnd = d.blockOffset(d.blockCount);
   Status status = out.copyFrom(*d.file, 0, 0, d.sections.blockEntries);
   if (status.ok()) status = writeBlockEntries(d, plan, out);
   if (status.ok()) status = writeFragmentationMap(d, plan, out);
   if (status.ok()) status = out.copyFrom(*d.file, mapEnd, mapEnd, d.firstBlockOffset - mapEnd);
-  if (status.ok()) status = writeDataBlocks(d, plan, options, out, stoppedByHook);
+  if (status.ok()) status = writeDataBlocks(d, plan, options, stopAfterBlocks, out, stopped);
   // The free blocks read as zeros once the file reaches its full size; anything the original
   // kept past its data area is carried over.
   if (status.ok()) status = out.setSize(dataEnd);

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "call_guard.h"
 #include "names.h"
 #include "package_data.h"
 
@@ -143,8 +144,7 @@ std::string Package::path(uint32_t item, char separator) const {
   return itemPath(*data_, item, separator);
 }
 
-void Package::walk(uint32_t folder, char separator, const ItemVisitor& visit) const {
-  const PackageData& d = *data_;
+void walkItems(const PackageData& d, uint32_t folder, char separator, const ItemVisitor& visit) {
   if (folder >= d.itemCount || !d.inTree[folder] || d.entry(folder).isFile()) return;
   struct Level {
     uint32_t nextChild;
@@ -169,9 +169,17 @@ void Package::walk(uint32_t folder, char separator, const ItemVisitor& visit) co
   }
 }
 
+Status Package::walk(uint32_t folder, char separator, const ItemVisitor& visit) const {
+  return guarded("walking the package", [&] {
+    walkItems(*data_, folder, separator, visit);
+    return Status();
+  });
+}
+
 uint32_t Package::fileCountBelow(uint32_t folder) const {
   uint32_t count = 0;
-  walk(folder, '\\', [&](uint32_t item, const std::string&) { count += isFile(item) ? 1 : 0; });
+  walkItems(*data_, folder, '\\',
+            [&](uint32_t item, const std::string&) { count += isFile(item) ? 1 : 0; });
   return count;
 }
 

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "call_guard.h"
 #include "file_plan.h"
 #include "names.h"
 #include "package_data.h"
@@ -43,7 +44,7 @@ Status writeFile(const PackageData& d, uint32_t item, const io::Folder& folder,
   status = folder.checkReplaceable(name, sources, std::size(sources));
   if (!status.ok()) return status;
 
-  io::Path temporary;
+  io::OwnedTemporary temporary;
   uint32_t permissions = (source.permissions() & 0666) | kOwnerReadWrite;
   std::unique_ptr<io::File> out =
       folder.createTemporary("~hlx" + std::to_string(item), permissions, temporary, status);
@@ -56,9 +57,9 @@ Status writeFile(const PackageData& d, uint32_t item, const io::Folder& folder,
   if (status.ok()) status = out->close();
   out.reset();
   if (status.ok())
-    status = existing == ExistingFiles::Keep ? folder.moveToNewName(temporary, name)
-                                             : folder.replace(temporary, name);
-  if (!status.ok()) folder.remove(temporary);
+    status = existing == ExistingFiles::Keep ? folder.moveToNewName(temporary.path(), name)
+                                             : folder.replace(temporary.path(), name);
+  if (status.ok()) temporary.keep();
   return status;
 }
 
@@ -94,6 +95,7 @@ class TreeExtraction {
 
   // The folder's contents into `target`. The walk is depth first, so the open folders are
   // those on the way from `target` to the current item: one handle per level.
+  // What the walk's visitor throws passes on to the caller's guard.
   void contents(uint32_t folder, const io::Folder& target, const std::string& shownPrefix) {
     struct Level {
       uint32_t item;
@@ -103,7 +105,7 @@ class TreeExtraction {
     };
     std::vector<Level> levels;
     levels.push_back({folder, nullptr, &target, {}});
-    package_.walk(folder, '\\', [&](uint32_t item, const std::string& relative) {
+    walkItems(modelOf(package_), folder, '\\', [&](uint32_t item, const std::string& relative) {
       if (stopped_) return;
       uint32_t parent = package_.parent(item);
       auto level = std::find_if(levels.rbegin(), levels.rend(),
@@ -150,20 +152,18 @@ class TreeExtraction {
 }  // namespace
 
 Status Package::extractFile(uint32_t file, const std::filesystem::path& target) const {
-  try {
+  return guarded("extraction", [&] {
     Status status;
     std::unique_ptr<io::Folder> folder = io::Folder::open(target.parent_path(), status);
     return folder ? writeFile(*data_, file, *folder, target.filename(), ExistingFiles::Replace)
                   : status;
-  } catch (const std::exception& error) {
-    return {ErrorCode::WriteFailed, std::string("extraction failed: ") + error.what()};
-  }
+  });
 }
 
 Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
                    const ExtractObserver& observer, ExtractSummary& summary,
                    ExistingFiles existing) {
-  try {
+  return guarded("extraction", [&]() -> Status {
     if (item >= package.itemCount())
       return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
     Status status = io::createFolder(destination);
@@ -184,9 +184,7 @@ Status extractItem(const Package& package, uint32_t item, const std::filesystem:
       extraction.report(name, status);
     }
     return extraction.result();
-  } catch (const std::exception& error) {
-    return {ErrorCode::WriteFailed, std::string("extraction failed: ") + error.what()};
-  }
+  });
 }
 
 }  // namespace hl

@@ -26,6 +26,7 @@ enum class ExistingFiles {
 };
 
 // Told of every file written or item that failed, with its path below the extracted item.
+// One that throws ends the extraction with ErrorCode::Unexpected; files written stay.
 using ExtractObserver = std::function<void(const std::string& path, const Status& status)>;
 
 // Writes `item` into the folder `destination` (created when missing): a file under its own

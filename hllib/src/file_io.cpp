@@ -14,6 +14,21 @@ Status endedEarly(const Path& path, uint64_t offset) {
                                   "while being read?)"};
 }
 
+void OwnedTemporary::adopt(const Folder* folder, Path path) noexcept {
+  discard();
+  folder_ = folder;
+  path_ = std::move(path);
+}
+
+void OwnedTemporary::discard() noexcept {
+  if (path_.empty()) return;
+  if (folder_)
+    folder_->remove(path_);
+  else
+    removeFile(path_);
+  path_.clear();
+}
+
 FileIdentity File::identity() const {
   std::call_once(identityOnce_, [this] { identity_ = queryIdentity(); });
   return identity_;

@@ -18,6 +18,7 @@ namespace hl::io {
 using Path = std::filesystem::path;
 
 class FileLock;
+class OwnedTemporary;
 
 // Which file a path or handle leads to: equal identities are the same file, whatever names,
 // hard links or symbolic links lead there (device and inode; volume serial and file index).
@@ -135,9 +136,9 @@ class Folder {
   // The sub-folder `name`, created when missing; a link or anything else there is refused.
   std::unique_ptr<Folder> child(const Path& name, Status& status) const;
   // A new file named `stem`-<random>.tmp, created exclusively (another name is tried while
-  // one exists) with `permissions` where the platform has them; `name` receives its name.
-  std::unique_ptr<File> createTemporary(const std::string& stem, uint32_t permissions, Path& name,
-                                        Status& status) const;
+  // one exists) with `permissions` where the platform has them; `temporary` owns it from then.
+  std::unique_ptr<File> createTemporary(const std::string& stem, uint32_t permissions,
+                                        OwnedTemporary& temporary, Status& status) const;
   // Ok when `name` is missing, or is a writable regular file other than the ones in `keep`.
   // Links, folders and devices are never replaced.
   Status checkReplaceable(const Path& name, const FileIdentity* keep, size_t keepCount) const;
@@ -161,6 +162,30 @@ class Folder {
   Status inspect(const Path& name, Entry& entry) const;
   Path path_;
   intptr_t handle_;
+};
+
+// A temporary file this run created, removed when its owner ends unless kept: a failure or an
+// exception leaves nothing behind. A killed run still leaves it, and no later run removes a
+// file it cannot prove its own. Declared before every handle on the file, so they close first:
+// Windows removes no open file.
+class OwnedTemporary {
+ public:
+  OwnedTemporary() = default;
+  ~OwnedTemporary() { discard(); }
+  OwnedTemporary(const OwnedTemporary&) = delete;
+  OwnedTemporary& operator=(const OwnedTemporary&) = delete;
+
+  // The file at `path` (a name in `folder`, or a whole path when `folder` is null) was just
+  // created by this run.
+  void adopt(const Folder* folder, Path path) noexcept;
+  const Path& path() const { return path_; }
+  // The file is no longer this run's to remove: renamed into place, or left as a kill would.
+  void keep() noexcept { path_.clear(); }
+  void discard() noexcept;
+
+ private:
+  const Folder* folder_ = nullptr;
+  Path path_;
 };
 
 // The next random number for temporary names.

@@ -306,15 +306,19 @@ std::unique_ptr<Folder> Folder::child(const Path& name, Status& status) const {
 }
 
 std::unique_ptr<File> Folder::createTemporary(const std::string& stem, uint32_t permissions,
-                                              Path& name, Status& status) const {
+                                              OwnedTemporary& temporary, Status& status) const {
   constexpr int kAttempts = 100;
   int error = EEXIST;
+  Path name;
   for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
     name = stem + "-" + std::to_string(temporarySuffix()) + ".tmp";
     int handle =
         ::openat(fd(handle_), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                  static_cast<mode_t>(permissions));
-    if (handle >= 0) return std::unique_ptr<File>(new File(path_ / name, handle, 0));
+    if (handle >= 0) {
+      temporary.adopt(this, name);
+      return std::unique_ptr<File>(new File(path_ / name, handle, 0));
+    }
     error = errno;
   }
   status = osError(ErrorCode::WriteFailed, "cannot create", path_ / name, error);

@@ -284,17 +284,20 @@ std::unique_ptr<Folder> Folder::child(const Path& name, Status& status) const {
   return std::unique_ptr<Folder>(new Folder(path, reinterpret_cast<intptr_t>(handle)));
 }
 
-std::unique_ptr<File> Folder::createTemporary(const std::string& stem, uint32_t, Path& name,
-                                              Status& status) const {
+std::unique_ptr<File> Folder::createTemporary(const std::string& stem, uint32_t,
+                                              OwnedTemporary& temporary, Status& status) const {
   constexpr int kAttempts = 100;
   DWORD error = ERROR_FILE_EXISTS;
+  Path name;
   for (int attempt = 0; attempt < kAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
     name = stem + "-" + std::to_string(temporarySuffix()) + ".tmp";
     HANDLE handle =
         CreateFileW((path_ / name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle != INVALID_HANDLE_VALUE)
+    if (handle != INVALID_HANDLE_VALUE) {
+      temporary.adopt(this, name);
       return std::unique_ptr<File>(new File(path_ / name, reinterpret_cast<intptr_t>(handle), 0));
+    }
     error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
   }

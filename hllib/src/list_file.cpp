@@ -3,6 +3,7 @@
 // when complete.
 #include "list_file.h"
 
+#include "call_guard.h"
 #include "package_data.h"
 
 namespace hl {
@@ -16,7 +17,7 @@ Status writeLines(const Package& package, io::File& out, const io::Path& target,
   uint64_t offset = 0;
   uint32_t refused = 0;
   Status status;
-  package.walk(kRootItem, '\\', [&](uint32_t item, const std::string& path) {
+  walkItems(modelOf(package), kRootItem, '\\', [&](uint32_t item, const std::string& path) {
     if (!package.isFile(item)) return;
     if (!isListable(path)) {
       ++refused;
@@ -42,7 +43,7 @@ Status writeLines(const Package& package, io::File& out, const io::Path& target,
 
 Status writeFileList(const Package& package, const std::filesystem::path& target,
                      const UnlistableObserver& unlistable) {
-  try {
+  return guarded("writing the list file", [&]() -> Status {
     io::Path name = target.filename();
     if (name.empty())
       return {ErrorCode::WriteFailed,
@@ -54,18 +55,16 @@ Status writeFileList(const Package& package, const std::filesystem::path& target
     status = folder->checkReplaceable(name, &itself, 1);
     if (!status.ok()) return status;
 
-    io::Path temporary;
+    io::OwnedTemporary temporary;
     std::unique_ptr<io::File> out = folder->createTemporary("~hllist", 0666, temporary, status);
     if (!out) return status;
     status = writeLines(package, *out, target, unlistable);
     if (status.ok()) status = out->close();
     out.reset();
-    if (status.ok()) status = folder->replace(temporary, name);
-    if (!status.ok()) folder->remove(temporary);
+    if (status.ok()) status = folder->replace(temporary.path(), name);
+    if (status.ok()) temporary.keep();
     return status;
-  } catch (const std::exception& error) {
-    return {ErrorCode::WriteFailed, std::string("writing the list file failed: ") + error.what()};
-  }
+  });
 }
 
 }  // namespace hl

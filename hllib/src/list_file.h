@@ -21,7 +21,8 @@ inline bool isListable(std::string_view path) {
   return true;
 }
 
-// Told of every file whose path is not listable, with that path below the root.
+// Told of every file whose path is not listable, with that path below the root. One that
+// throws ends the call with ErrorCode::Unexpected and no list written.
 using UnlistableObserver = std::function<void(const std::string& path)>;
 
 // Writes the list to `target`, which it replaces only once the list is complete: on failure

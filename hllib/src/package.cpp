@@ -1,8 +1,7 @@
 // The public facade over an open package's model; no exception leaves these calls.
 #include "package.h"
 
-#include <new>
-
+#include "call_guard.h"
 #include "file_plan.h"
 #include "package_data.h"
 
@@ -12,40 +11,39 @@ Package::Package(std::unique_ptr<PackageData> data) : data_(std::move(data)) {}
 Package::~Package() = default;
 
 std::unique_ptr<Package> Package::open(const std::filesystem::path& path, Status& status) {
-  try {
-    std::unique_ptr<PackageData> data = openPackageData(path, status);
-    if (!data) return nullptr;
-    return std::unique_ptr<Package>(new Package(std::move(data)));
-  } catch (const std::bad_alloc&) {
-    status = {ErrorCode::Damaged, "not enough memory to open the package"};
-  } catch (const std::exception& error) {
-    status = {ErrorCode::OpenFailed, std::string("cannot open the package: ") + error.what()};
-  }
-  return nullptr;
-}
-
-const PackageData& Package::data() const {
-  data_->metadata.readAll();  // a failed read leaves zeros, which every check refuses
-  return *data_;
+  std::unique_ptr<Package> package;
+  status = guarded("opening the package", [&] {
+    Status opened;
+    std::unique_ptr<PackageData> data = openPackageData(path, opened);
+    if (data) package.reset(new Package(std::move(data)));
+    return opened;
+  });
+  return package;
 }
 
 const PackageData& modelOf(const Package& package) { return *package.data_; }
 
-bool Package::fileShrank() const { return data_->file->shrank(); }
+const PackageData& loadedModelOf(const Package& package) {
+  const PackageData& data = modelOf(package);
+  data.metadata.readAll();  // a failed read leaves zeros, which every check refuses
+  return data;
+}
 
-PackageType Package::type() const { return data_->type; }
-uint32_t Package::formatVersion() const { return data_->formatVersion; }
-uint32_t Package::blockSize() const { return data_->blockSize; }
-uint32_t Package::blockCount() const { return data_->blockCount; }
-uint32_t Package::itemCount() const { return data_->itemCount; }
-uint32_t Package::fileCount() const { return data_->fileCount; }
-const std::vector<std::string>& Package::warnings() const { return data_->warnings; }
+bool Package::fileShrank() const noexcept { return data_->file->shrank(); }
 
-bool Package::isFile(uint32_t item) const {
+PackageType Package::type() const noexcept { return data_->type; }
+uint32_t Package::formatVersion() const noexcept { return data_->formatVersion; }
+uint32_t Package::blockSize() const noexcept { return data_->blockSize; }
+uint32_t Package::blockCount() const noexcept { return data_->blockCount; }
+uint32_t Package::itemCount() const noexcept { return data_->itemCount; }
+uint32_t Package::fileCount() const noexcept { return data_->fileCount; }
+const std::vector<std::string>& Package::warnings() const noexcept { return data_->warnings; }
+
+bool Package::isFile(uint32_t item) const noexcept {
   return item < data_->itemCount && data_->entry(item).isFile();
 }
 
-bool Package::isEncrypted(uint32_t item) const {
+bool Package::isEncrypted(uint32_t item) const noexcept {
   return item < data_->itemCount &&
          (data_->entry(item).flags & layout::directory_entry::kFlagEncrypted);
 }
@@ -54,29 +52,32 @@ std::string_view Package::name(uint32_t item) const {
   return item < data_->itemCount ? data_->name(item) : std::string_view();
 }
 
-uint32_t Package::itemSize(uint32_t item) const {
+uint32_t Package::itemSize(uint32_t item) const noexcept {
   return item < data_->itemCount ? data_->entry(item).itemSize : 0;
 }
 
-uint32_t Package::parent(uint32_t item) const {
+uint32_t Package::parent(uint32_t item) const noexcept {
   return item < data_->itemCount && item != kRootItem ? data_->entry(item).parent : kNoItem;
 }
 
-void Package::setContentRoot(const std::filesystem::path& root) { data_->contentRoot = root; }
+Status Package::setContentRoot(const std::filesystem::path& root) {
+  return guarded("setting the content folder", [&] {
+    data_->contentRoot = root;
+    return Status();
+  });
+}
 
 Status Package::inspect(uint32_t file, FileInfo& info) const {
-  try {
+  return guarded("inspecting the item", [&] {
     FilePlan plan;
     Status status = planFile(*data_, file, false, plan);
     info = plan.info;
     return status;
-  } catch (const std::exception& error) {
-    return {ErrorCode::Damaged, std::string("cannot inspect the item: ") + error.what()};
-  }
+  });
 }
 
 Status Package::layout(uint32_t file, FileLayout& layout) const {
-  try {
+  return guarded("following the item's blocks", [&] {
     FilePlan plan;
     Status status = planFile(*data_, file, true, plan);
     layout = FileLayout();
@@ -86,21 +87,17 @@ Status Package::layout(uint32_t file, FileLayout& layout) const {
     // means a jump somewhere in the chain.
     layout.fragmented = plan.runs.size() > 1;
     return status;
-  } catch (const std::exception& error) {
-    return {ErrorCode::Damaged, std::string("cannot follow the item's blocks: ") + error.what()};
-  }
+  });
 }
 
 Status Package::read(uint32_t file, const ByteSink& sink) const {
-  try {
+  return guarded("reading the item", [&] {
     FilePlan plan;
     Status status = planFile(*data_, file, true, plan);
     if (status.ok()) status = readable(*data_, file, plan);
     if (status.ok()) status = readPlanned(plan, sink);
     return status;
-  } catch (const std::exception& error) {
-    return {ErrorCode::Damaged, std::string("cannot read the item: ") + error.what()};
-  }
+  });
 }
 
 }  // namespace hl

@@ -1,5 +1,6 @@
 // The package library's facade: open a GCF or NCF package, walk its items, read, extract and
-// validate files. Every call reports failure through a Status; none throws.
+// validate files. Every call that can fail reports it through a Status; no exception leaves
+// one, whatever a caller's callback throws (see status.h for the calls that return text).
 #pragma once
 
 #include <cstdint>
@@ -40,7 +41,8 @@ struct FileLayout {
 using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 
 // Called for every item below a folder in directory order, with its path relative to that
-// folder (components joined by the separator given to the walk).
+// folder (components joined by the separator given to the walk). A callback that throws ends
+// the call that made it with ErrorCode::Unexpected.
 using ItemVisitor = std::function<void(uint32_t item, const std::string& relativePath)>;
 
 struct ChunkReport {
@@ -59,21 +61,21 @@ class HLLIB_API Package {
   Package(const Package&) = delete;
   Package& operator=(const Package&) = delete;
 
-  PackageType type() const;
-  uint32_t formatVersion() const;
-  uint32_t blockSize() const;
-  uint32_t blockCount() const;
-  uint32_t itemCount() const;
-  uint32_t fileCount() const;
+  PackageType type() const noexcept;
+  uint32_t formatVersion() const noexcept;
+  uint32_t blockSize() const noexcept;
+  uint32_t blockCount() const noexcept;
+  uint32_t itemCount() const noexcept;
+  uint32_t fileCount() const noexcept;
   // Inconsistencies that did not stop the package from being read.
-  const std::vector<std::string>& warnings() const;
+  const std::vector<std::string>& warnings() const noexcept;
 
   // Items are numbered 0 .. itemCount()-1; 0 is the root folder, whose name is empty.
-  bool isFile(uint32_t item) const;
-  bool isEncrypted(uint32_t item) const;
+  bool isFile(uint32_t item) const noexcept;
+  bool isEncrypted(uint32_t item) const noexcept;
   std::string_view name(uint32_t item) const;  // single-byte, as stored
-  uint32_t itemSize(uint32_t item) const;
-  uint32_t parent(uint32_t item) const;  // kNoItem for the root
+  uint32_t itemSize(uint32_t item) const noexcept;
+  uint32_t parent(uint32_t item) const noexcept;  // kNoItem for the root
   uint32_t fileCountBelow(uint32_t folder) const;
 
   // Finds an item by its path below the root, components separated by '\' or '/'. Names are
@@ -82,10 +84,10 @@ class HLLIB_API Package {
   // The item's path from the root, components joined by `separator`; "" for the root.
   std::string path(uint32_t item, char separator = '\\') const;
   // Every item below `folder`, depth first in directory order.
-  void walk(uint32_t folder, char separator, const ItemVisitor& visit) const;
+  Status walk(uint32_t folder, char separator, const ItemVisitor& visit) const;
 
   // NCF only: the folder that holds the package's files on disk.
-  void setContentRoot(const std::filesystem::path& root);
+  Status setContentRoot(const std::filesystem::path& root);
 
   Status inspect(uint32_t file, FileInfo& info) const;
   // Follows the file's block chains. An NCF's files lie on disk: no blocks, never fragmented.
@@ -101,10 +103,7 @@ class HLLIB_API Package {
 
   // True when the package's file is now shorter than when it was opened: another program cut
   // it, and reading its data fails from there on.
-  bool fileShrank() const;
-
-  // The model behind the facade, with all of its tables read.
-  const PackageData& data() const;
+  bool fileShrank() const noexcept;
 
  private:
   explicit Package(std::unique_ptr<PackageData> data);

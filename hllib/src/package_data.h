@@ -103,8 +103,13 @@ std::string itemPath(const PackageData& data, uint32_t item, char separator);
 bool itemFilePath(const PackageData& data, uint32_t item, io::Path& path);
 
 // The model of an open package without all of its tables read first, for the library's own
-// readers, whose accessors read what they use (Package::data() reads everything).
+// readers, whose accessors read what they use.
 const PackageData& modelOf(const Package& package);
+// The model with everything up to the data area read, for code that goes through whole tables.
+const PackageData& loadedModelOf(const Package& package);
+// Package::walk without its guard, for the library's own calls: what `visit` throws passes
+// through to the caller's guard, which names the call it ended.
+void walkItems(const PackageData& data, uint32_t folder, char separator, const ItemVisitor& visit);
 // Reads everything up to the data area into memory and checks it.
 std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& status);
 // Checks that the directory is one tree: every item reached once from the root, with its

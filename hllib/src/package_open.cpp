@@ -31,9 +31,9 @@ Status readStructure(const PackageData& data, uint64_t offset, uint8_t* out, uin
                      const char* what) {
   uint64_t fileSize = data.file->size();
   if (offset > fileSize || size > fileSize - offset)
-    return damaged(std::string("package is truncated: the ") + what + " at offset " + hex(offset) +
-                   " needs " + std::to_string(size) + " bytes, the file has " +
-                   std::to_string(fileSize));
+    return Status::truncation(std::string("package is truncated: the ") + what + " at offset " +
+                              hex(offset) + " needs " + std::to_string(size) +
+                              " bytes, the file has " + std::to_string(fileSize));
   return data.file->readAt(offset, out, size);
 }
 
@@ -41,9 +41,10 @@ Status checkTable(const PackageData& data, uint64_t offset, uint64_t count, uint
                   const char* what) {
   uint64_t fileSize = data.file->size();
   if (offset > fileSize || count * entrySize > fileSize - offset)
-    return damaged(std::string("package is truncated: the ") + what + " (" + std::to_string(count) +
-                   " entries at offset " + hex(offset) + ") runs past the end of the file (" +
-                   std::to_string(fileSize) + " bytes)");
+    return Status::truncation(std::string("package is truncated: the ") + what + " (" +
+                              std::to_string(count) + " entries at offset " + hex(offset) +
+                              ") runs past the end of the file (" + std::to_string(fileSize) +
+                              " bytes)");
   return {};
 }
 
@@ -215,9 +216,9 @@ Status locateDataArea(PackageData& data, uint64_t& offset, const Hypothesis& gue
                    ", inside the package's tables, which end at " + hex(offset));
   uint64_t end = data.firstBlockOffset + uint64_t{data.blockCount} * data.blockSize;
   if (end > data.file->size())
-    return damaged("package is truncated: its " + std::to_string(data.blockCount) +
-                   " data blocks end at " + std::to_string(end) + " bytes, the file has " +
-                   std::to_string(data.file->size()));
+    return Status::truncation("package is truncated: its " + std::to_string(data.blockCount) +
+                              " data blocks end at " + std::to_string(end) +
+                              " bytes, the file has " + std::to_string(data.file->size()));
   return {};
 }
 
@@ -240,10 +241,6 @@ Status locateSections(PackageData& data, uint32_t cacheId, const Hypothesis& gue
   }
   data.sections.metadataEnd = offset;
   return {};
-}
-
-bool isTruncation(const Status& status) {
-  return status.message().rfind("package is truncated", 0) == 0;
 }
 
 Status checkFileHeader(PackageData& data, const uint8_t* header) {
@@ -295,9 +292,9 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
   } else {
     for (const Hypothesis& guess : kOlder) {
       status = locateSections(*data, cacheId, guess);
-      if (status.ok() || isTruncation(status)) break;
+      if (status.ok() || status.truncated()) break;
     }
-    if (!status.ok() && !isTruncation(status))
+    if (!status.ok() && !status.truncated())
       status = {ErrorCode::Unsupported,
                 "GCF format version " + std::to_string(data->formatVersion) +
                     ": no known layout fits this package (" + status.message() + ")"};

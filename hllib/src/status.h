@@ -1,5 +1,7 @@
 // The outcome of a library call: success, or what went wrong and a message naming it.
-// The library reports failures this way and never lets an exception leave a public call.
+// The library reports failures this way and never lets an exception leave a call that returns
+// a Status. Calls that answer with a name, a path or a count (Package::name, find, path,
+// fileCountBelow, the code page conversions) may throw std::bad_alloc when memory runs out.
 #pragma once
 
 #include <string>
@@ -31,13 +33,23 @@ class Status {
   Status() = default;
   Status(ErrorCode code, std::string message) : code_(code), message_(std::move(message)) {}
 
-  bool ok() const { return code_ == ErrorCode::Ok; }
-  ErrorCode code() const { return code_; }
-  const std::string& message() const { return message_; }
+  // ErrorCode::Damaged because the file ends before a structure it declares: cut short (an
+  // unfinished copy, say) rather than laid out in a way this library does not know.
+  static Status truncation(std::string message) {
+    Status status(ErrorCode::Damaged, std::move(message));
+    status.truncated_ = true;
+    return status;
+  }
+
+  bool ok() const noexcept { return code_ == ErrorCode::Ok; }
+  ErrorCode code() const noexcept { return code_; }
+  const std::string& message() const noexcept { return message_; }
+  bool truncated() const noexcept { return truncated_; }
 
  private:
   ErrorCode code_ = ErrorCode::Ok;
   std::string message_;
+  bool truncated_ = false;
 };
 
 }  // namespace hl

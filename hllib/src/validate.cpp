@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "call_guard.h"
 #include "file_plan.h"
 #include "package.h"
 #include "package_data.h"
@@ -56,7 +57,7 @@ class ChunkChecker {
 }  // namespace
 
 Status Package::validate(uint32_t file, ChunkReport& report) const {
-  try {
+  return guarded("validating the item", [&]() -> Status {
     const PackageData& d = *data_;
     FilePlan plan;
     Status status = planFile(d, file, true, plan);
@@ -94,9 +95,7 @@ Status Package::validate(uint32_t file, ChunkReport& report) const {
                                       std::to_string(chunks) +
                                       " chunks do not match their checksums"};
     return {};
-  } catch (const std::exception& error) {
-    return {ErrorCode::Damaged, std::string("cannot validate the item: ") + error.what()};
-  }
+  });
 }
 
 }  // namespace hl

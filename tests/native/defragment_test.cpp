@@ -1,7 +1,7 @@
 // Defragmentation: round trips over fragmented package shapes with the new layout checked by the
 // test-side decoder, stops at several points of the copy, refusals that leave packages alone,
 // and the fields and blocks a rewrite must keep.
-#include "defragment.h"
+#include "defragment_steps.h"
 
 #include <gtest/gtest.h>
 
@@ -240,10 +240,8 @@ TEST(Defragment, StoppedRunsLeaveTheOriginalIntact) {
   const uint64_t stops[] = {1, 2, 5, before.blocksUsed / 2, before.blocksUsed - 1};
   for (uint64_t stop : stops) {
     SCOPED_TRACE("stopped after " + std::to_string(stop) + " blocks");
-    DefragmentOptions options;
-    options.abortAfterBlocks = stop;
     DefragmentResult result{};
-    EXPECT_FALSE(defragment(path, result, options).ok());
+    EXPECT_FALSE(hl::defragmentStoppingAfter(path, {}, stop, result).ok());
     EXPECT_TRUE(readFile(path) == old);
     expectReadsBack(path, tree, before);
   }
