@@ -1,8 +1,6 @@
 // Defragmentation: round trips over fragmented package shapes with the new layout checked by the
 // test-side decoder, stops at several points of the copy, refusals that leave packages alone,
 // and the fields and blocks a rewrite must keep.
-#include "defragment_steps.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include <thread>
 
 #include "byte_order.h"
+#include "defragment_steps.h"
 #include "file_io.h"
 #include "layout.h"
 #include "package_image.h"
@@ -344,9 +343,9 @@ TEST(Defragment, RefusalsAndNothingToDoWriteNothing) {
   for (const Case& c : cases) {
     if (c.package.empty()) continue;  // this user may write read-only files (root)
     const std::string before = stateOf(c.package);
-    std::error_code noTime;  // a missing package has none
+    std::error_code noTime;  // a missing package has none; a folder's is not set under Wine
     fs::file_time_type stamp = fs::last_write_time(c.package, noTime);
-    if (!noTime) fs::last_write_time(c.package, stamp -= std::chrono::hours(1));
+    if (!noTime) fs::last_write_time(c.package, stamp -= std::chrono::hours(1), noTime);
     DefragmentResult result{};
     hl::Status status = defragment(c.package, result);
     EXPECT_EQ(status.code(), c.code) << c.what << ": " << status.message();
