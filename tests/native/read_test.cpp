@@ -43,7 +43,9 @@ TEST(Read, EveryShapeReadsBackAsWrittenAndValidates) {
     expectReadsBack(*package, expectedFiles(shape.tree));
     package->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
       hl::ChunkReport report;
-      if (package->isFile(item)) EXPECT_TRUE(package->validate(item, report).ok()) << path;
+      if (package->isFile(item)) {
+        EXPECT_TRUE(package->validate(item, report).ok()) << path;
+      }
     });
   }
 }
@@ -56,6 +58,7 @@ TEST(Read, TreeLookupsAndPaths) {
   auto package = openPackage(path);
   ASSERT_TRUE(package);
   EXPECT_EQ(package->blockCount(), package_image::decode(path).blockCount);
+  EXPECT_EQ(package->fileCount(), 9u);
   uint32_t deep = package->find("maps\\sub\\deep.txt");
   ASSERT_NE(deep, hl::kNoItem);
   EXPECT_EQ(package->path(deep), "maps\\sub\\deep.txt");

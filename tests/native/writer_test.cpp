@@ -190,7 +190,9 @@ TEST(Writer, EveryPlacementStoresEveryFileWhereItSays) {
         EXPECT_EQ(storedChecksums(image, item), chunkChecksums(content));
       }
       if (blocksPerFragment) continue;
-      if (!c.owners.empty()) EXPECT_EQ(ownersOnDisk(image), c.owners);
+      if (!c.owners.empty()) {
+        EXPECT_EQ(ownersOnDisk(image), c.owners);
+      }
       // Free blocks at the end only when laid out in order.
       EXPECT_EQ(image.firstUnusedBlock == 19, c.placement == Placement::Sequential);
       if (c.placement == Placement::Reversed)
