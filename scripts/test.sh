@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the configurations and runs every test suite:
+# Checks the tests' size against the product's (scripts/test-size.sh), then builds the
+# configurations and runs every test suite:
 #   build/native  Debian g++     built, tests run natively; clang-tidy over our sources
 #   build/win64   x86_64 MinGW   built, tests run under Wine (private prefix, Xvfb display)
 #   build/win32   i686 MinGW     built, tests run under 32-bit Wine (a 32-bit prefix of its own)
