@@ -376,6 +376,8 @@ TEST_F(Tool, OutputLeavesAloneWhatItMustNotReplace) {
   Node items = Node::folder("");
   for (const auto& name : targets) items.children.push_back(Node::file(name, Content::text("x")));
   for (const char* name : links) items.children.push_back(Node::file(name, Content::text("x")));
+  items.children.push_back(Node::folder("blocked", {Node::file("x", Content::text("x"))}));
+  writeFile(scratch_ / "blocked", {'b'});  // a file where the folder would go
   fs::path self = makePackage(items, Options(), scratch_ / "self.gcf");
   writeFile(scratch_ / "notes.txt", {'m'});
   fs::permissions(scratch_ / "notes.txt", fs::perms::owner_read);
@@ -398,6 +400,8 @@ TEST_F(Tool, OutputLeavesAloneWhatItMustNotReplace) {
       EXPECT_EQ(stateOf(scratch_ / name), before) << name;
     }
   }
+  EXPECT_EQ(run(words("-p", self, "-d", scratch_.path(), "-e", "root\\blocked")).exitCode, 10);
+  EXPECT_EQ(stateOf(scratch_ / "blocked"), "file b");
   EXPECT_EQ(stateOf(self), package);
   EXPECT_EQ(namesIn(scratch_.path()), names) << "nothing added, nothing removed";
   EXPECT_EQ(namesIn(outside), std::set<std::string>{"victim.txt"});
