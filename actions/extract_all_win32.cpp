@@ -9,12 +9,12 @@
 
 #include "actions/extract_report.h"
 #include "actions/item_names.h"
+#include "resources/texts.h"
 #include "toolbridge/job_run.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/message_pump.h"
-#include "ui/texts.h"
+#include "win32/message_pump.h"
 
 namespace vaultpick {
 

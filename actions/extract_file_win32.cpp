@@ -1,11 +1,12 @@
 // Extract File: the selected entry into a folder the user picks.
 #include "actions/item_names.h"
+#include "resources/texts.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
 #include "toolbridge/tool_run.h"
+#include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/texts.h"
 
 namespace vaultpick {
 

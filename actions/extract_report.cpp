@@ -1,8 +1,8 @@
 // The box after Extract whole GCF when entries were not extracted.
 #include "actions/extract_report.h"
 
+#include "resources/texts.h"
 #include "toolbridge/command_lines.h"
-#include "ui/texts.h"
 
 namespace vaultpick {
 

@@ -4,13 +4,13 @@
 #include "actions/item_names.h"
 #include "actions/private_folder.h"
 #include "actions/version_reader.h"
+#include "resources/texts.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
 #include "toolbridge/wait.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/texts.h"
 
 namespace vaultpick {
 

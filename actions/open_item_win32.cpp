@@ -4,14 +4,14 @@
 
 #include "actions/item_names.h"
 #include "actions/private_folder.h"
+#include "resources/texts.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
 #include "toolbridge/wait.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/message_pump.h"
-#include "ui/texts.h"
+#include "win32/message_pump.h"
 
 namespace vaultpick {
 

@@ -3,7 +3,7 @@
 
 #include "actions/private_folder.h"
 #include "actions/private_folder_name.h"
-#include "ui/handles.h"
+#include "win32/handles.h"
 
 namespace vaultpick {
 

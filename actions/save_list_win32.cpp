@@ -3,12 +3,12 @@
 
 #include <optional>
 
+#include "resources/texts.h"
 #include "toolbridge/environment.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/handles.h"
-#include "ui/texts.h"
+#include "win32/handles.h"
 
 namespace vaultpick {
 

@@ -7,10 +7,11 @@
 #include "association/file_association.h"
 #include "association/program_copy.h"
 #include "association/registry.h"
+#include "resources/texts.h"
 #include "toolbridge/environment.h"
 #include "ui/dialogs.h"
-#include "ui/handles.h"
-#include "ui/texts.h"
+#include "win32/files.h"
+#include "win32/handles.h"
 
 namespace vaultpick {
 
@@ -42,12 +43,9 @@ bool sameFile(const std::wstring& a, const std::wstring& b) {
 // that fails half-way leaves an earlier one whole.
 bool copyProgram(const std::wstring& executable, const std::wstring& copy) {
   if (sameFile(executable, copy)) return true;
-  const std::wstring partial = copy + L".new";
-  if (CopyFileW(executable.c_str(), partial.c_str(), FALSE) &&
-      MoveFileExW(partial.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING))
-    return true;
-  DeleteFileW(partial.c_str());
-  return false;
+  return replaceThroughSibling(copy, copy + L".new", [&](const std::wstring& partial) {
+    return CopyFileW(executable.c_str(), partial.c_str(), FALSE) != 0;
+  });
 }
 
 // Reported without an owner: the main window is not shown yet.

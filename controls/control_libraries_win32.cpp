@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "controls/file_dialog/file_dialog.h"
-#include "startup/tool_files.h"
+#include "win32/payload.h"
 
 namespace vaultpick {
 

@@ -62,7 +62,7 @@ step "build asan" build asan -DVAULTPICK_TARGET=native -DVAULTPICK_BUILD_BENCH=O
 # clang-tidy (.clang-tidy) over our own sources: those the native build compiles, then the
 # Windows-only ones (*_win32.cpp) from the win64 build, parsed by clang for the MinGW target
 # with MinGW's libstdc++.
-own_sources="^$root/(hllib|hlextract|tools|startup|toolbridge|ui|actions|association|controls)/"
+own_sources="^$root/(hllib|hlextract|tools|startup|toolbridge|ui|actions|association|controls|win32)/"
 clang_tidy() {  # clang_tidy NAME [RUN-CLANG-TIDY ARGS...]: over build/NAME's compile commands
   local name="$1"
   shift

@@ -2,10 +2,11 @@
 #include "actions/private_folder.h"
 #include "association/file_association.h"
 #include "startup/command_text.h"
-#include "startup/tool_files.h"
 #include "toolbridge/environment.h"
-#include "toolbridge/list_package.h"
 #include "ui/form1.h"
+#include "ui/list_package.h"
+#include "win32/files.h"
+#include "win32/payload.h"
 
 namespace vaultpick {
 

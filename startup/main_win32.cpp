@@ -6,7 +6,7 @@
 #include "startup/reg_my_files.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/message_pump.h"
+#include "win32/message_pump.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   try {

@@ -1,11 +1,11 @@
 // RegFiles: installing a control library into the system folder.
 #include <windows.h>
 
-#include <vector>
-
 #include "startup/command_text.h"
 #include "startup/reg_files.h"
-#include "startup/tool_files.h"
+#include "win32/files.h"
+#include "win32/payload.h"
+#include "win32/process_start.h"
 
 namespace vaultpick {
 
@@ -16,20 +16,7 @@ void startRegistrar(const std::wstring& commandLine) {
   const UINT length = GetSystemDirectoryW(systemDirectory, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return;
   const std::wstring registrar = std::wstring(systemDirectory, length) + L"\\regsvr32.exe";
-  // CreateProcessW may write into the command line, so it gets a copy of its own.
-  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-  line.push_back(L'\0');
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWMINIMIZED;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessW(registrar.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &process)) {
-    // Never waited for: the program goes on while the library registers.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  startDetached(registrar, commandLine, SW_SHOWMINIMIZED);
 }
 
 bool RegFiles(const std::wstring& SaveServerTo, const std::wstring& Name,

@@ -1,13 +1,13 @@
 // Many extractions in one run of the tool.
 #include <windows.h>
 
+#include "resources/texts.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
 #include "toolbridge/job_run.h"
 #include "toolbridge/tool_output.h"
-#include "ui/handles.h"
-#include "ui/message_pump.h"
-#include "ui/texts.h"
+#include "win32/handles.h"
+#include "win32/message_pump.h"
 
 namespace vaultpick {
 

@@ -10,8 +10,6 @@
 
 namespace vaultpick {
 
-class Dialogs;
-
 // What became of one run of the tool.
 struct ToolRun {
   bool started = false;     // the process was started (after any retries)
@@ -34,18 +32,8 @@ using OutputSink = std::function<void(std::string_view)>;
 // finish on its own.
 ToolRun runTool(const std::wstring& cmdline, const OutputSink& output = {});
 
-// Calls `start` (0 when it started, else the system's error) until it starts, fails for a reason
-// that waiting does not cure, or has been tried a few times; between tries it waits a moment
-// longer each time, handling window messages meanwhile. Gives up at once when the program
-// begins to end. The last error, or 0.
-DWORD startWithRetries(const std::function<DWORD()>& start);
-
 // The tool's reason for a failed run in plain words: its first line on standard error, what
 // kept it from starting, or its exit code when it said nothing.
 std::wstring toolFailureReason(const ToolRun& run);
-
-// The one box for a failed run: the critical icon, "Vaultpick", OK alone; `what` says what
-// failed, the tool's reason follows. Nothing when the run succeeded or the program is ending.
-void reportToolFailure(Dialogs& dialogs, HWND owner, const std::wstring& what, const ToolRun& run);
 
 }  // namespace vaultpick

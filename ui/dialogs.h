@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 
-#include "ui/handles.h"
+#include "win32/handles.h"
 
 namespace vaultpick {
+
+struct ToolRun;
 
 // What the shell's open gave: its error code when it refused the request, else its instance
 // value; and the process that it started, when it reports one.
@@ -53,5 +55,9 @@ class Win32Dialogs : public Dialogs {
                                  const std::wstring& parameters, const std::wstring& directory,
                                  int show) override;
 };
+
+// The one box for a failed run of the tool: the critical icon, "Vaultpick", OK alone; `what` says
+// what failed, the tool's reason follows. Nothing when the run succeeded or the program is ending.
+void reportToolFailure(Dialogs& dialogs, HWND owner, const std::wstring& what, const ToolRun& run);
 
 }  // namespace vaultpick

@@ -7,8 +7,10 @@
 #include <shlobj.h>
 
 #include "controls/control_libraries.h"
+#include "resources/texts.h"
+#include "toolbridge/tool_run.h"
 #include "ui/dialogs.h"
-#include "ui/handles.h"
+#include "win32/handles.h"
 
 namespace vaultpick {
 
@@ -81,6 +83,12 @@ ShellStarted Win32Dialogs::StartShellExecute(HWND owner, const std::wstring& ver
                                              : static_cast<INT_PTR>(GetLastError());
   started.process = UniqueHandle(request.hProcess);
   return started;
+}
+
+void reportToolFailure(Dialogs& dialogs, HWND owner, const std::wstring& what, const ToolRun& run) {
+  if (run.succeeded() || (run.started && !run.ended)) return;
+  dialogs.MsgBox(owner, what + L"\n\n" + toolFailureReason(run), text::kApplicationTitle,
+                 MB_ICONERROR);
 }
 
 }  // namespace vaultpick

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/handles.h"
+#include "win32/handles.h"
 
 namespace vaultpick {
 
@@ -54,7 +54,7 @@ class Form1 {
   // entry. True when the key was taken.
   bool List1_KeyDown(int keyCode, int shift);
   // Files dropped on the window: the first package among them (.gcf or .ncf, in any case) opens
-  // as if chosen with Open; anything else changes nothing.
+  // as if chosen with Open; anything else changes nothing. In actions/open_dropped_win32.cpp.
   void Form_DropFiles(const std::vector<std::wstring>& files);
 
   // Form2, loaded on first use.
@@ -89,7 +89,7 @@ class Form1 {
   void onCommand(WORD id, WORD code);
 
   void Form_Initialize(HINSTANCE instance);
-  void Form_Load(const std::wstring& commandText);
+  void Form_Load(const std::wstring& commandText);  // startup/form1_load_win32.cpp
   void Form_Unload();
   void createControls(HINSTANCE instance, int dpi);
   static LRESULT CALLBACK list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam);

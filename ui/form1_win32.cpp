@@ -8,15 +8,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "actions/item_names.h"
 #include "controls/control_libraries.h"
 #include "resources/resource_ids.h"
-#include "toolbridge/list_package.h"
+#include "resources/texts.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
 #include "ui/form2.h"
-#include "ui/texts.h"
+#include "ui/list_package.h"
 
 namespace vaultpick {
 
@@ -263,21 +262,6 @@ bool Form1::List1_KeyDown(int keyCode, int shift) {
   }
   popUpItemMenu(at);
   return true;
-}
-
-void Form1::Form_DropFiles(const std::vector<std::wstring>& files) {
-  // Only when Open could be pressed: not while a command has the window locked.
-  if (!IsWindowEnabled(command1_)) return;
-  for (const std::wstring& file : files) {
-    const DWORD attributes = GetFileAttributesW(file.c_str());
-    if (!hasPackageExtension(file) || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY))
-      continue;
-    SendMessageW(list1_, LB_RESETCONTENT, 0, 0);
-    setText2(file);
-    ListPackage(*this);
-    return;
-  }
 }
 
 void Form1::Command1_Click() {

@@ -1,5 +1,7 @@
 // Form2: never shown; it owns the item menu (its menu bar "Rightklick"), the menu's five
-// pictures and the handlers of the menu's commands, which work on Form1's controls.
+// pictures and the handlers of the menu's commands, which work on Form1's controls. Every member
+// is defined in actions/: the window and its menu in actions/form2_win32.cpp, each command in
+// the file named beside it below.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/handles.h"
+#include "win32/handles.h"
 
 namespace vaultpick {
 
@@ -37,12 +39,12 @@ class Form2 {
   void onMenuCommand(UINT id);
 
   // The menu's commands.
-  void mnu9_Click();  // Info
-  void mnu2_Click();  // Extract File
-  void mnu4_Click();  // Extract whole GCF
-  void mnu8_Click();  // Shell Execute File
-  void mnu6_Click();  // Defragment GCF
-  void mnu5_Click();  // Save List
+  void mnu9_Click();  // Info: actions/item_info_win32.cpp
+  void mnu2_Click();  // Extract File: actions/extract_file_win32.cpp
+  void mnu4_Click();  // Extract whole GCF: actions/extract_all_win32.cpp
+  void mnu8_Click();  // Shell Execute File: actions/open_item_win32.cpp
+  void mnu6_Click();  // Defragment GCF: actions/defragment_win32.cpp
+  void mnu5_Click();  // Save List: actions/save_list_win32.cpp
 
   // True when the path names an existing folder.
   static bool DirExists(const std::wstring& path);

@@ -1,170 +1,155 @@
-// Form1: the window itself, Open with a scripted dialog, Clear, and the list file.
-#include "ui/form1.h"
-
-#include <gtest/gtest.h>
-// shlobj.h needs the types of windows.h, which ui/form1.h brings.
+// Form1 in the test's process: start-up and its command line, Open, Clear, dropped files, and
+// the waits for the tool that keep the window answering.
+#include "program_support.h"
+// The headers below need the types of windows.h, which it brings.
+#include <shellapi.h>
 #include <shlobj.h>
 
-#include <chrono>
-#include <cstdio>
+#include <regex>
 
-#include "program_support.h"
+#include "actions/version_reader.h"
+#include "toolbridge/command_lines.h"
+#include "toolbridge/tool_run.h"
+#include "toolbridge/wait.h"
+#include "win32/process_start.h"
 
 namespace program_testing {
 namespace {
 
-using testing_support::ScratchFolder;
-using testing_support::writeFile;
-using vaultpick::Form1;
+using vaultpick::quoteArgument;
 
-class Form1Test : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L"")); }
-  HWND control(int id) { return GetDlgItem(form.window(), id); }
-
-  PrivateTemp temp;
-  ScratchFolder scratch;
-  ScriptedDialogs dialogs;
-  Form1 form{dialogs};
-};
-
-TEST_F(Form1Test, IsAFixedToolWindowWithItsControlsInTabOrder) {
-  form.Show();
-  EXPECT_EQ(windowText(form.window()), L"Vaultpick - by Morvane");
-  LONG style = GetWindowLongW(form.window(), GWL_STYLE);
-  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
-  EXPECT_NE(GetWindowLongW(form.window(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
-  EXPECT_EQ(GetFocus(), control(Form1::kIdCommand1));
-
-  // Text1, never shown, holds the quote character; Tab passes it by.
-  EXPECT_FALSE(IsWindowVisible(control(Form1::kIdText1)));
-  EXPECT_EQ(form.Text1(), L"\"");
-  HWND order[] = {control(Form1::kIdCommand1), control(Form1::kIdText2),
-                  control(Form1::kIdCommand2), control(Form1::kIdList1)};
-  for (size_t i = 0; i + 1 < std::size(order); ++i)
-    EXPECT_EQ(GetNextDlgTabItem(form.window(), order[i], FALSE), order[i + 1]) << i;
-
-  LONG listStyle = GetWindowLongW(form.List1(), GWL_STYLE);
-  EXPECT_EQ(listStyle & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL), 0);
-  HWND progress = control(Form1::kIdProgressBar1);
-  EXPECT_EQ(SendMessageW(progress, 0x0407 /* PBM_GETRANGE */, TRUE, 0), 0);
-  EXPECT_EQ(SendMessageW(progress, 0x0407 /* PBM_GETRANGE */, FALSE, 0), 100);
-  EXPECT_EQ(SendMessageW(progress, 0x0408 /* PBM_GETPOS */, 0, 0), 0);
+std::wstring sleepCommand(int milliseconds, const fs::path& doneFile) {
+  return quoteArgument((binFolder() / L"vaultpick_test_child.exe").wstring()) + L" " +
+         std::to_wstring(milliseconds) + L" " + quoteArgument(doneFile.wstring());
 }
 
-TEST_F(Form1Test, OpenListsThePickedPackageAndCancelLeavesAllEmpty) {
-  TestPackage first = makeTestPackage(scratch / "first one.gcf");
-  TestPackage second =
-      makeTestPackage(scratch / "second.gcf", testing_support::manyFilesTree(30, 7));
-  dialogs.willPick(first.path);
-  dialogs.willPick(second.path);
-  dialogs.willCancel();
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
-  form.Command1_Click();
-  EXPECT_EQ(form.Text2(), first.path.wstring());
-  EXPECT_EQ(listBoxEntries(form.List1()), first.entries);
-  EXPECT_FALSE(fs::exists(temp.listFile()));
-  // A second Open replaces the first package's entries.
-  form.Command1_Click();
-  EXPECT_EQ(form.Text2(), second.path.wstring());
-  EXPECT_EQ(listBoxEntries(form.List1()), second.entries);
+TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndKeepsALockedOne) {
+  PrivateTemp temp;
+  // A longer file of the same name, and a short one, are both replaced whole.
+  writeFile(temp.path() / L"HLExtract.exe", std::vector<uint8_t>(4 << 20, 'x'));
+  writeFile(temp.path() / L"HLLib.dll", {'M', 'Z'});
+  for (int start = 0; start < 2; ++start) {
+    ScriptedDialogs dialogs;
+    vaultpick::Form1 form(dialogs);
+    ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
+    for (const wchar_t* file : {L"HLExtract.exe", L"HLLib.dll"})
+      EXPECT_TRUE(readFile(temp.path() / file) == readFile(binFolder() / file)) << start;
+    EXPECT_EQ(namesIn(temp.path()).size(), 2u);
+    writeFile(temp.path() / L"HLExtract.exe", {'o', 'l', 'd'});
+  }
+  // As while another instance's tool runs: the file cannot be replaced, and is used.
+  ScriptedDialogs dialogs;
+  vaultpick::Form1 form(dialogs);
+  vaultpick::UniqueHandle busy(CreateFileW((temp.path() / L"HLExtract.exe").c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(busy);
+  const auto before = readFile(temp.path() / L"HLExtract.exe");
+  ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
+  EXPECT_TRUE(readFile(temp.path() / L"HLExtract.exe") == before);
+}
+
+TEST(StartUp, OpensAQuotedPackagePathAndIgnoresEverythingElse) {
+  PrivateTemp temp;
+  ScratchFolder scratch;
+  fs::create_directories(scratch.path() / L"\u00dcbung \u0434\u0435\u043c\u043e");
+  TestPackage package =
+      makeTestPackage(scratch.path() / L"\u00dcbung \u0434\u0435\u043c\u043e" / L"p.gcf");
+  const std::wstring path = package.path.wstring();
+  const fs::path notPackage = scratch.path() / L"notes.gcf";
+  writeFile(notPackage, {'n', 'o'});
+  struct Case {
+    const char* name;
+    std::wstring commandText, text2;
+    bool listed;
+  };
+  const Case cases[] = {
+      {"none", L"", L"", false},
+      {"spaces only", L"    ", L"", false},
+      {"quoted path", L"\"" + path + L"\"", path, true},
+      {"quoted path, spaces around", L"  \"" + path + L"\"  ", path, true},
+      {"unquoted path loses its first and last character", path, L"", false},
+      {"missing file", L"\"" + (scratch.path() / L"missing.gcf").wstring() + L"\"", L"", false},
+      {"a folder is no file", L"\"" + scratch.path().wstring() + L"\"", L"", false},
+      {"not a package", L"\"" + notPackage.wstring() + L"\"", notPackage.wstring(), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedDialogs dialogs;
+    vaultpick::Form1 form(dialogs);
+    ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), c.commandText));
+    EXPECT_EQ(form.Text2(), c.text2);
+    EXPECT_EQ(listBoxEntries(form.List1()),
+              c.listed ? package.entries : std::vector<std::wstring>{});
+    EXPECT_FALSE(fs::exists(temp.listFile()));
+    EXPECT_EQ(dialogs.messages.size(), c.text2 == notPackage.wstring() ? 1u : 0u);
+  }
+  // Spaces inside the quotes are trimmed for the check only.
+  ScriptedDialogs dialogs;
+  vaultpick::Form1 form(dialogs);
+  ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L"\"  " + path + L" \""));
+  EXPECT_EQ(form.Text2(), L"  " + path + L" ");
+}
+
+using Form1Test = FormTest;
+
+TEST_F(Form1Test, OpenListsThePickedPackageWholeAndClearOrCancelEmptiesIt) {
+  TestPackage first = makeTestPackage(scratch / "first one.gcf");
+  TestPackage big =
+      makeTestPackage(scratch / "files100k.gcf", testing_support::manyFilesTree(100000, 1000));
+  // A list file left by an earlier run must never pass for a package's contents.
+  writeFile(temp.listFile(), {'r', 'o', 'o', 't', '\\', 's', '\r', '\n'});
+  for (const TestPackage* package : {&first, &big}) {
+    dialogs.will(package->path);
+    form.Command1_Click();
+    EXPECT_EQ(form.Text2(), package->path.wstring());
+    EXPECT_EQ(listBoxEntries(form.List1()), package->entries);
+    EXPECT_FALSE(fs::exists(temp.listFile()));
+  }
+  dialogs.will(std::nullopt);
   form.Command1_Click();
   EXPECT_EQ(form.Text2(), L"");
   EXPECT_TRUE(listBoxEntries(form.List1()).empty());
   EXPECT_EQ(dialogs.filters, std::vector<std::wstring>(3, L".gcf;.ncf|*.gcf;*.ncf"));
+
+  dialogs.will(first.path);
+  form.Command1_Click();
+  const auto tool = fs::last_write_time(temp.path() / L"HLExtract.exe");
+  // Pressed like a user would: the click reaches Command2_Click through the window.
+  SendMessageW(form.Command2(), BM_CLICK, 0, 0);
+  EXPECT_EQ(form.Text2(), L"");
+  EXPECT_TRUE(listBoxEntries(form.List1()).empty());
+  EXPECT_TRUE(fs::exists(first.path));
+  EXPECT_EQ(fs::last_write_time(temp.path() / L"HLExtract.exe"), tool);
 }
 
 TEST_F(Form1Test, APackageThatCannotBeListedShowsItsPathNoEntriesAndOneBoxWithTheReason) {
   TestPackage package = makeTestPackage(scratch / "whole.gcf");
-  std::vector<uint8_t> cut = testing_support::readFile(package.path);
+  std::vector<uint8_t> cut = readFile(package.path);
   cut.resize(cut.size() / 2);
   writeFile(scratch / "truncated.gcf", cut);
   writeFile(scratch / "empty.gcf", {});
-  writeFile(scratch / "text.gcf", std::vector<uint8_t>(4096, 'x'));
-  struct Case {
-    const char* file;
-    std::wstring reason;  // what the box's reason begins with
-    bool toolMissing;
+  writeFile(temp.listFile(), {'r', 'o', 'o', 't', '\\', 's', '\r', '\n'});
+  const std::pair<const char*, std::wstring> cases[] = {
+      {"truncated.gcf", L"package is truncated"},
+      {"empty.gcf", L""},
+      {"whole.gcf", L"The extraction tool could not be started: "},  // the tool is gone
   };
-  const Case cases[] = {
-      {"truncated.gcf", L"package is truncated", false},
-      {"empty.gcf", L"", false},
-      {"text.gcf", L"", false},
-      {"whole.gcf", L"The extraction tool could not be started: ", true},
-  };
-  for (const Case& c : cases) {
-    if (c.toolMissing) fs::remove(temp.path() / "HLExtract.exe");
+  for (const auto& [file, reason] : cases) {
+    if (reason.rfind(L"The", 0) == 0) fs::remove(temp.path() / "HLExtract.exe");
     dialogs.messages.clear();
-    dialogs.willPick(scratch / c.file);
+    dialogs.will(scratch / file);
     form.Command1_Click();
-    EXPECT_EQ(form.Text2(), (scratch / c.file).wstring());
-    EXPECT_TRUE(listBoxEntries(form.List1()).empty()) << c.file;
-    ASSERT_EQ(dialogs.messages.size(), 1u) << c.file;
-    const ScriptedDialogs::MessageShown& box = dialogs.messages[0];
-    EXPECT_EQ(box.title, L"Vaultpick");
-    EXPECT_EQ(box.style, static_cast<UINT>(MB_ICONERROR));
-    const std::wstring what = L"The package could not be opened.\n\n";
-    EXPECT_EQ(box.text.substr(0, what.size() + c.reason.size()), what + c.reason)
-        << fs::path(box.text).u8string();
-    EXPECT_GT(box.text.size(), what.size() + c.reason.size()) << c.file;
+    EXPECT_EQ(form.Text2(), (scratch / file).wstring());
+    EXPECT_TRUE(listBoxEntries(form.List1()).empty()) << file;
+    expectOneBox(dialogs, L"The package could not be opened.\n\n" + reason);
   }
 }
 
-TEST_F(Form1Test, AListFileLeftByAnEarlierRunIsNeverShown) {
-  // The fault this pins: when the tool wrote no list, the old one was read as the new
-  // package's contents.
-  writeFile(temp.listFile(), {'r', 'o', 'o', 't', '\\', 's', 't', 'a', 'l', 'e', '\r', '\n'});
-  fs::path notPackage = scratch / "not a package.gcf";
-  writeFile(notPackage, std::vector<uint8_t>(4096, 0x5a));
-  dialogs.willPick(notPackage);
-  form.Command1_Click();
-  EXPECT_TRUE(listBoxEntries(form.List1()).empty());
-  EXPECT_FALSE(fs::exists(temp.listFile()));
-}
-
-TEST_F(Form1Test, ClearEmptiesListAndPathAndTouchesNoFile) {
-  form.Command2_Click();
-  EXPECT_EQ(form.Text2(), L"");
-  EXPECT_TRUE(listBoxEntries(form.List1()).empty());
-
-  TestPackage package = makeTestPackage(scratch / "demo.gcf");
-  dialogs.willPick(package.path);
-  form.Command1_Click();
-  ASSERT_FALSE(listBoxEntries(form.List1()).empty());
-  auto before = fs::last_write_time(temp.path() / L"HLExtract.exe");
-  // Pressed like a user would: the click reaches Command2_Click through the window.
-  SendMessageW(control(Form1::kIdCommand2), BM_CLICK, 0, 0);
-  EXPECT_EQ(form.Text2(), L"");
-  EXPECT_TRUE(listBoxEntries(form.List1()).empty());
-  EXPECT_TRUE(fs::exists(package.path));
-  EXPECT_EQ(fs::last_write_time(temp.path() / L"HLExtract.exe"), before);
-}
-
-TEST_F(Form1Test, APackageOf100000FilesIsListedWhole) {
-  TestPackage package =
-      makeTestPackage(scratch / "files100k.gcf", testing_support::manyFilesTree(100000, 1000));
-  dialogs.willPick(package.path);
-  auto start = std::chrono::steady_clock::now();
-  form.Command1_Click();
-  auto took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("listing 100,000 files took %.2f s\n", took);
-  EXPECT_EQ(listBoxEntries(form.List1()), package.entries);
-  EXPECT_FALSE(fs::exists(temp.listFile()));
-}
-
-TEST_F(Form1Test, ClosingWhileTheToolRunsEndsTheProgramWithoutTouchingTheDeadWindow) {
-  TestPackage package =
-      makeTestPackage(scratch / "files20k.gcf", testing_support::manyFilesTree(20000, 1000));
-  dialogs.willPick(package.path);
-  // The close arrives while the listing waits for the tool.
-  PostMessageW(form.window(), WM_CLOSE, 0, 0);
-  form.Command1_Click();
-  EXPECT_FALSE(form.alive());
-  EXPECT_TRUE(takeQuitMessage());
-}
-
-// Posts WM_DROPFILES to the window with the files in a block of the form that the shell's drop
-// hands over; the window frees it.
+// Posts WM_DROPFILES with the files in the block that the shell's drop hands over.
 void dropFiles(HWND window, const std::vector<fs::path>& files) {
   std::wstring names;
   for (const fs::path& file : files) names += file.wstring() + L'\0';
@@ -184,26 +169,130 @@ TEST_F(Form1Test, ADroppedPackageOpensAsIfChosenWithOpenAndAnythingElseChangesNo
   writeFile(notes, {'x'});
   fs::create_directory(scratch / "folder.gcf");
   auto listed = [&] { return listBoxEntries(form.List1()) == package.entries; };
-  auto settle = [] { pumpUntil([] { return false; }, std::chrono::milliseconds(300)); };
-
-  dropFiles(form.window(), {notes});
-  settle();
-  EXPECT_TRUE(listBoxEntries(form.List1()).empty());
   // The first package among the files, past a folder and a name that is no file.
   dropFiles(form.window(), {notes, scratch / "folder.gcf", scratch / "gone.ncf", package.path});
   EXPECT_TRUE(pumpUntil(listed, std::chrono::seconds(10)));
-  EXPECT_EQ(form.Text2(), package.path.wstring());
   dropFiles(form.window(), {notes});
   settle();
   EXPECT_TRUE(listed());
   EXPECT_EQ(form.Text2(), package.path.wstring());
-
   // Nothing opens while a command has the window locked.
   form.Command2_Click();
   EnableWindow(form.Command1(), FALSE);
   dropFiles(form.window(), {package.path});
   settle();
   EXPECT_TRUE(listBoxEntries(form.List1()).empty());
+}
+
+TEST_F(Form1Test, WindowsAnswerDuringALongWaitAndANestedListingEndsInsideIt) {
+  TestPackage package = makeTestPackage(scratch / "demo.gcf");
+  dialogs.will(package.path);
+  // Open is pressed while the long child runs.
+  PostMessageW(form.window(), WM_COMMAND, MAKEWPARAM(vaultpick::Form1::kIdCommand1, BN_CLICKED),
+               reinterpret_cast<LPARAM>(form.Command1()));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(vaultpick::Wait(sleepCommand(1500, scratch / "done")));
+  EXPECT_GE(secondsSince(start), 1.4);
+  EXPECT_TRUE(fs::exists(scratch / "done"));
+  EXPECT_EQ(listBoxEntries(form.List1()), package.entries);
+}
+
+TEST_F(Form1Test, ClosingDuringAWaitEndsItAndLeavesTheChildToFinish) {
+  TestPackage package =
+      makeTestPackage(scratch / "files20k.gcf", testing_support::manyFilesTree(20000, 1000));
+  // The close arrives while the listing waits for the tool: the dead window is not touched.
+  dialogs.will(package.path);
+  PostMessageW(form.window(), WM_CLOSE, 0, 0);
+  form.Command1_Click();
+  EXPECT_FALSE(form.alive());
+  EXPECT_TRUE(takeQuitMessage());
+
+  // A wait that begins as the program ends gives up at once; the child is not killed.
+  PostQuitMessage(0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(vaultpick::Wait(sleepCommand(1500, scratch / "done")));
+  EXPECT_LT(secondsSince(start), 1.0);
+  EXPECT_TRUE(takeQuitMessage());
+  for (int i = 0; i < 50 && !fs::exists(scratch / "done"); ++i) Sleep(100);
+  EXPECT_TRUE(fs::exists(scratch / "done"));
+}
+
+TEST(ToolRun, GivesTheOutcomeAndRetriesOnlyPassingStartFailures) {
+  ScratchFolder scratch;
+  EXPECT_FALSE(vaultpick::Wait(quoteArgument((scratch / "no such program.exe").wstring())));
+  EXPECT_FALSE(vaultpick::Wait(L""));
+  EXPECT_TRUE(vaultpick::Wait(sleepCommand(0, scratch / "quick")));
+  EXPECT_TRUE(fs::exists(scratch / "quick"));
+  const vaultpick::ToolRun run =
+      vaultpick::runTool(quoteArgument((binFolder() / L"HLExtract.exe").wstring()) + L" -p " +
+                         quoteArgument((scratch / "none.gcf").wstring()) + L" -l");
+  EXPECT_TRUE(run.started && run.ended);
+  EXPECT_EQ(run.exitCode, 3u);
+  EXPECT_EQ(run.errorOutput.rfind("hlextract: ", 0), 0u) << run.errorOutput;
+  EXPECT_NE(vaultpick::toolFailureReason(run).find(L"none.gcf"), std::wstring::npos);
+
+  struct Case {
+    std::vector<DWORD> errors;  // what each try gives; the last one repeats
+    size_t tries;
+    DWORD result;
+  };
+  const Case cases[] = {
+      {{ERROR_INTERNAL_ERROR, ERROR_SHARING_VIOLATION, 0}, 3, 0},
+      {{ERROR_ACCESS_DENIED, 0}, 2, 0},
+      {{ERROR_INTERNAL_ERROR}, 5, ERROR_INTERNAL_ERROR},
+      {{ERROR_FILE_NOT_FOUND}, 1, ERROR_FILE_NOT_FOUND},
+      {{ERROR_INTERNAL_ERROR, ERROR_BAD_EXE_FORMAT}, 2, ERROR_BAD_EXE_FORMAT},
+  };
+  for (const Case& c : cases) {
+    size_t tries = 0;
+    const DWORD result = vaultpick::startWithRetries(
+        [&] { return c.errors[std::min(tries++, c.errors.size() - 1)]; });
+    EXPECT_EQ(tries, c.tries) << c.errors.front();
+    EXPECT_EQ(result, c.result) << c.errors.front();
+  }
+}
+
+TEST(ToolRun, EveryQuotedWordReachesTheChildUnchanged) {
+  // The system's own splitting is the judge of the quoting.
+  const std::vector<std::wstring> words = {L"C:\\Program Files\\x\\hlextract.exe",
+                                           L"D:\\out\\",
+                                           L"C:\\a b\\\\",
+                                           L"root\\x\" -d \"C:\\elsewhere",
+                                           L"a\\\\\"b",
+                                           L"",
+                                           L"\u00fc \u0444"};
+  std::wstring line;
+  for (const std::wstring& word : words) line += quoteArgument(word) + L" ";
+  int count = 0;
+  LPWSTR* split = CommandLineToArgvW(line.c_str(), &count);
+  ASSERT_NE(split, nullptr);
+  ASSERT_EQ(static_cast<size_t>(count), words.size());
+  for (size_t i = 0; i < words.size(); ++i) EXPECT_EQ(split[i], words[i]) << i;
+  LocalFree(split);
+}
+
+TEST(SystemSeams, ShellOpenReportsTheProcessAndVersionsReadAsTheSystemWrites) {
+  ScratchFolder scratch;
+  const vaultpick::ShellStarted started = vaultpick::Win32Dialogs().StartShellExecute(
+      nullptr, L"open", (binFolder() / L"vaultpick_test_child.exe").wstring(),
+      L"400 \"" + (scratch / "done").wstring() + L"\"", L"", SW_SHOWNORMAL);
+  EXPECT_GT(started.result, 32);
+  ASSERT_TRUE(started.process);
+  EXPECT_EQ(WaitForSingleObject(started.process.get(), 10000), WAIT_OBJECT_0);
+  EXPECT_TRUE(fs::exists(scratch / "done"));
+
+  // A file we did not make gives its version in the program's dotted form; one without a version
+  // block, or none at all, gives empty texts.
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  const std::wstring kernel = std::wstring(system) + L"\\kernel32.dll";
+  EXPECT_TRUE(std::regex_match(vaultpick::GetFileVersionString(kernel),
+                               std::wregex(L"[0-9]+\\.[0-9]{2,}\\.([0-9]{2,}\\.[0-9]{2,}|0000)")));
+  EXPECT_FALSE(vaultpick::GetFileDescription(kernel).empty());
+  for (const fs::path& path : {scratch / "done", scratch.path(), fs::path()})
+    EXPECT_EQ(vaultpick::GetFileVersionString(path.wstring()) +
+                  vaultpick::GetFileDescription(path.wstring()),
+              L"");
 }
 
 }  // namespace

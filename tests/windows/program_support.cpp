@@ -1,12 +1,16 @@
 // Helpers of the program's tests under Wine.
 #include "program_support.h"
 
-#include <gtest/gtest.h>
+#include <commctrl.h>
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 
-#include "ui/message_pump.h"
+#include "actions/private_folder_name.h"
+#include "toolbridge/command_lines.h"
+#include "ui/list_package.h"
+#include "win32/message_pump.h"
 
 namespace program_testing {
 
@@ -39,36 +43,31 @@ ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
 PrivateTemp::PrivateTemp()
     : path_(madeFolder(scratch_.path() / L"temp \u00fc\u0444")), variable_(L"TEMP", path_) {}
 
-namespace {
-
-// The next answer of a queue; a dialog shown with none scripted fails the test and cancels.
-template <typename Answer>
-Answer takeAnswer(std::vector<Answer>& answers, const char* dialog, Answer none) {
-  if (answers.empty()) {
-    ADD_FAILURE() << "the " << dialog << " was shown with no answer scripted";
-    return none;
+std::optional<std::wstring> ScriptedDialogs::nextAnswer() {
+  // A dialog shown with no answer scripted fails the test and is cancelled.
+  if (answers_.empty()) {
+    ADD_FAILURE() << "a dialog was shown with no answer scripted";
+    return std::nullopt;
   }
-  Answer answer = answers.front();
-  answers.erase(answers.begin());
-  return answer;
+  const std::optional<fs::path> answer = answers_.front();
+  answers_.erase(answers_.begin());
+  return answer ? std::optional<std::wstring>(answer->wstring()) : std::nullopt;
 }
-
-}  // namespace
 
 std::optional<std::wstring> ScriptedDialogs::ShowOpen(HWND, const std::wstring& filter) {
   filters.push_back(filter);
-  return takeAnswer(openAnswers_, "open dialog", std::optional<std::wstring>());
+  return nextAnswer();
 }
 
 std::optional<std::wstring> ScriptedDialogs::ShowSave(HWND, const std::wstring& filter,
                                                       const std::wstring& fileName) {
   saves.push_back({filter, fileName});
-  return takeAnswer(saveAnswers_, "save dialog", std::optional<std::wstring>());
+  return nextAnswer();
 }
 
 std::wstring ScriptedDialogs::BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) {
   folders.push_back({owner, title, flags});
-  return takeAnswer(folderAnswers_, "folder chooser", std::wstring());
+  return nextAnswer().value_or(L"");
 }
 
 void ScriptedDialogs::MsgBox(HWND, const std::wstring& text, const std::wstring& title,
@@ -88,6 +87,7 @@ vaultpick::ShellStarted ScriptedDialogs::StartShellExecute(HWND owner, const std
   vaultpick::ShellStarted started;
   started.result = 42;  // a started application, as the shell reports it
   started.process = std::move(willStart);
+  if (closeWhenStarted) PostMessageW(closeWhenStarted, WM_CLOSE, 0, 0);
   return started;
 }
 
@@ -159,6 +159,155 @@ bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 bool takeQuitMessage() {
   MSG message;
   return PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
+void expectOneBox(const ScriptedDialogs& dialogs, const std::wstring& start, bool more,
+                  const std::wstring& title, UINT style) {
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  const ScriptedDialogs::MessageShown& box = dialogs.messages[0];
+  EXPECT_EQ(box.text.substr(0, start.size()), start) << fs::path(box.text).u8string();
+  EXPECT_EQ(box.text.size() > start.size(), more) << fs::path(box.text).u8string();
+  EXPECT_EQ(box.title, title);
+  EXPECT_EQ(box.style, style);
+}
+
+int TestPackage::index(const std::wstring& entry) const {
+  const auto at = std::find(entries.begin(), entries.end(), entry);
+  EXPECT_NE(at, entries.end()) << "no entry " << fs::path(entry).u8string();
+  return static_cast<int>(at - entries.begin());
+}
+
+TestPackage makeInfoPackage(const fs::path& target) {
+  using hl::write::Node;
+  return makeTestPackage(
+      target,
+      Node::folder(
+          "",
+          {Node::file("notes.txt", hl::write::Content::text("plain")),
+           Node::folder("bin", {Node::file("engine.dll", hl::write::Content::bytes(readFile(
+                                                             binFolder() / "vaultpick.exe")))})}));
+}
+
+testing_support::ExpectedFiles filesBelow(const fs::path& folder) {
+  testing_support::ExpectedFiles files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::string path = fs::relative(entry.path(), folder).u8string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    files[path] = readFile(entry.path());
+  }
+  return files;
+}
+
+std::vector<std::wstring> namesIn(const fs::path& folder) {
+  std::vector<std::wstring> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().wstring());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::wstring> copyFoldersIn(const fs::path& folder) {
+  std::vector<std::wstring> names = namesIn(folder);
+  names.erase(
+      std::remove_if(names.begin(), names.end(),
+                     [](const std::wstring& name) { return !vaultpick::runOfPrivateFolder(name); }),
+      names.end());
+  return names;
+}
+
+void FormTest::open(const fs::path& package) {
+  form.setText2(package.wstring());
+  vaultpick::ListPackage(form);
+}
+
+WindowEvents::~WindowEvents() {
+  for (const Watched& each : watched_)
+    if (IsWindow(each.window)) RemoveWindowSubclass(each.window, &WindowEvents::procedure, 0);
+}
+
+void WindowEvents::watchForm1(const vaultpick::Form1& form) {
+  watch(form.window(), L"Form1");
+  watch(form.List1(), L"List1");
+  watch(form.Command1(), L"Command1");
+  watch(form.Command2(), L"Command2");
+  watch(form.ProgressBar1(), L"ProgressBar1");
+}
+
+void WindowEvents::watch(HWND window, const std::wstring& name) {
+  watched_.push_back({window, name});
+  SetWindowSubclass(window, &WindowEvents::procedure, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK WindowEvents::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR, DWORD_PTR self) {
+  auto* events = reinterpret_cast<WindowEvents*>(self);
+  std::wstring name;
+  for (const Watched& each : events->watched_)
+    if (each.window == window) name = each.name;
+  switch (message) {
+    case WM_SETTEXT:
+      events->lines.push_back(L"caption " + std::wstring(reinterpret_cast<const wchar_t*>(lParam)));
+      break;
+    case WM_ENABLE:
+      events->lines.push_back(name + (wParam ? L" on" : L" off"));
+      break;
+    case PBM_SETRANGE32:
+      events->lines.push_back(L"Max " + std::to_wstring(static_cast<int>(lParam)));
+      break;
+    case PBM_SETPOS:
+      events->lines.push_back(L"Value " + std::to_wstring(static_cast<int>(wParam)));
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+ChildProcess::~ChildProcess() {
+  if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 1);
+    WaitForSingleObject(process_.get(), 5000);
+  }
+}
+
+std::optional<DWORD> ChildProcess::exitCode(DWORD milliseconds) const {
+  DWORD code = 0;
+  if (WaitForSingleObject(process_.get(), milliseconds) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process_.get(), &code))
+    return std::nullopt;
+  return code;
+}
+
+HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments) {
+  std::wstring line =
+      vaultpick::quoteArgument((binFolder() / program).wstring()) + L" " + arguments;
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &started))
+    return nullptr;
+  CloseHandle(started.hThread);
+  return started.hProcess;
+}
+
+HWND waitForWindow(DWORD process, const wchar_t* windowClass) {
+  for (int i = 0; i < 300; Sleep(50), ++i) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner == process && IsWindowVisible(window)) return window;
+    }
+  }
+  return nullptr;
+}
+
+void answerMenu(HWND menuWindow, const std::vector<WORD>& keys) {
+  for (WORD virtualKey : keys) {
+    PostMessageW(menuWindow, WM_KEYDOWN, virtualKey, 1);
+    PostMessageW(menuWindow, WM_KEYUP, virtualKey, 0xC0000001);
+  }
 }
 
 }  // namespace program_testing

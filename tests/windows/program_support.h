@@ -1,7 +1,9 @@
 // Helpers of the program's tests under Wine: a private TEMP, scripted dialogs, packages made by
-// our writer, and reading the controls back.
+// our writer, Form1 in the test's own process, the program as a process of its own, and reading
+// windows back.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
@@ -13,18 +15,21 @@
 
 #include "../native/test_support.h"
 #include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "win32/handles.h"
 
 namespace program_testing {
 
 namespace fs = std::filesystem;
+using testing_support::readFile;
+using testing_support::ScratchFolder;
+using testing_support::writeFile;
 
 // An environment variable of this process set to `value` for as long as this lives.
 class ScopedEnvironmentVariable {
  public:
   ScopedEnvironmentVariable(const wchar_t* name, const std::wstring& value);
   ~ScopedEnvironmentVariable();
-  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
-  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
 
  private:
   const wchar_t* name_;
@@ -40,22 +45,17 @@ class PrivateTemp {
   fs::path listFile() const { return path_ / L"tmp.txt"; }
 
  private:
-  testing_support::ScratchFolder scratch_;
+  ScratchFolder scratch_;
   fs::path path_;
   ScopedEnvironmentVariable variable_;
 };
 
-// Answers what would block on a person from a script. Each dialog takes the next answer of its
-// own queue (a path, or nothing for Cancel); message boxes and the shell's open are recorded.
+// Answers what would block on a person from a script: each dialog takes the next answer (a
+// path, or nothing for Cancel); what each was shown with, message boxes and the shell's open
+// are recorded.
 class ScriptedDialogs : public vaultpick::Dialogs {
  public:
-  void willPick(const fs::path& file) { openAnswers_.push_back(file.wstring()); }
-  void willCancel() { openAnswers_.push_back(std::nullopt); }
-  void willSaveAs(const fs::path& file) { saveAnswers_.push_back(file.wstring()); }
-  void willCancelSave() { saveAnswers_.push_back(std::nullopt); }
-  // The folder chooser's answer as the chooser gives it; empty for Cancel.
-  void willChooseFolder(const std::wstring& folder) { folderAnswers_.push_back(folder); }
-
+  void will(const std::optional<fs::path>& answer) { answers_.push_back(answer); }
   std::optional<std::wstring> ShowOpen(HWND owner, const std::wstring& filter) override;
   std::optional<std::wstring> ShowSave(HWND owner, const std::wstring& filter,
                                        const std::wstring& fileName) override;
@@ -65,8 +65,10 @@ class ScriptedDialogs : public vaultpick::Dialogs {
                                             const std::wstring& file,
                                             const std::wstring& parameters,
                                             const std::wstring& directory, int show) override;
-  // The shell's open reports this process as started (none unless set), once.
+  // The shell's open reports this process as started (none unless set), once, and then closes
+  // this window when one is set (a person closing the program while the application runs).
   vaultpick::UniqueHandle willStart;
+  HWND closeWhenStarted = nullptr;
 
   // What each dialog was shown with.
   std::vector<std::wstring> filters;  // open dialog
@@ -95,10 +97,14 @@ class ScriptedDialogs : public vaultpick::Dialogs {
   std::vector<ShellOpen> shellOpens;
 
  private:
-  std::vector<std::optional<std::wstring>> openAnswers_;
-  std::vector<std::optional<std::wstring>> saveAnswers_;
-  std::vector<std::wstring> folderAnswers_;
+  std::optional<std::wstring> nextAnswer();
+  std::vector<std::optional<fs::path>> answers_;
 };
+
+// Exactly one box was shown: the program's critical one ("Vaultpick", the error icon) unless told
+// otherwise, its text beginning with `start` and going on past it when `more`.
+void expectOneBox(const ScriptedDialogs& dialogs, const std::wstring& start, bool more = true,
+                  const std::wstring& title = L"Vaultpick", UINT style = MB_ICONERROR);
 
 // The folder of this test program, where the build put vaultpick.exe and HLExtract.exe.
 fs::path binFolder();
@@ -108,18 +114,97 @@ fs::path binFolder();
 struct TestPackage {
   fs::path path;
   std::vector<std::wstring> entries;
+  // The index of `entry` in the list.
+  int index(const std::wstring& entry) const;
 };
 TestPackage makeTestPackage(const fs::path& target, const hl::write::Node& tree);
 TestPackage makeTestPackage(const fs::path& target);
+// A package whose bin\engine.dll is a copy of our own program, version resource and all, beside
+// a plain notes.txt.
+TestPackage makeInfoPackage(const fs::path& target);
+
+// Every file below a folder, as path ('\\'-separated) and bytes; the names in a folder, sorted;
+// the private copy folders (actions/private_folder.h) in one.
+testing_support::ExpectedFiles filesBelow(const fs::path& folder);
+std::vector<std::wstring> namesIn(const fs::path& folder);
+std::vector<std::wstring> copyFoldersIn(const fs::path& folder);
 
 std::vector<std::wstring> listBoxEntries(HWND list);
 std::wstring windowText(HWND window);
 
 // Closing Form1 posts the program's quit message; tests take it out of their queue again.
 bool takeQuitMessage();
-
 // Handles this thread's messages as the program's loop does until `done` holds or the time is
 // up; what `done` says then.
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+inline void settle(int milliseconds = 300) {
+  pumpUntil([] { return false; }, std::chrono::milliseconds(milliseconds));
+}
+
+// Form1 loaded in the test's process, with a private TEMP and scripted dialogs.
+class FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L"")); }
+  // Lists the package in Form1 as Open does.
+  void open(const fs::path& package);
+  void select(int index) { SendMessageW(form.List1(), LB_SETCURSEL, index, 0); }
+  std::wstring lastMessage() const {
+    return dialogs.messages.empty() ? L"(no box)" : dialogs.messages.back().text;
+  }
+
+  PrivateTemp temp;
+  ScratchFolder scratch;
+  ScriptedDialogs dialogs;
+  vaultpick::Form1 form{dialogs};
+};
+
+// Records what handlers do to windows, in order, as short lines: "caption <text>",
+// "<name> off" / "<name> on", "Max <n>", "Value <n>".
+class WindowEvents {
+ public:
+  ~WindowEvents();
+  // Form1's window, List1, both buttons and ProgressBar1.
+  void watchForm1(const vaultpick::Form1& form);
+
+  std::vector<std::wstring> lines;
+
+ private:
+  void watch(HWND window, const std::wstring& name);
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR id, DWORD_PTR self);
+  struct Watched {
+    HWND window;
+    std::wstring name;
+  };
+  std::vector<Watched> watched_;
+};
+
+// A started program. One still running when this goes is ended by force, so a failing test
+// leaves no process behind.
+class ChildProcess {
+ public:
+  explicit ChildProcess(HANDLE process) : process_(process) {}
+  ~ChildProcess();
+  explicit operator bool() const { return static_cast<bool>(process_); }
+  HANDLE handle() const { return process_.get(); }
+  DWORD id() const { return GetProcessId(process_.get()); }
+  // The exit code once the program has ended within `milliseconds`, else nothing.
+  std::optional<DWORD> exitCode(DWORD milliseconds) const;
+
+ private:
+  vaultpick::UniqueHandle process_;
+};
+
+// A program of this build's bin folder started with `arguments`: its process handle, or nullptr
+// when it could not be started.
+HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments);
+
+// A visible top-level window of `windowClass` that belongs to `process`, waited for up to
+// 15 s; nullptr when none showed.
+HWND waitForWindow(DWORD process, const wchar_t* windowClass);
+
+// Keys for an open pop-up menu (its window), posted to it so they reach the menu whichever
+// window has the keyboard meanwhile.
+void answerMenu(HWND menuWindow, const std::vector<WORD>& keys);
 
 }  // namespace program_testing

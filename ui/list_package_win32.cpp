@@ -1,14 +1,15 @@
 // Opening a package: the tool lists it, the list file fills List1.
 #include <windows.h>
 
+#include "resources/texts.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
 #include "toolbridge/list_file.h"
-#include "toolbridge/list_package.h"
 #include "toolbridge/tool_run.h"
+#include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/handles.h"
-#include "ui/texts.h"
+#include "ui/list_package.h"
+#include "win32/handles.h"
 
 namespace vaultpick {
 

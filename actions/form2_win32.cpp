@@ -7,10 +7,10 @@
 
 #include "actions/private_folder.h"
 #include "resources/resource_ids.h"
+#include "resources/texts.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
-#include "ui/texts.h"
 
 namespace vaultpick {
 

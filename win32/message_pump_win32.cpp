@@ -1,5 +1,5 @@
 // Handing queued window messages to their windows.
-#include "ui/message_pump.h"
+#include "win32/message_pump.h"
 
 namespace vaultpick {
 

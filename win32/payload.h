@@ -1,4 +1,5 @@
-// The files that the program carries inside itself and writes out at start.
+// The files that the program carries inside itself (the tool, its library, the control
+// libraries) and writes out where they are needed.
 #pragma once
 
 #include <string>
@@ -18,9 +19,5 @@ Payload loadPayload(const std::wstring& name);
 // call. The new bytes go to a sibling first and replace the old file in one step, so a write
 // that fails (no room, the file in use by a running tool) leaves the old file as it was.
 bool Entladen(const std::wstring& SaveServerTo, const std::wstring& Name);
-
-// True when `path` names at least one plain file (no folder, hidden or system file); wildcards
-// match as in any directory search. Never fails: an invalid path is simply false.
-bool FileExists(const std::wstring& path);
 
 }  // namespace vaultpick

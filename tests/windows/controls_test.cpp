@@ -1,0 +1,182 @@
+// The control libraries at start: written and registered where missing, loaded from the system
+// folder when ours there, else from a private copy in TEMP; and registered by regsvr32.
+#include "program_support.h"
+// The headers below need the types of windows.h, which it brings.
+#include <commctrl.h>
+
+#include "controls/common/self_registration.h"
+#include "controls/control_libraries.h"
+#include "startup/reg_files.h"
+#include "startup/reg_my_files.h"
+#include "toolbridge/command_lines.h"
+
+namespace program_testing {
+namespace {
+
+const wchar_t* const kLibraries[] = {L"COMCTL32.OCX", L"COMDLG32.OCX"};
+
+// The program's start as RegMyFiles runs it, with SystemRoot set to `systemRoot` and the
+// registrations it starts recorded, not run. Form1's windows go before the libraries.
+struct Started {
+  explicit Started(const fs::path& systemRoot) : systemRootVariable(L"SystemRoot", systemRoot) {
+    alive = vaultpick::RegMyFiles_Form_Load(
+        GetModuleHandleW(nullptr), form, controls, L"",
+        [this](const std::wstring& line) { registrations.push_back(line); });
+  }
+  ScopedEnvironmentVariable systemRootVariable;
+  std::vector<std::wstring> registrations;
+  vaultpick::ControlLibraries controls;
+  ScriptedDialogs dialogs;
+  vaultpick::Form1 form{dialogs};
+  bool alive = false;
+};
+
+fs::path moduleFile(const void* address) {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      static_cast<LPCWSTR>(address), &module);
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(module, path, MAX_PATH);
+  return path;
+}
+
+// Form1 came up; ProgressBar1 takes Max and Value, and its class and the dialogs are those of
+// the libraries in these folders (none: the program's stand-ins, its own code as this test's).
+void expectStartedWith(const Started& program, const fs::path& comctlFolder,
+                       const fs::path& comdlgFolder) {
+  ASSERT_TRUE(program.alive);
+  const HWND bar = program.form.ProgressBar1();
+  SendMessageW(bar, PBM_SETRANGE32, 0, 250);
+  SendMessageW(bar, PBM_SETPOS, 170, 0);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 250);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 170);
+  wchar_t barClass[64] = {};
+  GetClassNameW(bar, barClass, 64);
+  EXPECT_STREQ(barClass, comctlFolder.empty() ? PROGRESS_CLASSW : L"VaultpickProgressBar");
+  const auto classModule = reinterpret_cast<const void*>(GetClassLongPtrW(bar, GCLP_HMODULE));
+  EXPECT_TRUE(comctlFolder.empty() ||
+              fs::equivalent(moduleFile(classModule), comctlFolder / L"COMCTL32.OCX"));
+  const fs::path ownCode = moduleFile(reinterpret_cast<const void*>(&moduleFile));
+  for (bool save : {false, true}) {
+    const fs::path dialogs =
+        moduleFile(reinterpret_cast<const void*>(vaultpick::controlLibraries().fileDialog(save)));
+    EXPECT_TRUE(
+        fs::equivalent(dialogs, comdlgFolder.empty() ? ownCode : comdlgFolder / L"COMDLG32.OCX"));
+  }
+}
+
+TEST(ControlLibraries, AreInstalledWhereMissingAndTakenFromTheSystemFolderOnlyWhenOurs) {
+  const std::vector<uint8_t> noLibrary(4096, 'x'),
+      otherLibrary = readFile(binFolder() / L"HLLib.dll");
+  const std::vector<uint8_t> ours[] = {readFile(binFolder() / kLibraries[0]),
+                                       readFile(binFolder() / kLibraries[1])};
+  using Placed = std::optional<std::vector<uint8_t>>;  // in the system folder before the start
+  const std::array<Placed, 2> cases[] = {
+      {std::nullopt, std::nullopt}, {std::nullopt, otherLibrary}, {noLibrary, ours[1]}};
+  for (const auto& placed : cases) {
+    PrivateTemp temp;
+    ScratchFolder root;
+    const fs::path system32 = root.path() / L"system32";
+    fs::create_directories(system32);
+    fs::path loadedFrom[2];
+    std::vector<std::wstring> registrations;
+    for (int i = 0; i < 2; ++i) {
+      if (placed[i])
+        writeFile(system32 / kLibraries[i], *placed[i]);
+      else
+        registrations.push_back(std::wstring(L"regsvr32 /s \\windows\\system32\\") + kLibraries[i]);
+      loadedFrom[i] = !placed[i] || *placed[i] == ours[i] ? system32 : temp.path();
+    }
+    {
+      Started program(root.path());
+      EXPECT_EQ(program.registrations, registrations);
+      expectStartedWith(program, loadedFrom[0], loadedFrom[1]);
+    }
+    // A file of that name that is not ours stays as it was.
+    for (int i = 0; i < 2; ++i)
+      EXPECT_TRUE(readFile(system32 / kLibraries[i]) == (placed[i] ? *placed[i] : ours[i]));
+  }
+}
+
+TEST(ControlLibraries, ASystemFolderThatCannotBeWrittenLeavesThemToAPrivateCopyInTemp) {
+  ScratchFolder scratch;
+  writeFile(scratch / "a file", {'x'});
+  wchar_t missingDrive = L'Y';
+  while (GetLogicalDrives() & (1u << (missingDrive - L'A'))) --missingDrive;
+  for (const fs::path& root :
+       {scratch.path() / L"a file", fs::path(std::wstring(1, missingDrive) + L":\\windows")}) {
+    SCOPED_TRACE(root.string());
+    PrivateTemp temp;
+    Started program(root);
+    EXPECT_TRUE(program.registrations.empty());
+    expectStartedWith(program, temp.path(), temp.path());
+  }
+  // And with no place at all for them, the program still comes up, with its stand-ins.
+  ScopedEnvironmentVariable temp(L"TEMP", scratch.path() / L"a file" / L"temp");
+  expectStartedWith(Started(scratch.path() / L"a file"), {}, {});
+  // RegFiles looks for a library trimmed of spaces: found, so left alone.
+  EXPECT_TRUE(vaultpick::RegFiles(L"  " + scratch.path().wstring(), L"a file",
+                                  [](const std::wstring& line) { ADD_FAILURE() << line; }));
+  EXPECT_TRUE(readFile(scratch / "a file") == std::vector<uint8_t>{'x'});
+}
+
+std::wstring built(const wchar_t* name) { return (binFolder() / name).wstring(); }
+
+// regsvr32's exit code for `switches` and the built library `name`.
+DWORD regsvr32(const std::wstring& switches, const wchar_t* name) {
+  std::wstring line = L"regsvr32.exe " + switches + L" " + vaultpick::quoteArgument(built(name));
+  STARTUPINFOW startup{sizeof startup};
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &started))
+    return GetLastError();
+  CloseHandle(started.hThread);
+  return ChildProcess(started.hProcess).exitCode(30000).value_or(STILL_ACTIVE);
+}
+
+// The path a built library is registered with; nothing when it is not registered.
+std::optional<std::wstring> registration(const std::wstring& subKey) {
+  wchar_t value[MAX_PATH] = {};
+  DWORD size = sizeof value;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, subKey.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_NONE,
+                   nullptr, value, &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return value;
+}
+std::optional<std::wstring> registration(const wchar_t* name) {
+  return registration(std::wstring(vaultpick::controls::kRegistrationKey) + L"\\" + name);
+}
+bool vendorKeyExists() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vaultpick::controls::kVendorKey, 0, KEY_READ, &key))
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+TEST(SelfRegistration, Regsvr32RegistersEachLibraryAndUnregistersExactlyThat) {
+  const bool vendorKeyBefore = vendorKeyExists();
+  struct UnregisterOnExit {  // so a failing test leaves nothing behind
+    ~UnregisterOnExit() {
+      for (const wchar_t* name : kLibraries) regsvr32(L"/u /s", name);
+    }
+  } cleanup;
+  // The program's own starter really runs regsvr32, and does not wait for it.
+  vaultpick::startRegistrar(L"regsvr32 /s " + vaultpick::quoteArgument(built(L"COMCTL32.OCX")));
+  // A program started earlier from drive C: may have registered the system folder's copy.
+  for (int i = 0; i < 200 && registration(L"COMCTL32.OCX") != built(L"COMCTL32.OCX"); ++i)
+    Sleep(50);
+  EXPECT_EQ(registration(L"COMCTL32.OCX"), built(L"COMCTL32.OCX"));
+  EXPECT_EQ(regsvr32(L"/s", L"COMDLG32.OCX"), 0u);
+  EXPECT_EQ(registration(L"COMDLG32.OCX"), built(L"COMDLG32.OCX"));
+  EXPECT_EQ(regsvr32(L"/u /s", L"COMCTL32.OCX"), 0u);
+  EXPECT_EQ(registration(L"COMCTL32.OCX"), std::nullopt);
+  EXPECT_EQ(registration(L"COMDLG32.OCX"), built(L"COMDLG32.OCX"));
+  EXPECT_EQ(regsvr32(L"/u /s", L"COMDLG32.OCX"), 0u);
+  EXPECT_EQ(registration(L"COMDLG32.OCX"), std::nullopt);
+  if (!vendorKeyBefore) EXPECT_FALSE(vendorKeyExists()) << "a key of ours is left";
+}
+
+}  // namespace
+}  // namespace program_testing
