@@ -4,7 +4,7 @@
 #   bash scripts/fuzz.sh [seconds per harness, default 60] [corpus folder]
 # The corpus is kept outside the repository (build/fuzz-corpus/<harness> by default) and grows
 # from run to run. A crash is minimised next to its artifact; turn it into a regression test in
-# tests/native/fuzz_regression_test.cpp, rebuilt by code, and commit no binary input.
+# tests/native/read_test.cpp, rebuilt by code, and commit no binary input.
 set -uo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1

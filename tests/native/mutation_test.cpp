@@ -6,71 +6,42 @@
 
 #include <algorithm>
 #include <iterator>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "byte_order.h"
 #include "defragment.h"
 #include "extract.h"
-#include "package_data.h"
+#include "package_image.h"
 #include "split_mix.h"
 #include "test_support.h"
 
 namespace {
 
 using namespace testing_support;
-using hl::write::Content;
-using hl::write::Node;
-using hl::write::Options;
-using hl::write::Placement;
 
 #if defined(_WIN32)
 // Under Wine each file operation costs several times what it does natively.
-constexpr uint32_t kMutantsPerShape = 200;
+constexpr uint32_t kMutantsPerShape = 90;
 #else
-constexpr uint32_t kMutantsPerShape = 800;
+constexpr uint32_t kMutantsPerShape = 360;
 #endif
 constexpr uint32_t kDefragmentEvery = 16;
 
-struct Shape {
-  const char* name;
-  hl::PackageType type;
-  uint32_t version;
-  Placement placement;
-  uint32_t blocksPerFragment;
-};
+std::vector<Shape> shapes() { return formatShapes(smallTree(128), 128); }
 
-void PrintTo(const Shape& shape, std::ostream* out) { *out << shape.name; }
-
-class Mutation : public ::testing::TestWithParam<Shape> {
+class Mutation : public ::testing::TestWithParam<size_t> {
  protected:
   void SetUp() override {
-    const Shape& shape = GetParam();
-    Options options;
-    options.type = shape.type;
-    options.formatVersion = shape.version;
-    options.blockSize = 128;
-    options.placement = shape.placement;
-    options.blocksPerFragment = shape.blocksPerFragment;
-    options.freeBlocks = 3;
-    if (shape.type == hl::PackageType::Ncf) options.ncfContentRoot = scratch_ / "content";
-    Node tree = Node::folder(
-        "", {Node::file("readme.txt", Content::text("mutants\r\n")),
-             Node::file("empty.dat", Content::bytes({})),
-             Node::folder("maps",
-                          {Node::file("a.bsp", Content::pattern(700, 1)),
-                           Node::folder("sub", {Node::file("b.txt", Content::pattern(128, 2))})}),
-             Node::file("c.wav", Content::pattern(300, 3))});
-    good_ = readFile(makePackage(tree, options, scratch_ / "good.pkg"));
-    metadataEnd_ = metadataEnd();
-  }
-
-  // Where the data area starts (the whole file for an NCF): most mutations land before it,
-  // where the structure is.
-  uint64_t metadataEnd() {
-    std::unique_ptr<hl::Package> package = openPackage(scratch_ / "good.pkg");
-    return package ? hl::modelOf(*package).sections.metadataEnd : good_.size();
+    Shape shape = shapes().at(GetParam());
+    name_ = shape.name;
+    if (shape.options.type == hl::PackageType::Ncf)
+      shape.options.ncfContentRoot = scratch_ / "content";
+    shape.options.freeBlocks = 3;
+    good_ = readFile(makePackage(shape.tree, shape.options, scratch_ / "good.pkg"));
+    // Where the data area starts (the whole file for an NCF): most mutations land before it,
+    // where the structure is.
+    metadataEnd_ = package_image::decode(scratch_ / "good.pkg").metadataEnd;
   }
 
   uint64_t next() { return hl::splitMix64(0x5EED, draws_++); }
@@ -123,7 +94,7 @@ class Mutation : public ::testing::TestWithParam<Shape> {
   }
 
   void run(uint32_t index, const std::vector<uint8_t>& bytes) {
-    const std::string what = std::string(GetParam().name) + " mutant " + std::to_string(index);
+    const std::string what = name_ + " mutant " + std::to_string(index);
     const fs::path fence = scratch_ / "fence";
     fs::remove_all(fence);
     fs::create_directories(fence);
@@ -163,6 +134,7 @@ class Mutation : public ::testing::TestWithParam<Shape> {
   }
 
   ScratchFolder scratch_;
+  std::string name_;
   std::vector<uint8_t> good_;
   uint64_t metadataEnd_ = 0;
   uint64_t draws_ = 0;
@@ -172,12 +144,11 @@ TEST_P(Mutation, DamagedPackagesFailCleanlyAndWriteOnlyTheirDestination) {
   for (uint32_t i = 0; i < kMutantsPerShape && !HasFailure(); ++i) run(i, mutant());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, Mutation,
-    ::testing::Values(Shape{"gcf6", hl::PackageType::Gcf, 6, Placement::Scattered, 2},
-                      Shape{"gcf5", hl::PackageType::Gcf, 5, Placement::Interleaved, 1},
-                      Shape{"gcf3", hl::PackageType::Gcf, 3, Placement::Reversed, 0},
-                      Shape{"ncf1", hl::PackageType::Ncf, 1, Placement::Sequential, 0}),
-    [](const ::testing::TestParamInfo<Shape>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Shapes, Mutation, ::testing::Range<size_t>(0, shapes().size()),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                           std::string name = shapes().at(info.param).name;
+                           name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                           return name;
+                         });
 
 }  // namespace

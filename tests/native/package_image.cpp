@@ -70,6 +70,27 @@ uint32_t u32At(const std::vector<uint8_t>& bytes, uint64_t offset) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+void patch(std::vector<uint8_t>& bytes, Patch changes) {
+  for (const auto& [offset, value] : changes) {
+    u32At(bytes, offset);  // in range
+    for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+  }
+}
+
+void patch(const std::filesystem::path& path, Patch changes) {
+  std::vector<uint8_t> bytes = readRange(path, 0, std::filesystem::file_size(path));
+  patch(bytes, changes);
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+uint32_t Image::itemNamed(const std::string& name) const {
+  uint32_t item = 0;
+  while (item < items.size() && items[item].name != name) ++item;
+  return item;
+}
+
 Image decode(const std::filesystem::path& path) {
   Image image;
   image.path = path;
@@ -112,6 +133,7 @@ Image decode(const std::filesystem::path& path) {
     image.directoryMapHeaderAt = c.at();
     c.skip(8);
   }
+  image.directoryMapAt = c.at();
   image.directoryMap = c.u32s(image.items.size());
 
   image.checksumsAt = c.at();

@@ -1,10 +1,12 @@
-// A test-side decoder of the packages our writer makes, written apart from the library's reader
-// so that writer tests do not trust the code they check. It walks the sections in file order
-// and throws std::out_of_range on a read past the bytes it was given.
+// The tests' one decoder and locator of packages: it walks the sections in file order, written
+// apart from the library's reader so that tests do not trust the code they check, and says where
+// each table's entries lie so that tests can damage single fields. It throws std::out_of_range on
+// a read past the bytes it was given.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,6 +44,7 @@ struct Image {
   std::vector<uint32_t> hashKeys, hashChain;
 
   std::optional<uint64_t> directoryMapHeaderAt;
+  uint64_t directoryMapAt = 0;
   std::vector<uint32_t> directoryMap;
 
   uint64_t checksumsAt = 0;
@@ -56,11 +59,26 @@ struct Image {
   uint64_t metadataEnd = 0;
 
   uint32_t terminator() const { return terminatorField == 0 ? 0xFFFFu : 0xFFFFFFFFu; }
+
+  // Where entries start, for patching a field at its offset within the entry.
+  uint64_t blockEntryAt(uint64_t index) const { return 44 + 32 + 28 * index; }
+  uint64_t fragmentationHeaderAt() const { return blockEntryAt(entries.size()); }
+  uint64_t nextBlockAt(uint32_t block) const { return fragmentationHeaderAt() + 16 + 4ull * block; }
+  uint64_t itemAt(uint64_t index) const { return directoryAt + 56 + 28 * index; }
+  uint64_t namesAt() const { return itemAt(items.size()); }
+  // The first item named `name`, or the item count.
+  uint32_t itemNamed(const std::string& name) const;
 };
 
 Image decode(const std::filesystem::path& path);
 
 uint32_t u32At(const std::vector<uint8_t>& bytes, uint64_t offset);
+
+// (offset, value) pairs, each stored as a little-endian u32.
+using Patch = std::initializer_list<std::pair<uint64_t, uint32_t>>;
+void patch(std::vector<uint8_t>& bytes, Patch changes);
+// Rewrites the file at `path` with the changes made.
+void patch(const std::filesystem::path& path, Patch changes);
 
 // The data blocks of each fragment of `item` in chain order, after checking that its block
 // entries link both ways and name the item.

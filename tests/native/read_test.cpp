@@ -1,177 +1,128 @@
-// Reading packages of many shapes back through the library: every file's bytes, the tree,
-// lookups, and what it reports of incomplete and encrypted files.
+// Reading packages back through the library: every format and layout, lookups, files stored in
+// part, encrypted or in an NCF's content folder; then damaged packages, from every prefix to
+// single fields that break counts, links and chains, and the faults fuzzing found. Damage must
+// end in a clean error, at once, with nothing written.
 #include <gtest/gtest.h>
 
-#include "package.h"
+#include <chrono>
+
+#include "byte_order.h"
+#include "defragment.h"
+#include "extract.h"
+#include "layout.h"
+#include "package_image.h"
 #include "test_support.h"
 
 namespace {
 
 using namespace testing_support;
-using hl::write::Content;
-using hl::write::Node;
-using hl::write::Options;
-using hl::write::Placement;
+namespace lo = hl::layout;
 
-struct Shape {
-  const char* name;
-  uint32_t formatVersion;
-  uint32_t blockSize;
-  Placement placement;
-  uint32_t blocksPerFragment;
-  uint32_t freeBlocks;
-};
+bool accept(const uint8_t*, size_t) { return true; }
 
-// Names the shape in test listings instead of dumping its bytes.
-void PrintTo(const Shape& shape, std::ostream* out) { *out << shape.name; }
-
-class ReadBack : public ::testing::TestWithParam<Shape> {};
-
-TEST_P(ReadBack, EveryFileReadsBackAsWritten) {
-  const Shape& shape = GetParam();
+TEST(Read, EveryShapeReadsBackAsWrittenAndValidates) {
   ScratchFolder scratch;
-  Node tree = mixedTree(shape.blockSize);
-  Options options;
-  options.formatVersion = shape.formatVersion;
-  options.blockSize = shape.blockSize;
-  options.placement = shape.placement;
-  options.blocksPerFragment = shape.blocksPerFragment;
-  options.freeBlocks = shape.freeBlocks;
-  auto package = openPackage(makePackage(tree, options, scratch / "shape.gcf"));
-  ASSERT_TRUE(package);
-  EXPECT_EQ(package->formatVersion(), shape.formatVersion);
-  EXPECT_TRUE(package->warnings().empty()) << package->warnings().front();
-  expectReadsBack(*package, expectedFiles(tree));
-  package->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string&) {
-    if (!package->isFile(item)) return;
-    hl::ChunkReport report;
-    hl::Status status = package->validate(item, report);
-    EXPECT_TRUE(status.ok()) << status.message();
-  });
+  std::vector<Shape> shapes = formatShapes(mixedTree(64), 64);
+  for (Shape& shape : formatShapes(mixedTree(8192), 8192)) shapes.push_back(shape);
+  shapes.push_back({manyFilesTree(5000, 700), gcfLayout(Placement::Scattered, 512), "5000 files"});
+  // Leading free blocks push every used block beyond 4 GiB; the file stays sparse.
+  Options far = gcfLayout(Placement::Sequential, 65536);
+  far.leadingFreeBlocks = static_cast<uint32_t>((5ull << 30) / 65536);
+  shapes.push_back({mixedTree(65536), far, "past 4 GiB"});
+  for (Shape made : {demo(), files(300, true), bytes(2, true), ncf({})}) shapes.push_back(made);
+  for (size_t i = 0; i < shapes.size(); ++i) {
+    Shape& shape = shapes[i];
+    SCOPED_TRACE(shape.name + " in blocks of " + std::to_string(shape.options.blockSize));
+    const fs::path content = scratch / ("content" + std::to_string(i));
+    if (shape.options.type == hl::PackageType::Ncf) shape.options.ncfContentRoot = content;
+    auto package = openPackage(makePackage(shape.tree, shape.options, scratch / "p.pkg"));
+    ASSERT_TRUE(package);
+    package->setContentRoot(content);
+    EXPECT_EQ(package->formatVersion(), shape.options.formatVersion);
+    EXPECT_TRUE(package->warnings().empty()) << package->warnings().front();
+    expectReadsBack(*package, expectedFiles(shape.tree));
+    package->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
+      hl::ChunkReport report;
+      if (package->isFile(item)) {
+        EXPECT_TRUE(package->validate(item, report).ok()) << path;
+      }
+    });
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Shapes, ReadBack,
-    ::testing::Values(Shape{"Contiguous", 6, 8192, Placement::Sequential, 0, 0},
-                      Shape{"Scattered", 6, 8192, Placement::Scattered, 0, 7},
-                      Shape{"Reversed", 6, 512, Placement::Reversed, 0, 3},
-                      Shape{"Interleaved", 6, 1024, Placement::Interleaved, 0, 2},
-                      Shape{"MultiFragment", 6, 512, Placement::Scattered, 2, 5},
-                      Shape{"SmallBlocks", 6, 64, Placement::Scattered, 3, 11},
-                      Shape{"LargeBlocks", 6, 65536, Placement::Sequential, 0, 1},
-                      Shape{"Version5", 5, 4096, Placement::Scattered, 0, 2},
-                      Shape{"Version3", 3, 4096, Placement::Interleaved, 1, 0}),
-    [](const ::testing::TestParamInfo<Shape>& info) { return std::string(info.param.name); });
 
 TEST(Read, TreeLookupsAndPaths) {
   ScratchFolder scratch;
-  auto package = openPackage(makePackage(mixedTree(8192), Options(), scratch / "tree.gcf"));
+  Node tree = mixedTree(8192);
+  tree.children.push_back(Node::file("README.txt", Content::text("upper")));
+  fs::path path = makePackage(tree, Options(), scratch / "tree.gcf");
+  auto package = openPackage(path);
   ASSERT_TRUE(package);
+  EXPECT_EQ(package->blockCount(), package_image::decode(path).blockCount);
+  EXPECT_EQ(package->fileCount(), 9u);
   uint32_t deep = package->find("maps\\sub\\deep.txt");
   ASSERT_NE(deep, hl::kNoItem);
   EXPECT_EQ(package->path(deep), "maps\\sub\\deep.txt");
   EXPECT_EQ(package->find("MAPS/Sub/DEEP.TXT"), deep) << "lookups ignore case and accept '/'";
+  EXPECT_EQ(package->name(package->find("README.txt")), "README.txt") << "exact case wins";
+  EXPECT_EQ(package->name(package->find("readme.txt")), "readme.txt");
   EXPECT_EQ(package->find(""), hl::kRootItem);
   EXPECT_EQ(package->find("maps\\missing"), hl::kNoItem);
   EXPECT_EQ(package->find("readme.txt\\below-a-file"), hl::kNoItem);
   EXPECT_FALSE(package->isFile(package->find("maps\\empty folder")));
   EXPECT_EQ(package->fileCountBelow(package->find("maps")), 3u);
-
   std::vector<std::string> order;
   package->walk(hl::kRootItem, '\\',
                 [&](uint32_t, const std::string& path) { order.push_back(path); });
-  std::vector<std::string> expected{
-      "readme.txt",           "empty.dat",          "maps",
-      "maps\\de_dust.bsp",    "maps\\sub",          "maps\\sub\\deep.txt",
-      "maps\\sub\\exact.bin", "maps\\empty folder", "sound",
-      "sound\\big.wav",       "sound\\one.byte",    "name with spaces, commas.txt"};
+  const std::vector<std::string> expected{"readme.txt",
+                                          "empty.dat",
+                                          "maps",
+                                          "maps\\de_dust.bsp",
+                                          "maps\\sub",
+                                          "maps\\sub\\deep.txt",
+                                          "maps\\sub\\exact.bin",
+                                          "maps\\empty folder",
+                                          "sound",
+                                          "sound\\big.wav",
+                                          "sound\\one.byte",
+                                          "name with spaces, commas.txt",
+                                          "README.txt"};
   EXPECT_EQ(order, expected) << "depth first, in directory order";
-}
-
-TEST(Read, ExactCaseWinsOverFoldedCase) {
-  ScratchFolder scratch;
-  Node tree = Node::folder("", {Node::file("Data.txt", Content::text("upper")),
-                                Node::file("data.txt", Content::text("lower"))});
-  auto package = openPackage(makePackage(tree, Options(), scratch / "case.gcf"));
-  ASSERT_TRUE(package);
-  EXPECT_EQ(package->name(package->find("data.txt")), "data.txt");
-  EXPECT_EQ(package->name(package->find("Data.txt")), "Data.txt");
 }
 
 TEST(Read, IncompleteAndEncryptedFilesAreReportedNotRead) {
   ScratchFolder scratch;
-  Node partial = Node::file("partial.bin", Content::pattern(5000, 9));
-  partial.storedBytes = 1500;
-  Node locked = Node::file("locked.bin", Content::pattern(3000, 10));
-  locked.extraFlags = 0x100;
-  Node tree = Node::folder("", {partial, locked, Node::file("fine.txt", Content::text("fine"))});
-  Options options;
-  options.blockSize = 1024;
-  auto package = openPackage(makePackage(tree, options, scratch / "states.gcf"));
+  auto package = openPackage(makePackage(smallTree(1024), Options(), scratch / "states.gcf"));
   ASSERT_TRUE(package);
-
   hl::FileInfo info;
   ASSERT_TRUE(package->inspect(package->find("partial.bin"), info).ok());
-  EXPECT_EQ(info.size, 5000u);
-  EXPECT_EQ(info.storedBytes, 1500u);
+  EXPECT_EQ(info.size, 2048u);
+  EXPECT_EQ(info.storedBytes, 512u);
   EXPECT_FALSE(info.complete());
-  auto refuse = [&](const char* path) {
+  for (auto [path, code] : {std::pair{"partial.bin", hl::ErrorCode::Incomplete},
+                            std::pair{"locked.bin", hl::ErrorCode::Encrypted}}) {
     bool called = false;
     hl::Status status =
         package->read(package->find(path), [&](const uint8_t*, size_t) { return called = true; });
+    EXPECT_EQ(status.code(), code) << path;
     EXPECT_FALSE(called) << path << ": no bytes may be handed out";
-    return status.code();
-  };
-  EXPECT_EQ(refuse("partial.bin"), hl::ErrorCode::Incomplete);
-  EXPECT_EQ(refuse("locked.bin"), hl::ErrorCode::Encrypted);
+  }
   hl::ChunkReport report;
   EXPECT_EQ(package->validate(package->find("partial.bin"), report).code(),
             hl::ErrorCode::Incomplete);
-  EXPECT_TRUE(package->validate(package->find("fine.txt"), report).ok());
-}
-
-TEST(Read, ThousandsOfItems) {
-  ScratchFolder scratch;
-  Node tree = manyFilesTree(5000, 700);
-  Options options;
-  options.blockSize = 512;
-  options.placement = Placement::Scattered;
-  auto package = openPackage(makePackage(tree, options, scratch / "many.gcf"));
-  ASSERT_TRUE(package);
-  EXPECT_EQ(package->fileCount(), 5000u);
-  expectReadsBack(*package, expectedFiles(tree));
-}
-
-TEST(Read, DataBlocksPastFourGibibytes) {
-  // Leading free blocks push every used block beyond 4 GiB; the file stays sparse.
-  ScratchFolder scratch;
-  Node tree = mixedTree(65536);
-  Options options;
-  options.blockSize = 65536;
-  options.leadingFreeBlocks = static_cast<uint32_t>((5ull << 30) / 65536);
-  fs::path path = makePackage(tree, options, scratch / "huge.gcf");
-  ASSERT_GT(fs::file_size(path), 5ull << 30);
-  auto package = openPackage(path);
-  ASSERT_TRUE(package);
-  EXPECT_EQ(package->warnings().size(), 0u);
-  expectReadsBack(*package, expectedFiles(tree));
 }
 
 TEST(Read, ValidationFindsOneFlippedByte) {
   ScratchFolder scratch;
-  Node tree = Node::folder("", {Node::file("big.bin", Content::pattern(100000, 3))});
-  fs::path path = makePackage(tree, Options(), scratch / "flip.gcf");
+  fs::path path =
+      makePackage(Node::folder("", {Node::file("big.bin", Content::pattern(100000, 3))}), Options(),
+                  scratch / "flip.gcf");
   std::vector<uint8_t> bytes = readFile(path);
-  // The file's data starts in block 0, which the writer puts at the end of the tables: the
-  // package is its tables plus whole blocks, so block 0 starts at size - blocks * block size.
-  uint64_t firstBlock = bytes.size() - 13 * 8192;
-  bytes[firstBlock + 40000] ^= 0x01;  // inside the second 32 KiB chunk
+  bytes[package_image::decode(path).firstBlockOffset + 40000] ^= 0x01;  // in the second chunk
   writeFile(path, bytes);
   auto package = openPackage(path);
   ASSERT_TRUE(package);
   hl::ChunkReport report;
-  hl::Status status = package->validate(package->find("big.bin"), report);
-  EXPECT_EQ(status.code(), hl::ErrorCode::Damaged);
+  EXPECT_EQ(package->validate(package->find("big.bin"), report).code(), hl::ErrorCode::Damaged);
   EXPECT_EQ(report.badChunks, std::vector<uint32_t>{1});
   EXPECT_EQ(report.checksummedChunks, 4u);
 }
@@ -182,17 +133,16 @@ TEST(Read, NcfFilesComeFromTheContentFolder) {
   Node shortFile = Node::file("short.bin", Content::pattern(4000, 1));
   shortFile.storedBytes = 100;
   tree.children.push_back(shortFile);
-  Options options;
-  options.type = hl::PackageType::Ncf;
-  options.formatVersion = 1;
-  options.ncfContentRoot = scratch / "content";
-  auto package = openPackage(makePackage(tree, options, scratch / "game.ncf"));
+  fs::path path = makePackage(tree, ncfLayout(scratch / "content"), scratch / "game.ncf");
+  std::vector<uint8_t> bytes = readFile(path);
+  bytes.resize(bytes.size() + 9);  // bytes past the tables are noted, not fatal
+  writeFile(path, bytes);
+  auto package = openPackage(path);
   ASSERT_TRUE(package);
   EXPECT_EQ(package->type(), hl::PackageType::Ncf);
+  EXPECT_EQ(package->warnings().size(), 1u);
   uint32_t readme = package->find("readme.txt");
-  hl::Status status = package->read(readme, [](const uint8_t*, size_t) { return true; });
-  EXPECT_EQ(status.code(), hl::ErrorCode::Invalid) << "no content folder given yet";
-
+  EXPECT_EQ(package->read(readme, accept).code(), hl::ErrorCode::Invalid) << "no folder given yet";
   package->setContentRoot(scratch / "content");
   hl::FileInfo info;
   ASSERT_TRUE(package->inspect(package->find("short.bin"), info).ok());
@@ -200,11 +150,175 @@ TEST(Read, NcfFilesComeFromTheContentFolder) {
   fs::remove(scratch / "content" / "readme.txt");
   hl::ChunkReport report;
   EXPECT_EQ(package->validate(readme, report).code(), hl::ErrorCode::Incomplete);
-  EXPECT_TRUE(package->validate(package->find("sound\\big.wav"), report).ok());
   EXPECT_EQ(readAll(*package, package->find("sound\\big.wav")),
             contentOf(Content::pattern(70000, 4)));
-  EXPECT_EQ(readAll(*package, package->find("maps\\sub\\exact.bin")),
-            contentOf(Content::pattern(8192, 3)));
+}
+
+// A small fragmented package, damaged one way per case. Its 64-byte blocks make a chain that
+// claims 4 GiB 67 million steps long.
+class Damaged : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Node tree =
+        Node::folder("", {Node::file("a.txt", Content::pattern(1000, 1)),
+                          Node::folder("dir", {Node::file("b.bin", Content::pattern(700, 2))})});
+    good_ = readFile(makePackage(tree, gcfLayout(Placement::Scattered, 64, 8, 4), path_));
+    at_ = package_image::decode(path_);
+  }
+  // Opens the good package with the changes made.
+  std::unique_ptr<hl::Package> openWith(package_image::Patch changes, hl::Status& status) {
+    std::vector<uint8_t> bytes = good_;
+    package_image::patch(bytes, changes);
+    writeFile(scratch_ / "bad.gcf", bytes);
+    return hl::Package::open(scratch_ / "bad.gcf", status);
+  }
+
+  ScratchFolder scratch_;
+  fs::path path_ = scratch_ / "good.gcf";
+  std::vector<uint8_t> good_;
+  package_image::Image at_;
+};
+
+TEST_F(Damaged, EveryPrefixAndWhatIsNoPackageAreRefused) {
+  hl::Status status;
+  for (size_t length = 0; length < good_.size(); ++length) {
+    writeFile(scratch_ / "cut.gcf", std::vector<uint8_t>(good_.begin(), good_.begin() + length));
+    ASSERT_FALSE(hl::Package::open(scratch_ / "cut.gcf", status)) << length << " bytes opened";
+    ASSERT_EQ(status.code(),
+              length < lo::file_header::kSize ? hl::ErrorCode::NotAPackage : hl::ErrorCode::Damaged)
+        << length << ": " << status.message();
+  }
+  writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(200, 'x'));
+  const std::pair<fs::path, hl::ErrorCode> others[] = {
+      {scratch_ / "text.gcf", hl::ErrorCode::NotAPackage},
+      {scratch_ / "missing.gcf", hl::ErrorCode::OpenFailed},
+      {scratch_.path(), hl::ErrorCode::OpenFailed}};
+  for (const auto& [path, code] : others) {
+    EXPECT_FALSE(hl::Package::open(path, status)) << path;
+    EXPECT_EQ(status.code(), code) << path;
+  }
+}
+
+TEST_F(Damaged, BrokenStructureIsRefusedAtOpen) {
+  using lo::directory_entry::kFirstIndex;
+  const uint64_t directory = at_.directoryAt, data = at_.dataBlockHeaderAt;
+  const uint64_t checksums = at_.checksumsAt + lo::checksum_header::kSize;
+  struct Case {
+    const char* what;
+    uint64_t offset;
+    uint32_t value;
+    hl::ErrorCode expected = hl::ErrorCode::Damaged;
+  };
+  const Case cases[] = {
+      {"header version", lo::file_header::kHeaderVersion, 2, hl::ErrorCode::NotAPackage},
+      {"cache type", lo::file_header::kCacheType, 3, hl::ErrorCode::NotAPackage},
+      {"format version 7", lo::file_header::kFormatVersion, 7, hl::ErrorCode::Unsupported},
+      {"format version 1", lo::file_header::kFormatVersion, 1, hl::ErrorCode::Unsupported},
+      {"block size 0", lo::file_header::kBlockSize, 0},
+      {"block count", lo::file_header::kBlockCount, 0x7FFFFFFF},
+      {"block entry count", lo::file_header::kSize, 0xFFFFFFF0},
+      {"fragmentation map count", at_.fragmentationHeaderAt(), at_.blockCount + 1},
+      {"item count huge", directory + lo::directory_header::kItemCount, 0xFFFFFFFF},
+      {"item count zero", directory + lo::directory_header::kItemCount, 0},
+      {"file count over item count", directory + lo::directory_header::kFileCount, 99},
+      {"name size huge", directory + lo::directory_header::kNameSize, 0x7FFFFFFF},
+      {"root child out of range", at_.itemAt(0) + kFirstIndex, 1000},
+      {"sibling cycle", at_.itemAt(1) + lo::directory_entry::kNextIndex, 1},
+      {"parent mismatch", at_.itemAt(1) + lo::directory_entry::kParentIndex, 2},
+      {"folder child cycle", at_.itemAt(2) + kFirstIndex, 2},
+      {"name offset past table", at_.itemAt(1) + lo::directory_entry::kNameOffset, 5000},
+      {"name table without final NUL", at_.namesAt() + at_.nameSize - 4, 0x41414141},
+      {"checksum map magic", checksums, 0x12345678},
+      {"checksum count", checksums + lo::checksum_map_header::kChecksumCount, 0x10000000},
+      {"data past the end", data + lo::data_block_header::kFirstBlockOffset, 0xFFFFFF00},
+      {"data inside the tables", data + lo::data_block_header::kFirstBlockOffset, 16},
+  };
+  for (const Case& c : cases) {
+    hl::Status status;
+    EXPECT_FALSE(openWith({{c.offset, c.value}}, status)) << c.what << " was accepted";
+    EXPECT_EQ(status.code(), c.expected) << c.what << ": " << status.message();
+    EXPECT_FALSE(status.message().empty()) << c.what;
+  }
+}
+
+// The damage shows only when the file is read: each way to read it fails at once, leaves nothing
+// behind, and the other file still reads.
+TEST_F(Damaged, BrokenChainsFailWhenReadAndOnlyThere) {
+  const uint32_t a = at_.itemNamed("a.txt"), entry = at_.directoryMap.at(a);
+  const uint64_t blockEntry = at_.blockEntryAt(entry);
+  const uint32_t first = at_.entries.at(entry).firstBlock;
+  using namespace lo::block_entry;
+  struct Case {
+    const char* what;
+    package_image::Patch changes;
+  };
+  const Case cases[] = {
+      {"directory map past the entries", {{at_.directoryMapAt + 4ull * a, 100000}}},
+      {"block entry links to itself", {{blockEntry + kNextBlockEntryIndex, entry}}},
+      {"block entry owned by another item", {{blockEntry + kDirectoryIndex, a + 1}}},
+      {"block entry not in use", {{blockEntry + kFlags, 0x0001}}},
+      {"fragment larger than the file", {{blockEntry + kFileDataSize, 5000}}},
+      {"first data block out of range", {{blockEntry + kFirstDataBlockIndex, at_.blockCount}}},
+      {"data block chain loops", {{at_.nextBlockAt(first), first}}},
+      {"data block chain ends early", {{at_.nextBlockAt(first), 0xFFFF}}},
+      // Found by review: a chain looping back on itself while the fragment claims 4 GiB was
+      // followed step by step (minutes, gigabytes) before the overlap was noticed.
+      {"looping chain claiming 4 GiB",
+       {{at_.itemAt(a) + lo::directory_entry::kItemSize, 0xFFFFFFF0},
+        {blockEntry + kFileDataSize, 0xFFFFFFF0},
+        {at_.nextBlockAt(first), first}}},
+  };
+  for (const Case& c : cases) {
+    hl::Status status;
+    std::unique_ptr<hl::Package> package = openWith(c.changes, status);
+    ASSERT_TRUE(package) << c.what << ": " << status.message();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(package->read(a, accept).code(), hl::ErrorCode::Damaged) << c.what;
+    hl::ChunkReport report;
+    EXPECT_EQ(package->validate(a, report).code(), hl::ErrorCode::Damaged) << c.what;
+    ScratchFolder out;
+    EXPECT_FALSE(package->extractFile(a, out / "a.txt").ok()) << c.what;
+    EXPECT_TRUE(fs::is_empty(out.path())) << c.what << ": nothing may be left behind";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.what;
+    EXPECT_EQ(readAll(*package, package->find("dir\\b.bin")), contentOf(Content::pattern(700, 2)))
+        << c.what;
+  }
+}
+
+// The file header's checksum is either a sum of its 40 bytes or of its ten u32 fields; either is
+// accepted without a word, anything else is a warning.
+TEST_F(Damaged, FileHeaderChecksumMayBeEitherSum) {
+  const uint32_t fields = hl::fieldSum(good_.data(), lo::file_header::kFieldsBeforeChecksum);
+  const uint32_t bytes = hl::byteSum(good_.data(), lo::file_header::kChecksum);
+  for (auto [checksum, warnings] : {std::pair{bytes, 0u}, {fields, 0u}, {bytes + 1, 1u}}) {
+    hl::Status status;
+    std::unique_ptr<hl::Package> package =
+        openWith({{lo::file_header::kChecksum, checksum}}, status);
+    ASSERT_TRUE(package) << status.message();
+    EXPECT_EQ(package->warnings().size(), warnings) << checksum;
+  }
+}
+
+// Found by fuzzing: an item the root does not reach had its links followed unchecked, so walking
+// below such a folder read a directory entry far past the table.
+TEST_F(Damaged, AFolderOutsideTheTreeLeadsNowhere) {
+  // Items are numbered breadth first: 1 a.txt, 2 dir, 3 dir\b.bin. Ending a.txt's sibling chain
+  // cuts dir off the tree; its child link then points far past the last item.
+  hl::Status status;
+  std::unique_ptr<hl::Package> package =
+      openWith({{at_.itemAt(1) + lo::directory_entry::kNextIndex, 0},
+                {at_.itemAt(2) + lo::directory_entry::kFirstIndex, 0x7FFFFFF0}},
+               status);
+  ASSERT_TRUE(package) << status.message();
+  ASSERT_EQ(package->name(2), "dir");
+  EXPECT_EQ(package->fileCountBelow(2), 0u);
+  int visited = 0;
+  package->walk(2, '\\', [&](uint32_t, const std::string&) { ++visited; });
+  EXPECT_EQ(visited, 0);
+  hl::ExtractSummary summary;
+  hl::extractItem(*package, 2, scratch_ / "out", nullptr, summary);
+  EXPECT_EQ(summary.filesWritten, 0u);
+  EXPECT_EQ(package->find("dir"), hl::kNoItem);
 }
 
 }  // namespace

@@ -60,42 +60,6 @@ ExpectedFiles expectedFiles(const Node& node) {
   return files;
 }
 
-Node mixedTree(uint32_t blockSize) {
-  return Node::folder(
-      "", {
-              Node::file("readme.txt", Content::text("Welcome to the package.\r\n")),
-              Node::file("empty.dat", Content::bytes({})),
-              Node::folder(
-                  "maps",
-                  {
-                      Node::file("de_dust.bsp", Content::pattern(blockSize * 3 + 17, 1)),
-                      Node::folder("sub",
-                                   {
-                                       Node::file("deep.txt", Content::pattern(blockSize - 1, 2)),
-                                       Node::file("exact.bin", Content::pattern(blockSize, 3)),
-                                   }),
-                      Node::folder("empty folder"),
-                  }),
-              Node::folder("sound",
-                           {
-                               Node::file("big.wav", Content::pattern(70000, 4)),
-                               Node::file("one.byte", Content::pattern(1, 5)),
-                           }),
-              Node::file("name with spaces, commas.txt", Content::pattern(100, 6)),
-          });
-}
-
-Node manyFilesTree(uint32_t count, uint32_t perFolder) {
-  Node root = Node::folder("");
-  for (uint32_t i = 0; i < count; ++i) {
-    if (i % perFolder == 0)
-      root.children.push_back(Node::folder("dir" + std::to_string(i / perFolder)));
-    root.children.back().children.push_back(
-        Node::file("file" + std::to_string(i) + ".txt", Content::pattern(1 + (i * 37) % 300, i)));
-  }
-  return root;
-}
-
 fs::path makePackage(const Node& root, const hl::write::Options& options, const fs::path& target) {
   hl::Status status = hl::write::writePackage(root, options, target);
   EXPECT_TRUE(status.ok()) << status.message();

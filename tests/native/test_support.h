@@ -10,11 +10,12 @@
 #include <vector>
 
 #include "package.h"
-#include "writer.h"
+#include "shapes.h"
 
 namespace testing_support {
 
 namespace fs = std::filesystem;
+using namespace hl::write;  // the writer's trees, shapes and options build every fixture
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class ScratchFolder {
@@ -34,12 +35,6 @@ using ExpectedFiles = std::map<std::string, std::vector<uint8_t>>;
 std::vector<uint8_t> contentOf(const hl::write::Content& content);
 // Every file below `node`, as the package should hold it.
 ExpectedFiles expectedFiles(const hl::write::Node& node);
-
-// A tree of nested folders, an empty file, files of odd sizes around the block size, and a
-// file over one checksum chunk.
-hl::write::Node mixedTree(uint32_t blockSize);
-// `count` small files spread over folders of `perFolder` files each.
-hl::write::Node manyFilesTree(uint32_t count, uint32_t perFolder);
 
 // Writes the package or fails the calling test.
 fs::path makePackage(const hl::write::Node& root, const hl::write::Options& options,

@@ -88,7 +88,7 @@ void expectPositional(const Arguments& arguments, size_t count) {
                        std::to_string(arguments.positional.size())};
 }
 
-hlmake::Shape withFormat(hlmake::Shape shape, const std::string& format) {
+hl::write::Shape withFormat(hl::write::Shape shape, const std::string& format) {
   if (format.empty()) return shape;
   if (format != "6" && format != "5" && format != "3")
     throw BadArguments{"--format takes 6, 5 or 3, not '" + format + "'"};
@@ -97,7 +97,7 @@ hlmake::Shape withFormat(hlmake::Shape shape, const std::string& format) {
 }
 
 // Picks the shape and the output path from the command line.
-hlmake::Shape shapeFor(const Arguments& arguments, fs::path& out) {
+hl::write::Shape shapeFor(const Arguments& arguments, fs::path& out) {
   if (!arguments.format.empty() && arguments.shape == "ncf")
     throw BadArguments{"--format applies to GCF shapes only"};
   const std::vector<std::string>& p = arguments.positional;
@@ -109,24 +109,24 @@ hlmake::Shape shapeFor(const Arguments& arguments, fs::path& out) {
   if (arguments.shape == "demo") {
     expectPositional(arguments, 1);
     out = p[0];
-    return withFormat(hlmake::demo(), arguments.format);
+    return withFormat(hl::write::demo(), arguments.format);
   }
   if (arguments.shape == "files") {
     expectPositional(arguments, 2);
     out = p[1];
-    return withFormat(hlmake::files(number(p[0], "<count>", 10000000), arguments.fragmented),
+    return withFormat(hl::write::files(number(p[0], "<count>", 10000000), arguments.fragmented),
                       arguments.format);
   }
   if (arguments.shape == "bytes") {
     expectPositional(arguments, 2);
     out = p[1];
-    return withFormat(hlmake::bytes(number(p[0], "<MiB>", 1u << 20), arguments.fragmented),
+    return withFormat(hl::write::bytes(number(p[0], "<MiB>", 1u << 20), arguments.fragmented),
                       arguments.format);
   }
   if (arguments.shape == "ncf") {
     expectPositional(arguments, 2);
     out = p[0];
-    return hlmake::ncf(p[1]);
+    return hl::write::ncf(p[1]);
   }
   throw BadArguments{"unknown shape '" + arguments.shape + "'"};
 }
@@ -148,7 +148,7 @@ void count(const hl::write::Node& node, Totals& totals) {
   }
 }
 
-std::string summary(const hlmake::Shape& shape, const fs::path& out,
+std::string summary(const hl::write::Shape& shape, const fs::path& out,
                     const std::optional<fs::path>& tree, double seconds) {
   Totals totals;
   count(shape.tree, totals);
@@ -159,7 +159,7 @@ std::string summary(const hlmake::Shape& shape, const fs::path& out,
                 gcf ? "GCF" : "NCF", shape.options.formatVersion,
                 static_cast<unsigned long long>(totals.items),
                 static_cast<unsigned long long>(totals.files),
-                static_cast<unsigned long long>(totals.bytes), shape.description.c_str(),
+                static_cast<unsigned long long>(totals.bytes), shape.name.c_str(),
                 static_cast<unsigned long long>(fs::file_size(out)), seconds);
   std::string line = "hlmake: wrote " + out.string() + ": " + text;
   if (tree) line += "; the same files below " + tree->string();
@@ -169,7 +169,7 @@ std::string summary(const hlmake::Shape& shape, const fs::path& out,
 int run(int argc, char** argv) {
   Arguments arguments;
   fs::path out;
-  hlmake::Shape shape;
+  hl::write::Shape shape;
   try {
     arguments = parse(argc, argv);
     if (arguments.shape == "-h" || arguments.shape == "--help") {

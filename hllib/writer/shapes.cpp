@@ -1,15 +1,11 @@
-// Builds hlmake's trees. Sizes and contents are deterministic, so that two runs with the same
-// arguments write the same package and benchmarks compare like with like.
+// The named shapes. hlmake's are deterministic so that two runs with the same arguments write
+// the same package and benchmarks compare like with like.
 #include "shapes.h"
 
 #include <cstdio>
 
-namespace hlmake {
+namespace hl::write {
 namespace {
-
-using hl::write::Content;
-using hl::write::Node;
-using hl::write::Placement;
 
 // A cheap scramble of a file's number into its size.
 uint32_t spread(uint32_t i, uint32_t range) { return ((i + 1) * 2654435761u >> 7) % range; }
@@ -32,7 +28,7 @@ void fragment(Shape& shape) {
   shape.options.placement = Placement::Scattered;
   shape.options.freeBlocks =
       static_cast<uint32_t>(usedBlocks(shape.tree, shape.options.blockSize) / 20 + 2);
-  shape.description = "scattered, " + std::to_string(shape.options.freeBlocks) + " free blocks";
+  shape.name = "scattered, " + std::to_string(shape.options.freeBlocks) + " free blocks";
 }
 
 const char kReadme[] =
@@ -111,7 +107,7 @@ Shape demo() {
   shape.options.seed = 2004;
   shape.options.freeBlocks = 3;
   shape.options.blocksPerFragment = 8;  // the map and the wind sound get several block entries
-  shape.description = "scattered, 3 free blocks";
+  shape.name = "scattered, 3 free blocks";
   return shape;
 }
 
@@ -119,7 +115,7 @@ Shape files(uint32_t count, bool fragmented) {
   constexpr uint32_t kPerFolder = 1000;
   Shape shape;
   shape.options.blockSize = 1024;
-  shape.description = "sequential";
+  shape.name = "sequential";
   for (uint32_t i = 0; i < count; ++i) {
     if (i % kPerFolder == 0)
       shape.tree.children.push_back(Node::folder(numbered("folder", i / kPerFolder, 4)));
@@ -133,7 +129,7 @@ Shape files(uint32_t count, bool fragmented) {
 Shape bytes(uint32_t mebibytes, bool fragmented) {
   constexpr uint32_t kMiB = 1u << 20;
   Shape shape;
-  shape.description = "sequential";
+  shape.name = "sequential";
   // 16 files to a set and 16 sets to a group; sizes vary by +-32 KiB around 1 MiB.
   for (uint32_t i = 0; i < mebibytes; ++i) {
     if (i % 256 == 0) shape.tree.children.push_back(Node::folder(numbered("group", i / 256, 3)));
@@ -155,8 +151,105 @@ Shape ncf(const std::filesystem::path& contentRoot) {
   shape.options.cacheId = 4243;
   shape.options.cacheVersion = 3;
   shape.options.ncfContentRoot = contentRoot;
-  shape.description = "files below " + contentRoot.string();
+  shape.name = "files below " + contentRoot.string();
   return shape;
 }
 
-}  // namespace hlmake
+Options gcfLayout(Placement placement, uint32_t blockSize, uint32_t blocksPerFragment,
+                  uint32_t freeBlocks, uint32_t formatVersion) {
+  Options options;
+  options.placement = placement;
+  options.blockSize = blockSize;
+  options.blocksPerFragment = blocksPerFragment;
+  options.freeBlocks = freeBlocks;
+  options.formatVersion = formatVersion;
+  return options;
+}
+
+Options ncfLayout(const std::filesystem::path& contentRoot) {
+  Options options;
+  options.type = PackageType::Ncf;
+  options.formatVersion = 1;
+  options.ncfContentRoot = contentRoot;
+  return options;
+}
+
+Node mixedTree(uint32_t blockSize) {
+  return Node::folder(
+      "", {
+              Node::file("readme.txt", Content::text("Welcome to the package.\r\n")),
+              Node::file("empty.dat", Content::bytes({})),
+              Node::folder(
+                  "maps",
+                  {
+                      Node::file("de_dust.bsp", Content::pattern(blockSize * 3 + 17, 1)),
+                      Node::folder("sub",
+                                   {
+                                       Node::file("deep.txt", Content::pattern(blockSize - 1, 2)),
+                                       Node::file("exact.bin", Content::pattern(blockSize, 3)),
+                                   }),
+                      Node::folder("empty folder"),
+                  }),
+              Node::folder("sound",
+                           {
+                               Node::file("big.wav", Content::pattern(70000, 4)),
+                               Node::file("one.byte", Content::pattern(1, 5)),
+                           }),
+              Node::file("name with spaces, commas.txt", Content::pattern(100, 6)),
+          });
+}
+
+Node manyFilesTree(uint32_t count, uint32_t perFolder) {
+  Node root = Node::folder("");
+  for (uint32_t i = 0; i < count; ++i) {
+    if (i % perFolder == 0)
+      root.children.push_back(Node::folder("dir" + std::to_string(i / perFolder)));
+    root.children.back().children.push_back(
+        Node::file("file" + std::to_string(i) + ".txt", Content::pattern(1 + (i * 37) % 300, i)));
+  }
+  return root;
+}
+
+Node smallTree(uint32_t blockSize) {
+  Node encrypted = Node::file("locked.bin", Content::pattern(blockSize + 5, 4));
+  encrypted.extraFlags = 0x100;
+  Node partial = Node::file("partial.bin", Content::pattern(blockSize * 2, 5));
+  partial.storedBytes = blockSize / 2;
+  return Node::folder(
+      "", {Node::file("readme.txt", Content::text("seed\r\n")),
+           Node::file("empty.dat", Content::bytes({})),
+           Node::folder("maps",
+                        {Node::file("a.bsp", Content::pattern(blockSize * 3 + 17, 1)),
+                         Node::folder("sub", {Node::file("b.txt", Content::pattern(blockSize, 2))}),
+                         Node::folder("empty")}),
+           Node::file("c.wav", Content::pattern(blockSize - 1, 3)), encrypted, partial});
+}
+
+std::vector<Shape> formatShapes(const Node& tree, uint32_t blockSize) {
+  struct Layout {
+    const char* name;
+    uint32_t version;
+    Placement placement;
+    uint32_t blocksPerFragment, freeBlocks;
+  };
+  static const Layout kLayouts[] = {
+      {"gcf6-sequential", 6, Placement::Sequential, 0, 0},
+      {"gcf6-scattered", 6, Placement::Scattered, 2, 3},
+      {"gcf6-reversed", 6, Placement::Reversed, 1, 1},
+      {"gcf6-interleaved", 6, Placement::Interleaved, 0, 2},
+      {"gcf5-sequential", 5, Placement::Sequential, 0, 0},
+      {"gcf5-scattered", 5, Placement::Scattered, 1, 2},
+      {"gcf3-sequential", 3, Placement::Sequential, 0, 0},
+      {"gcf3-interleaved", 3, Placement::Interleaved, 2, 1},
+  };
+  std::vector<Shape> shapes;
+  for (const Layout& layout : kLayouts)
+    shapes.push_back({tree,
+                      gcfLayout(layout.placement, blockSize, layout.blocksPerFragment,
+                                layout.freeBlocks, layout.version),
+                      layout.name});
+  shapes.push_back({tree, ncfLayout(), "ncf1"});
+  return shapes;
+}
+
+}  // namespace hl::write
