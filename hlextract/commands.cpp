@@ -18,13 +18,6 @@
 namespace hlextract {
 namespace {
 
-// False for a path that one list line cannot hold: it would read back as two.
-bool isListable(const std::string& path) {
-  for (char c : path)
-    if (c == '\r' || c == '\n') return false;
-  return true;
-}
-
 const char kVersion[] = "hlextract " VAULTPICK_VERSION_TEXT;
 
 class Session final : public ConsoleHost {
@@ -83,7 +76,7 @@ class Session final : public ConsoleHost {
       std::string path = shownName(name);
       hl_item facts = package_.item(item);
       bool file = facts.is_file != 0;
-      if (!isListable(path)) {
+      if (!hl_path_is_listable(path.data(), path.size())) {
         unlistable(path);
       } else if (!args_.verbose) {
         std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");

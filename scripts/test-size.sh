@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Counts the lines of the tests against those of the product and fails when the tests outgrow
-# their share: all lines of .cpp, .h, .c, .py and .rc files below tests/, against the same below
-# the library, the tool, the program's folders, resources/ and tools/. Missing folders count 0.
+# their share: all lines of .cpp, .h, .hpp, .c, .py and .rc files below tests/, against the same
+# below the library, the tool, the program's folders, resources/ and tools/. Missing folders
+# count 0.
 #   bash scripts/test-size.sh
 set -uo pipefail
 
@@ -15,8 +16,8 @@ lines_in() {  # lines_in FOLDER...: the total line count of the counted files be
   local existing=()
   for folder in "$@"; do [ -d "$folder" ] && existing+=("$folder"); done
   [ "${#existing[@]}" -gt 0 ] || { echo 0; return; }
-  find "${existing[@]}" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.c' -o -name '*.py' \
-    -o -name '*.rc' \) -exec cat {} + | wc -l
+  find "${existing[@]}" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name '*.c' \
+    -o -name '*.py' -o -name '*.rc' \) -exec cat {} + | wc -l
 }
 
 tests=$(lines_in tests)

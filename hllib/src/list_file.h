@@ -7,17 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "hllib/hllib.h"
 #include "package.h"
 #include "status.h"
 
 namespace hl {
 
 // False for a path that one line cannot hold: it would read back as two.
-// A plain loop: find_first_of calls memchr once per character, which was a fifth of a listing.
 inline bool isListable(std::string_view path) {
-  for (char c : path)
-    if (c == '\r' || c == '\n') return false;
-  return true;
+  return hl_path_is_listable(path.data(), path.size()) != 0;
 }
 
 // Told of every file whose path is not listable, with that path below the root. One that

@@ -166,6 +166,13 @@ HLLIB_API hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t it
                                           const char* destination, int keep_existing,
                                           hl_extract_observer observer, void* user,
                                           hl_extract_summary* summary);
+/* Nonzero when `path` fits on one line of the list file: it holds no CR or LF, so it cannot
+ * read back as two. A plain loop: memchr per character cost a fifth of a listing. */
+static inline int hl_path_is_listable(const char* path, size_t length) {
+  for (size_t i = 0; i < length; ++i)
+    if (path[i] == '\r' || path[i] == '\n') return 0;
+  return 1;
+}
 /* Writes the list file (every file's "root\..." path, CR LF after each) to `target`, replaced
  * only once complete. One path with a line break fails the whole list. */
 HLLIB_API hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
