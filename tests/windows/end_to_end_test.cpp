@@ -73,11 +73,15 @@ class PopupWatch {
       watch->answered_ = false;
       ++watch->popups;
     }
-    // Once the menu waits for input, it gets the keys.
+    // Once the menu waits for input, its window gets the keys, whichever has the keyboard.
     if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered_) {
       watch->answered_ = true;
-      GetWindowRect(reinterpret_cast<HWND>(lParam), &watch->place);
-      answerMenu(reinterpret_cast<HWND>(lParam), watch->answer);
+      const auto menu = reinterpret_cast<HWND>(lParam);
+      GetWindowRect(menu, &watch->place);
+      for (WORD key : watch->answer) {
+        PostMessageW(menu, WM_KEYDOWN, key, 1);
+        PostMessageW(menu, WM_KEYUP, key, 0xC0000001);
+      }
     }
     return DefSubclassProc(window, message, wParam, lParam);
   }

@@ -33,7 +33,7 @@ class ScopedEnvironmentVariable {
 
  private:
   const wchar_t* name_;
-  std::optional<std::wstring> previous_;
+  std::wstring previous_;
 };
 
 // A scratch folder (its name holds a space and non-ASCII letters, as a user's may) that is
@@ -51,8 +51,7 @@ class PrivateTemp {
 };
 
 // Answers what would block on a person from a script: each dialog takes the next answer (a
-// path, or nothing for Cancel); what each was shown with, message boxes and the shell's open
-// are recorded.
+// path, or nothing for Cancel) and is recorded with what it was shown.
 class ScriptedDialogs : public vaultpick::Dialogs {
  public:
   void will(const std::optional<fs::path>& answer) { answers_.push_back(answer); }
@@ -70,29 +69,20 @@ class ScriptedDialogs : public vaultpick::Dialogs {
   vaultpick::UniqueHandle willStart;
   HWND closeWhenStarted = nullptr;
 
-  // What each dialog was shown with.
-  std::vector<std::wstring> filters;  // open dialog
-  struct SaveShown {
-    std::wstring filter, fileName;
-  };
-  std::vector<SaveShown> saves;
-  struct FolderShown {
+  // A save dialog: text = filter, title = the file name offered; a folder chooser: title and
+  // style = its flags; a message box: all three.
+  struct Shown {
     HWND owner;
-    std::wstring title;
-    UINT flags;
-  };
-  std::vector<FolderShown> folders;
-  struct MessageShown {
     std::wstring text, title;
     UINT style;
   };
-  std::vector<MessageShown> messages;
+  std::vector<std::wstring> filters;  // of each open dialog
+  std::vector<Shown> saves, folders, messages;
   struct ShellOpen {
     HWND owner;
     std::wstring verb, file, parameters, directory;
     int show;
-    // The file's bytes at the moment it was handed over; nothing when there was no file.
-    std::optional<std::vector<uint8_t>> content;
+    std::optional<std::vector<uint8_t>> content;  // the file's bytes when it was handed over
   };
   std::vector<ShellOpen> shellOpens;
 
@@ -114,20 +104,14 @@ fs::path binFolder();
 struct TestPackage {
   fs::path path;
   std::vector<std::wstring> entries;
-  // The index of `entry` in the list.
   int index(const std::wstring& entry) const;
 };
-TestPackage makeTestPackage(const fs::path& target, const hl::write::Node& tree);
-TestPackage makeTestPackage(const fs::path& target);
-// A package whose bin\engine.dll is a copy of our own program, version resource and all, beside
-// a plain notes.txt.
-TestPackage makeInfoPackage(const fs::path& target);
+TestPackage makeTestPackage(const fs::path& target,
+                            const hl::write::Node& tree = testing_support::mixedTree(8192));
 
-// Every file below a folder, as path ('\\'-separated) and bytes; the names in a folder, sorted;
-// the private copy folders (actions/private_folder.h) in one.
+// Every file below a folder, as path ('\\'-separated) and bytes; the names in a folder, sorted.
 testing_support::ExpectedFiles filesBelow(const fs::path& folder);
 std::vector<std::wstring> namesIn(const fs::path& folder);
-std::vector<std::wstring> copyFoldersIn(const fs::path& folder);
 
 std::vector<std::wstring> listBoxEntries(HWND list);
 std::wstring windowText(HWND window);
@@ -137,8 +121,8 @@ bool takeQuitMessage();
 // Handles this thread's messages as the program's loop does until `done` holds or the time is
 // up; what `done` says then.
 bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
-inline void settle(int milliseconds = 300) {
-  pumpUntil([] { return false; }, std::chrono::milliseconds(milliseconds));
+inline void settle() {
+  pumpUntil([] { return false; }, std::chrono::milliseconds(300));
 }
 
 // Form1 loaded in the test's process, with a private TEMP and scripted dialogs.
@@ -158,25 +142,19 @@ class FormTest : public ::testing::Test {
   vaultpick::Form1 form{dialogs};
 };
 
-// Records what handlers do to windows, in order, as short lines: "caption <text>",
-// "<name> off" / "<name> on", "Max <n>", "Value <n>".
+// Records what handlers do to Form1's window, List1, both buttons and ProgressBar1, in order, as
+// short lines: "caption <text>", "<name> off" / "<name> on", "Max <n>", "Value <n>".
 class WindowEvents {
  public:
   ~WindowEvents();
-  // Form1's window, List1, both buttons and ProgressBar1.
   void watchForm1(const vaultpick::Form1& form);
 
   std::vector<std::wstring> lines;
 
  private:
-  void watch(HWND window, const std::wstring& name);
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     UINT_PTR id, DWORD_PTR self);
-  struct Watched {
-    HWND window;
-    std::wstring name;
-  };
-  std::vector<Watched> watched_;
+  std::vector<std::pair<HWND, std::wstring>> watched_;
 };
 
 // A started program. One still running when this goes is ended by force, so a failing test
@@ -202,9 +180,5 @@ HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments);
 // A visible top-level window of `windowClass` that belongs to `process`, waited for up to
 // 15 s; nullptr when none showed.
 HWND waitForWindow(DWORD process, const wchar_t* windowClass);
-
-// Keys for an open pop-up menu (its window), posted to it so they reach the menu whichever
-// window has the keyboard meanwhile.
-void answerMenu(HWND menuWindow, const std::vector<WORD>& keys);
 
 }  // namespace program_testing
