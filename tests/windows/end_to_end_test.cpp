@@ -11,11 +11,28 @@ namespace {
 
 using vaultpick::Form1;
 
+// A visible top-level window of `windowClass` that belongs to `process`, waited for up to
+// 15 s; nullptr when none showed.
+HWND waitForWindow(DWORD process, const wchar_t* windowClass) {
+  for (int i = 0; i < 300; Sleep(50), ++i) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner == process && IsWindowVisible(window)) return window;
+    }
+  }
+  return nullptr;
+}
+
 TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineOrSaysWhyNotAndEndsWhenClosed) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
   TestPackage package = makeTestPackage(scratch.path() / "end to end.gcf");
-  ChildProcess program(startFromBin(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\""));
+  auto start = [](const fs::path& path) {
+    return ChildProcess(startFromBin(L"vaultpick.exe", L"\"" + path.wstring() + L"\""));
+  };
+  ChildProcess program = start(package.path);
   HWND form = waitForWindow(program.id(), L"VaultpickForm1");
   ASSERT_NE(form, nullptr) << "Form1 never showed";
   EXPECT_EQ(windowText(form), L"Vaultpick - by Morvane");
@@ -32,8 +49,7 @@ TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineOrSaysWhyNotAndEndsWhenC
   std::vector<uint8_t> cut = readFile(package.path);
   cut.resize(cut.size() / 2);
   writeFile(scratch.path() / "damaged.gcf", cut);
-  ChildProcess damaged(
-      startFromBin(L"vaultpick.exe", L"\"" + (scratch.path() / "damaged.gcf").wstring() + L"\""));
+  ChildProcess damaged = start(scratch.path() / "damaged.gcf");
   HWND box = waitForWindow(damaged.id(), L"#32770");
   ASSERT_NE(box, nullptr) << "no box";
   EXPECT_EQ(windowText(box), L"Vaultpick");
@@ -137,31 +153,7 @@ class ItemMenu : public FormTest {
   std::optional<PopupWatch> watch;  // made once Form1 has its window
 };
 
-TEST_F(ItemMenu, ARightClickSelectsTheEntryUnderThePointerAndTheMenuActsOnIt) {
-  select(2);
-  watch->answer = {VK_DOWN, VK_RETURN};  // Info
-  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(5));
-  expectInfoAbout(5, 1);
-  EXPECT_EQ(watch->opened, form.form2().itemMenu());
-  EXPECT_EQ(watch->defaultItem, static_cast<UINT>(IDM_MNU9));
-  // Below the last entry the menu opens and the selection stays; the middle button opens none.
-  watch->answer = {VK_ESCAPE};
-  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(static_cast<int>(package.entries.size()) + 1));
-  click(WM_MBUTTONDOWN, WM_MBUTTONUP, overEntry(0));
-  EXPECT_EQ(watch->popups, 2);
-  EXPECT_EQ(form.ListIndex(), 5);
-  // A double-click shows Info too.
-  click(WM_LBUTTONDOWN, WM_LBUTTONUP, overEntry(1));
-  click(WM_LBUTTONDBLCLK, WM_LBUTTONUP, overEntry(1));
-  expectInfoAbout(1, 2);
-  // On an empty list the menu opens all the same; Escape closes it with nothing run.
-  form.Command2_Click();
-  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(0));
-  EXPECT_EQ(watch->popups, 3);
-  EXPECT_EQ(dialogs.messages.size(), 2u);
-}
-
-TEST_F(ItemMenu, ShiftF10AndTheMenuKeyOpenTheMenuAtTheEntryAndEnterShowsInfo) {
+TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderThePointer) {
   select(3);
   RECT entry{};
   SendMessageW(form.List1(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&entry));
@@ -172,6 +164,7 @@ TEST_F(ItemMenu, ShiftF10AndTheMenuKeyOpenTheMenuAtTheEntryAndEnterShowsInfo) {
     if (i == 1)
       SendMessageW(form.List1(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.List1()), -1);
     EXPECT_EQ(watch->popups, i + 1) << i;  // the key's release opens no second menu
+    EXPECT_EQ(watch->opened, form.form2().itemMenu());
     EXPECT_EQ(watch->defaultItem, static_cast<UINT>(IDM_MNU9)) << i;
     // Just below the selected entry.
     EXPECT_NEAR(watch->place.top, entry.bottom, 2) << i;
@@ -180,6 +173,25 @@ TEST_F(ItemMenu, ShiftF10AndTheMenuKeyOpenTheMenuAtTheEntryAndEnterShowsInfo) {
   EXPECT_TRUE(dialogs.messages.empty());
   press({VK_RETURN});
   expectInfoAbout(3, 1);
+
+  watch->answer = {VK_DOWN, VK_RETURN};  // Info
+  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(5));
+  expectInfoAbout(5, 2);
+  // Below the last entry the menu opens and the selection stays; the middle button opens none.
+  watch->answer = {VK_ESCAPE};
+  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(static_cast<int>(package.entries.size()) + 1));
+  click(WM_MBUTTONDOWN, WM_MBUTTONUP, overEntry(0));
+  EXPECT_EQ(watch->popups, 4);
+  EXPECT_EQ(form.ListIndex(), 5);
+  // A double-click shows Info too.
+  click(WM_LBUTTONDOWN, WM_LBUTTONUP, overEntry(1));
+  click(WM_LBUTTONDBLCLK, WM_LBUTTONUP, overEntry(1));
+  expectInfoAbout(1, 3);
+  // On an empty list the menu opens all the same; Escape closes it with nothing run.
+  form.Command2_Click();
+  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(0));
+  EXPECT_EQ(watch->popups, 5);
+  EXPECT_EQ(dialogs.messages.size(), 3u);
 }
 
 }  // namespace

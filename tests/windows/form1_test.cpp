@@ -237,9 +237,10 @@ TEST(ToolRun, GivesTheOutcomeRetriesOnlyPassingStartFailuresAndQuotesEveryWord) 
     EXPECT_EQ(tries, c.tries) << c.errors.front();
     EXPECT_EQ(result, c.result) << c.errors.front();
   }
-  // The system's own splitting is the judge of the quoting.
-  const std::vector<std::wstring> words = {L"C:\\a b\\\\", L"root\\x\" -d \"C:\\elsewhere",
-                                           L"a\\\\\"b", L"", L"\u00fc \u0444"};
+  // The system's own splitting is the judge of the quoting (of words after the program's).
+  const std::vector<std::wstring> words = {
+      L"C:\\x y\\a.exe", L"C:\\a b\\\\", L"root\\x\" -d \"C:\\elsewhere", L"a\\\\\"b", L"",
+      L"\u00fc \u0444"};
   std::wstring line;
   for (const std::wstring& word : words) line += quoteArgument(word) + L" ";
   int count = 0;

@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <array>
+
 #include "actions/private_folder_name.h"
 #include "defragment.h"
 #include "ui/form2.h"
@@ -15,6 +17,46 @@ namespace {
 
 using hl::write::Content;
 using hl::write::Node;
+
+// Every file below a folder, as path ('\\'-separated) and bytes.
+testing_support::ExpectedFiles filesBelow(const fs::path& folder) {
+  testing_support::ExpectedFiles files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::string path = fs::relative(entry.path(), folder).u8string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    files[path] = readFile(entry.path());
+  }
+  return files;
+}
+
+// Records what handlers do to Form1's window, List1, both buttons and ProgressBar1, in order, as
+// short lines: "caption <text>", "<name> off" / "<name> on", "Max <n>", "Value <n>".
+struct WindowEvents {
+  ~WindowEvents() {
+    for (UINT_PTR i = 0; i < watched.size(); ++i)
+      if (IsWindow(watched[i])) RemoveWindowSubclass(watched[i], &procedure, i);
+  }
+  void watchForm1(const vaultpick::Form1& form) {
+    watched = {form.window(), form.List1(), form.Command1(), form.Command2(), form.ProgressBar1()};
+    for (UINT_PTR i = 0; i < watched.size(); ++i)
+      SetWindowSubclass(watched[i], &procedure, i, reinterpret_cast<DWORD_PTR>(this));
+  }
+  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR id, DWORD_PTR self) {
+    static const wchar_t* const names[] = {L"Form1", L"List1", L"Command1", L"Command2",
+                                           L"ProgressBar1"};
+    auto& lines = reinterpret_cast<WindowEvents*>(self)->lines;
+    if (message == WM_SETTEXT)
+      lines.push_back(L"caption " + std::wstring(reinterpret_cast<const wchar_t*>(lParam)));
+    if (message == WM_ENABLE) lines.push_back(names[id] + std::wstring(wParam ? L" on" : L" off"));
+    if (message == PBM_SETRANGE32) lines.push_back(L"Max " + std::to_wstring(lParam));
+    if (message == PBM_SETPOS) lines.push_back(L"Value " + std::to_wstring(wParam));
+    return DefSubclassProc(window, message, wParam, lParam);
+  }
+  std::array<HWND, 5> watched{};
+  std::vector<std::wstring> lines;
+};
 
 class ItemCommands : public FormTest {
  protected:

@@ -148,17 +148,6 @@ int TestPackage::index(const std::wstring& entry) const {
   return static_cast<int>(at - entries.begin());
 }
 
-testing_support::ExpectedFiles filesBelow(const fs::path& folder) {
-  testing_support::ExpectedFiles files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (!entry.is_regular_file()) continue;
-    std::string path = fs::relative(entry.path(), folder).u8string();
-    std::replace(path.begin(), path.end(), '/', '\\');
-    files[path] = readFile(entry.path());
-  }
-  return files;
-}
-
 std::vector<std::wstring> namesIn(const fs::path& folder) {
   std::vector<std::wstring> names;
   for (const auto& entry : fs::directory_iterator(folder))
@@ -170,35 +159,6 @@ std::vector<std::wstring> namesIn(const fs::path& folder) {
 void FormTest::open(const fs::path& package) {
   form.setText2(package.wstring());
   vaultpick::ListPackage(form);
-}
-
-WindowEvents::~WindowEvents() {
-  for (const auto& each : watched_)
-    if (IsWindow(each.first)) RemoveWindowSubclass(each.first, &WindowEvents::procedure, 0);
-}
-
-void WindowEvents::watchForm1(const vaultpick::Form1& form) {
-  watched_ = {{form.window(), L"Form1"},
-              {form.List1(), L"List1"},
-              {form.Command1(), L"Command1"},
-              {form.Command2(), L"Command2"},
-              {form.ProgressBar1(), L"ProgressBar1"}};
-  for (const auto& each : watched_)
-    SetWindowSubclass(each.first, &WindowEvents::procedure, 0, reinterpret_cast<DWORD_PTR>(this));
-}
-
-LRESULT CALLBACK WindowEvents::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR, DWORD_PTR self) {
-  auto* events = reinterpret_cast<WindowEvents*>(self);
-  std::wstring name;
-  for (const auto& each : events->watched_)
-    if (each.first == window) name = each.second;
-  if (message == WM_SETTEXT)
-    events->lines.push_back(L"caption " + std::wstring(reinterpret_cast<const wchar_t*>(lParam)));
-  if (message == WM_ENABLE) events->lines.push_back(name + (wParam ? L" on" : L" off"));
-  if (message == PBM_SETRANGE32) events->lines.push_back(L"Max " + std::to_wstring(lParam));
-  if (message == PBM_SETPOS) events->lines.push_back(L"Value " + std::to_wstring(wParam));
-  return DefSubclassProc(window, message, wParam, lParam);
 }
 
 ChildProcess::~ChildProcess() {
@@ -226,18 +186,6 @@ HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments) 
     return nullptr;
   CloseHandle(started.hThread);
   return started.hProcess;
-}
-
-HWND waitForWindow(DWORD process, const wchar_t* windowClass) {
-  for (int i = 0; i < 300; Sleep(50), ++i) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
-         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(window, &owner);
-      if (owner == process && IsWindowVisible(window)) return window;
-    }
-  }
-  return nullptr;
 }
 
 }  // namespace program_testing

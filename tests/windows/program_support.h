@@ -109,8 +109,7 @@ struct TestPackage {
 TestPackage makeTestPackage(const fs::path& target,
                             const hl::write::Node& tree = testing_support::mixedTree(8192));
 
-// Every file below a folder, as path ('\\'-separated) and bytes; the names in a folder, sorted.
-testing_support::ExpectedFiles filesBelow(const fs::path& folder);
+// The names in a folder, sorted.
 std::vector<std::wstring> namesIn(const fs::path& folder);
 
 std::vector<std::wstring> listBoxEntries(HWND list);
@@ -142,21 +141,6 @@ class FormTest : public ::testing::Test {
   vaultpick::Form1 form{dialogs};
 };
 
-// Records what handlers do to Form1's window, List1, both buttons and ProgressBar1, in order, as
-// short lines: "caption <text>", "<name> off" / "<name> on", "Max <n>", "Value <n>".
-class WindowEvents {
- public:
-  ~WindowEvents();
-  void watchForm1(const vaultpick::Form1& form);
-
-  std::vector<std::wstring> lines;
-
- private:
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                    UINT_PTR id, DWORD_PTR self);
-  std::vector<std::pair<HWND, std::wstring>> watched_;
-};
-
 // A started program. One still running when this goes is ended by force, so a failing test
 // leaves no process behind.
 class ChildProcess {
@@ -176,9 +160,5 @@ class ChildProcess {
 // A program of this build's bin folder started with `arguments`: its process handle, or nullptr
 // when it could not be started.
 HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments);
-
-// A visible top-level window of `windowClass` that belongs to `process`, waited for up to
-// 15 s; nullptr when none showed.
-HWND waitForWindow(DWORD process, const wchar_t* windowClass);
 
 }  // namespace program_testing
