@@ -30,7 +30,7 @@ TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineOrSaysWhyNotAndEndsWhenC
   ScratchFolder scratch;
   TestPackage package = makeTestPackage(scratch.path() / "end to end.gcf");
   auto start = [](const fs::path& path) {
-    return ChildProcess(startFromBin(L"vaultpick.exe", L"\"" + path.wstring() + L"\""));
+    return ChildProcess(L"vaultpick.exe", L"\"" + path.wstring() + L"\"");
   };
   ChildProcess program = start(package.path);
   HWND form = waitForWindow(program.id(), L"VaultpickForm1");

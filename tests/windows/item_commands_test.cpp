@@ -379,7 +379,7 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
   const auto tool = readFile(temp.path() / "HLExtract.exe");
   select(0);
   // The application that the shell starts runs for a moment.
-  dialogs.willStart = vaultpick::UniqueHandle(startFromBin(L"vaultpick_test_child.exe", L"300"));
+  dialogs.willStart = ChildProcess(L"vaultpick_test_child.exe", L"300").release();
   events.watchForm1(form);
   form2().mnu8_Click();
   ASSERT_EQ(dialogs.shellOpens.size(), 1u);
@@ -389,8 +389,7 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
   EXPECT_EQ(opened.show, SW_SHOWNORMAL);
   const fs::path copy(opened.file);
   EXPECT_EQ(copy.filename(), L"HLExtract.exe");
-  ASSERT_TRUE(opened.content);
-  EXPECT_EQ(std::string(opened.content->begin(), opened.content->end()), "not the tool");
+  EXPECT_EQ(std::string(opened.content.begin(), opened.content.end()), "not the tool");
   EXPECT_EQ(events.lines, locked({}));
   // The copy stays after its application has ended (it may have handed the file on), in a
   // folder named for this run.
@@ -417,7 +416,7 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
                    (temp.path() / "missing").wstring(),
                false);
   // Closing the window ends the wait for the application and leaves it running.
-  ChildProcess application(startFromBin(L"vaultpick_test_child.exe", L"30000"));
+  ChildProcess application(L"vaultpick_test_child.exe", L"30000");
   HANDLE handle = nullptr;
   DuplicateHandle(GetCurrentProcess(), application.handle(), GetCurrentProcess(), &handle, 0, FALSE,
                   DUPLICATE_SAME_ACCESS);
@@ -430,8 +429,8 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
 }
 
 TEST_F(ItemCommands, StartRemovesTheCopyFoldersOfEndedRunsOnly) {
-  ChildProcess running(startFromBin(L"vaultpick_test_child.exe", L"30000"));
-  ChildProcess killed(startFromBin(L"vaultpick_test_child.exe", L"30000"));
+  ChildProcess running(L"vaultpick_test_child.exe", L"30000");
+  ChildProcess killed(L"vaultpick_test_child.exe", L"30000");
   ASSERT_TRUE(running && killed);
   auto runOf = [](HANDLE process) {
     FILETIME created, exited, kernel, user;
