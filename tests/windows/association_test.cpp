@@ -150,7 +150,7 @@ TEST(RegMe, CopiesTheProgramThroughASiblingAndRegistersOnlyWithTheCopy) {
   EXPECT_FALSE(fs::exists(blocked / L"vaultpick_tests.exe.new"));
 }
 
-TEST(RegMe, StopsAtTheFirstFailedWriteAndDelMyRegsAtTheFirstMissingKey) {
+TEST(RegMe, StopsAtTheFirstFailedWriteDelMyRegsAtTheFirstMissingKeyAndBothAreSwitches) {
   CleanAssociation clean;
   // A volatile key can hold no lasting subkey, so the command cannot be written below it.
   HKEY volatileClass = nullptr;
@@ -168,43 +168,20 @@ TEST(RegMe, StopsAtTheFirstFailedWriteAndDelMyRegsAtTheFirstMissingKey) {
   ASSERT_TRUE(RegWrite(L"HKCR\\.ncf\\", L"gcffile"));
   vaultpick::DelMyRegsStandard(dialogs);
   EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, L".ncf"));
-  // The class goes with its shell, verb and command keys; the program copy stays.
-  RegMeAsStandard(dialogs);
-  vaultpick::DelMyRegsStandard(dialogs);
+  // The start-up switches, exact but for spaces around: the class goes with its shell, verb and
+  // command keys; the program copy stays; the window opens empty.
+  PrivateTemp temp;
+  const std::pair<const wchar_t*, bool> switches[] = {
+      {L"  -regme  ", true}, {L"-delmyregs", false}, {L"-REGME", false}};
+  for (const auto& [commandText, registered] : switches) {
+    vaultpick::Form1 form(dialogs);
+    EXPECT_TRUE(form.Load(GetModuleHandleW(nullptr), commandText));
+    EXPECT_TRUE(listBoxEntries(form.List1()).empty() && form.Text2().empty());
+    EXPECT_EQ(isRegistered(), registered);
+  }
   expectMessages(dialogs, {kCannotWrite, kCannotWrite, kRegistered, kRemoved});
   EXPECT_FALSE(isRegistered());
   EXPECT_TRUE(fs::exists(clean.copyOf(L"vaultpick_tests.exe")));
-}
-
-TEST(RegMe, OnlyTheExactSwitchesRegisterOrRemoveAndTheWindowOpensEmpty) {
-  CleanAssociation clean;
-  PrivateTemp temp;
-  struct Case {
-    std::wstring commandText;
-    bool registeredBefore, registeredAfter;
-    std::vector<std::wstring> messages;
-  };
-  const Case cases[] = {
-      {L"  -regme  ", false, true, {kRegistered}},
-      {L"-delmyregs", true, false, {kRemoved}},
-      // Anything else is a quoted package path, which names no file here.
-      {L"-REGME", false, false, {}},
-      {L"-regme x", false, false, {}},
-      {L"\"-regme\"", false, false, {}},
-      {L"-DelMyRegs", true, true, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(fs::path(c.commandText).u8string());
-    clean.clean();
-    ScriptedDialogs setUp, dialogs;
-    if (c.registeredBefore) RegMeAsStandard(setUp);
-    vaultpick::Form1 form(dialogs);
-    EXPECT_TRUE(form.Load(GetModuleHandleW(nullptr), c.commandText));
-    expectMessages(dialogs, c.messages);
-    EXPECT_EQ(isRegistered(), c.registeredAfter);
-    EXPECT_EQ(form.Text2(), L"");
-    EXPECT_TRUE(listBoxEntries(form.List1()).empty());
-  }
 }
 
 }  // namespace

@@ -25,73 +25,39 @@ HWND waitForWindow(DWORD process, const wchar_t* windowClass) {
   return nullptr;
 }
 
-TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineOrSaysWhyNotAndEndsWhenClosed) {
+TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineAndEndsWhenClosed) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
   TestPackage package = makeTestPackage(scratch.path() / "end to end.gcf");
-  auto start = [](const fs::path& path) {
-    return ChildProcess(L"vaultpick.exe", L"\"" + path.wstring() + L"\"");
-  };
-  ChildProcess program = start(package.path);
+  ChildProcess program(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\"");
   HWND form = waitForWindow(program.id(), L"VaultpickForm1");
   ASSERT_NE(form, nullptr) << "Form1 never showed";
   EXPECT_EQ(windowText(form), L"Vaultpick - by Morvane");
   EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdText2)), package.path.wstring());
   EXPECT_EQ(listBoxEntries(GetDlgItem(form, Form1::kIdList1)), package.entries);
-  // The progress bar is made of the class that the program's COMCTL32.OCX registers.
-  wchar_t progressClass[64] = {};
-  GetClassNameW(GetDlgItem(form, Form1::kIdProgressBar1), progressClass, 64);
-  EXPECT_STREQ(progressClass, L"VaultpickProgressBar");
   PostMessageW(form, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.exitCode(10000), 0u);
-
-  // A damaged package: the system's box with the reason comes first, then the window.
-  std::vector<uint8_t> cut = readFile(package.path);
-  cut.resize(cut.size() / 2);
-  writeFile(scratch.path() / "damaged.gcf", cut);
-  ChildProcess damaged = start(scratch.path() / "damaged.gcf");
-  HWND box = waitForWindow(damaged.id(), L"#32770");
-  ASSERT_NE(box, nullptr) << "no box";
-  EXPECT_EQ(windowText(box), L"Vaultpick");
-  EXPECT_EQ(windowText(GetDlgItem(box, 0xFFFF))
-                .rfind(L"The package could not be opened.\n\npackage is truncated", 0),
-            0u);
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
-  form = waitForWindow(damaged.id(), L"VaultpickForm1");
-  ASSERT_NE(form, nullptr) << "Form1 never showed";
-  EXPECT_TRUE(listBoxEntries(GetDlgItem(form, Form1::kIdList1)).empty());
-  PostMessageW(form, WM_CLOSE, 0, 0);
-  EXPECT_EQ(damaged.exitCode(10000), 0u);
 }
 
 // Watches the menus that Form1 pops up: which opened, with which default item and where, then
 // answers with the keys given (Escape unless told otherwise).
-class PopupWatch {
- public:
-  explicit PopupWatch(HWND form) : form_(form) {
-    SetWindowSubclass(form_, &PopupWatch::procedure, 0, reinterpret_cast<DWORD_PTR>(this));
+struct PopupWatch {
+  explicit PopupWatch(HWND form) : form(form) {
+    SetWindowSubclass(form, &PopupWatch::procedure, 0, reinterpret_cast<DWORD_PTR>(this));
   }
-  ~PopupWatch() { RemoveWindowSubclass(form_, &PopupWatch::procedure, 0); }
-
-  std::vector<WORD> answer = {VK_ESCAPE};
-  HMENU opened = nullptr;
-  UINT defaultItem = 0;
-  int popups = 0;
-  RECT place{};  // the last menu's window, on the screen
-
- private:
+  ~PopupWatch() { RemoveWindowSubclass(form, &PopupWatch::procedure, 0); }
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     UINT_PTR, DWORD_PTR self) {
     auto* watch = reinterpret_cast<PopupWatch*>(self);
     if (message == WM_INITMENUPOPUP) {
       watch->opened = reinterpret_cast<HMENU>(wParam);
       watch->defaultItem = GetMenuDefaultItem(watch->opened, FALSE, 0);
-      watch->answered_ = false;
+      watch->answered = false;
       ++watch->popups;
     }
     // Once the menu waits for input, its window gets the keys, whichever has the keyboard.
-    if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered_) {
-      watch->answered_ = true;
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered) {
+      watch->answered = true;
       const auto menu = reinterpret_cast<HWND>(lParam);
       GetWindowRect(menu, &watch->place);
       for (WORD key : watch->answer) {
@@ -101,8 +67,13 @@ class PopupWatch {
     }
     return DefSubclassProc(window, message, wParam, lParam);
   }
-  HWND form_;
-  bool answered_ = false;
+  HWND form;
+  std::vector<WORD> answer = {VK_ESCAPE};
+  HMENU opened = nullptr;
+  UINT defaultItem = 0;
+  int popups = 0;
+  RECT place{};  // the last menu's window, on the screen
+  bool answered = false;
 };
 
 class ItemMenu : public FormTest {
