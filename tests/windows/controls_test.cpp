@@ -64,7 +64,7 @@ void expectStartedWith(const Started& program, const fs::path& comctlFolder,
   }
 }
 
-TEST(ControlLibraries, AreInstalledWhereMissingAndTakenFromTheSystemFolderOnlyWhenOurs) {
+TEST(ControlLibraries, AreInstalledWhereMissingAndLoadedFromTheSystemFolderOnlyWhenOurs) {
   const std::vector<uint8_t> noLibrary(4096, 'x'),
       otherLibrary = readFile(binFolder() / L"HLLib.dll");
   const std::vector<uint8_t> ours[] = {readFile(binFolder() / kLibraries[0]),
@@ -95,9 +95,8 @@ TEST(ControlLibraries, AreInstalledWhereMissingAndTakenFromTheSystemFolderOnlyWh
     for (int i = 0; i < 2; ++i)
       EXPECT_TRUE(readFile(system32 / kLibraries[i]) == (placed[i] ? *placed[i] : ours[i]));
   }
-}
 
-TEST(ControlLibraries, ASystemFolderThatCannotBeWrittenLeavesThemToAPrivateCopyInTemp) {
+  // A system folder that cannot be written leaves them to a private copy in TEMP.
   ScratchFolder scratch;
   writeFile(scratch / "a file", {'x'});
   wchar_t missingDrive = L'Y';

@@ -245,7 +245,8 @@ class ChildProcess {
   ChildProcess(const std::wstring& program, const std::wstring& arguments) {
     std::wstring line =
         vaultpick::quoteArgument((binFolder() / program).wstring()) + L" " + arguments;
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &started)) {
