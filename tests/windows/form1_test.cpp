@@ -61,29 +61,25 @@ TEST(StartUp, OpensAQuotedPackagePathAndIgnoresEverythingElse) {
   const std::wstring path = package.path.wstring();
   const fs::path notPackage = scratch.path() / L"notes.gcf";
   writeFile(notPackage, {'n', 'o'});
-  struct Case {
-    const char* name;
-    std::wstring commandText, text2;
-    bool listed;
+  // The command text, and what Text2 then holds; only the package's path lists it.
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"", L""},
+      {L"  \"" + path + L"\"  ", path},
+      {path, L""},  // unquoted, it loses its first and last character
+      {L"\"" + (scratch.path() / L"missing.gcf").wstring() + L"\"", L""},
+      {L"\"" + scratch.path().wstring() + L"\"", L""},  // a folder is no file
+      {L"\"" + notPackage.wstring() + L"\"", notPackage.wstring()},
   };
-  const Case cases[] = {
-      {"none", L"", L"", false},
-      {"quoted path, spaces around", L"  \"" + path + L"\"  ", path, true},
-      {"unquoted path loses its first and last character", path, L"", false},
-      {"missing file", L"\"" + (scratch.path() / L"missing.gcf").wstring() + L"\"", L"", false},
-      {"a folder is no file", L"\"" + scratch.path().wstring() + L"\"", L"", false},
-      {"not a package", L"\"" + notPackage.wstring() + L"\"", notPackage.wstring(), false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [commandText, text2] : cases) {
+    SCOPED_TRACE(fs::path(commandText).u8string());
     ScriptedDialogs dialogs;
     vaultpick::Form1 form(dialogs);
-    ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), c.commandText));
-    EXPECT_EQ(form.Text2(), c.text2);
+    ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), commandText));
+    EXPECT_EQ(form.Text2(), text2);
     EXPECT_EQ(listBoxEntries(form.List1()),
-              c.listed ? package.entries : std::vector<std::wstring>{});
+              text2 == path ? package.entries : decltype(package.entries){});
     EXPECT_FALSE(fs::exists(temp.listFile()));
-    EXPECT_EQ(dialogs.messages.size(), c.text2 == notPackage.wstring() ? 1u : 0u);
+    EXPECT_EQ(dialogs.messages.size(), text2 == notPackage.wstring() ? 1u : 0u);
   }
 }
 
