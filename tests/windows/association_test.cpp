@@ -95,24 +95,15 @@ void expectMessages(const ScriptedDialogs& dialogs, const std::vector<std::wstri
   }
 }
 
-TEST(Registry, WritesAndDeletesNamedValuesBesideTheKeys) {
+TEST(Registry, WritesAndDeletesNamedValuesAndRefusesOtherTypesOrANul) {
   CleanAssociation clean;
-  const std::wstring root = L"HKCU\\"s + kTestKey, key = std::wstring(kTestKey) + L"\\a b";
-  EXPECT_TRUE(RegWrite(root + L"\\a b\\Colour", L"blue"));
-  EXPECT_TRUE(RegWrite(L"HKEY_CURRENT_USER\\"s + key + L"\\Colour", L"green", L"REG_SZ"));
-  EXPECT_TRUE(RegWrite(root + L"\\a b\\Size", L""));
-  EXPECT_EQ(textValue(HKEY_CURRENT_USER, key, L"Colour"), L"green"s);
-  EXPECT_FALSE(textValue(HKEY_CURRENT_USER, key));
-  // Refused without creating anything: another type, a text holding a NUL.
-  EXPECT_FALSE(RegWrite(root + L"\\typed\\", L"1", L"REG_DWORD"));
-  EXPECT_FALSE(RegWrite(root + L"\\nul\\", L"a\0b"s));
-  EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\typed"));
-  EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\nul"));
-  // A value goes alone; one that is not there cannot be deleted.
-  EXPECT_TRUE(RegDelete(root + L"\\a b\\Colour"));
-  EXPECT_EQ(textValue(HKEY_CURRENT_USER, key, L"Size"), L""s);
-  EXPECT_FALSE(RegDelete(root + L"\\a b\\Colour"));
-  EXPECT_FALSE(RegDelete(root + L"\\missing\\Colour"));
+  const std::wstring key = L"HKEY_CURRENT_USER\\"s + kTestKey + L"\\a b\\";
+  EXPECT_TRUE(RegWrite(key + L"Colour", L"green") && RegWrite(key + L"Size", L""));
+  EXPECT_FALSE(RegWrite(key + L"Typed", L"1", L"REG_DWORD") || RegWrite(key + L"Nul", L"a\0b"s));
+  EXPECT_TRUE(RegDelete(key + L"Colour"));
+  EXPECT_FALSE(RegDelete(key + L"Colour"));
+  EXPECT_EQ(textValue(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\a b", L"Size"), L""s);
+  EXPECT_FALSE(textValue(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\a b", L"Typed"));
 }
 
 TEST(RegMe, CopiesTheProgramThroughASiblingAndRegistersOnlyWithTheCopy) {
@@ -159,7 +150,7 @@ TEST(RegMe, CopiesTheProgramThroughASiblingAndRegistersOnlyWithTheCopy) {
   EXPECT_FALSE(fs::exists(blocked / L"vaultpick_tests.exe.new"));
 }
 
-TEST(RegMe, StopsAtTheFirstFailedWriteAndDelMyRegsAtTheFirstMissingKey) {
+TEST(RegMe, StopsAtTheFirstFailedWriteDelMyRegsAtTheFirstMissingKeyAndBothAreSwitches) {
   CleanAssociation clean;
   // A volatile key can hold no lasting subkey, so the command cannot be written below it.
   HKEY volatileClass = nullptr;
@@ -177,43 +168,20 @@ TEST(RegMe, StopsAtTheFirstFailedWriteAndDelMyRegsAtTheFirstMissingKey) {
   ASSERT_TRUE(RegWrite(L"HKCR\\.ncf\\", L"gcffile"));
   vaultpick::DelMyRegsStandard(dialogs);
   EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, L".ncf"));
-  // The class goes with its shell, verb and command keys; the program copy stays.
-  RegMeAsStandard(dialogs);
-  vaultpick::DelMyRegsStandard(dialogs);
+  // The start-up switches, exact but for spaces around: the class goes with its shell, verb and
+  // command keys; the program copy stays; the window opens empty.
+  PrivateTemp temp;
+  const std::pair<const wchar_t*, bool> switches[] = {
+      {L"  -regme  ", true}, {L"-delmyregs", false}, {L"-REGME", false}};
+  for (const auto& [commandText, registered] : switches) {
+    vaultpick::Form1 form(dialogs);
+    EXPECT_TRUE(form.Load(GetModuleHandleW(nullptr), commandText));
+    EXPECT_TRUE(listBoxEntries(form.List1()).empty() && form.Text2().empty());
+    EXPECT_EQ(isRegistered(), registered);
+  }
   expectMessages(dialogs, {kCannotWrite, kCannotWrite, kRegistered, kRemoved});
   EXPECT_FALSE(isRegistered());
   EXPECT_TRUE(fs::exists(clean.copyOf(L"vaultpick_tests.exe")));
-}
-
-TEST(RegMe, OnlyTheExactSwitchesRegisterOrRemoveAndTheWindowOpensEmpty) {
-  CleanAssociation clean;
-  PrivateTemp temp;
-  struct Case {
-    std::wstring commandText;
-    bool registeredBefore, registeredAfter;
-    std::vector<std::wstring> messages;
-  };
-  const Case cases[] = {
-      {L"  -regme  ", false, true, {kRegistered}},
-      {L"-delmyregs", true, false, {kRemoved}},
-      // Anything else is a quoted package path, which names no file here.
-      {L"-REGME", false, false, {}},
-      {L"-regme x", false, false, {}},
-      {L"\"-regme\"", false, false, {}},
-      {L"-DelMyRegs", true, true, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(fs::path(c.commandText).u8string());
-    clean.clean();
-    ScriptedDialogs setUp, dialogs;
-    if (c.registeredBefore) RegMeAsStandard(setUp);
-    vaultpick::Form1 form(dialogs);
-    EXPECT_TRUE(form.Load(GetModuleHandleW(nullptr), c.commandText));
-    expectMessages(dialogs, c.messages);
-    EXPECT_EQ(isRegistered(), c.registeredAfter);
-    EXPECT_EQ(form.Text2(), L"");
-    EXPECT_TRUE(listBoxEntries(form.List1()).empty());
-  }
 }
 
 }  // namespace

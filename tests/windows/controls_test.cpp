@@ -1,14 +1,12 @@
 // The control libraries at start: written and registered where missing, loaded from the system
-// folder when ours there, else from a private copy in TEMP; and registered by regsvr32.
+// folder when ours there, else from a private copy in TEMP.
 #include "program_support.h"
 // The headers below need the types of windows.h, which it brings.
 #include <commctrl.h>
 
-#include "controls/common/self_registration.h"
 #include "controls/control_libraries.h"
 #include "startup/reg_files.h"
 #include "startup/reg_my_files.h"
-#include "toolbridge/command_lines.h"
 
 namespace program_testing {
 namespace {
@@ -66,7 +64,7 @@ void expectStartedWith(const Started& program, const fs::path& comctlFolder,
   }
 }
 
-TEST(ControlLibraries, AreInstalledWhereMissingAndTakenFromTheSystemFolderOnlyWhenOurs) {
+TEST(ControlLibraries, AreInstalledWhereMissingAndLoadedFromTheSystemFolderOnlyWhenOurs) {
   const std::vector<uint8_t> noLibrary(4096, 'x'),
       otherLibrary = readFile(binFolder() / L"HLLib.dll");
   const std::vector<uint8_t> ours[] = {readFile(binFolder() / kLibraries[0]),
@@ -97,9 +95,8 @@ TEST(ControlLibraries, AreInstalledWhereMissingAndTakenFromTheSystemFolderOnlyWh
     for (int i = 0; i < 2; ++i)
       EXPECT_TRUE(readFile(system32 / kLibraries[i]) == (placed[i] ? *placed[i] : ours[i]));
   }
-}
 
-TEST(ControlLibraries, ASystemFolderThatCannotBeWrittenLeavesThemToAPrivateCopyInTemp) {
+  // A system folder that cannot be written leaves them to a private copy in TEMP.
   ScratchFolder scratch;
   writeFile(scratch / "a file", {'x'});
   wchar_t missingDrive = L'Y';
@@ -119,63 +116,6 @@ TEST(ControlLibraries, ASystemFolderThatCannotBeWrittenLeavesThemToAPrivateCopyI
   EXPECT_TRUE(vaultpick::RegFiles(L"  " + scratch.path().wstring(), L"a file",
                                   [](const std::wstring& line) { ADD_FAILURE() << line; }));
   EXPECT_TRUE(readFile(scratch / "a file") == std::vector<uint8_t>{'x'});
-}
-
-std::wstring built(const wchar_t* name) { return (binFolder() / name).wstring(); }
-
-// regsvr32's exit code for `switches` and the built library `name`.
-DWORD regsvr32(const std::wstring& switches, const wchar_t* name) {
-  std::wstring line = L"regsvr32.exe " + switches + L" " + vaultpick::quoteArgument(built(name));
-  STARTUPINFOW startup{sizeof startup};
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started))
-    return GetLastError();
-  CloseHandle(started.hThread);
-  return ChildProcess(started.hProcess).exitCode(30000).value_or(STILL_ACTIVE);
-}
-
-// The path a built library is registered with; nothing when it is not registered.
-std::optional<std::wstring> registration(const std::wstring& subKey) {
-  wchar_t value[MAX_PATH] = {};
-  DWORD size = sizeof value;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, subKey.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_NONE,
-                   nullptr, value, &size) != ERROR_SUCCESS)
-    return std::nullopt;
-  return value;
-}
-std::optional<std::wstring> registration(const wchar_t* name) {
-  return registration(std::wstring(vaultpick::controls::kRegistrationKey) + L"\\" + name);
-}
-bool vendorKeyExists() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vaultpick::controls::kVendorKey, 0, KEY_READ, &key))
-    return false;
-  RegCloseKey(key);
-  return true;
-}
-
-TEST(SelfRegistration, Regsvr32RegistersEachLibraryAndUnregistersExactlyThat) {
-  const bool vendorKeyBefore = vendorKeyExists();
-  struct UnregisterOnExit {  // so a failing test leaves nothing behind
-    ~UnregisterOnExit() {
-      for (const wchar_t* name : kLibraries) regsvr32(L"/u /s", name);
-    }
-  } cleanup;
-  // The program's own starter really runs regsvr32, and does not wait for it.
-  vaultpick::startRegistrar(L"regsvr32 /s " + vaultpick::quoteArgument(built(L"COMCTL32.OCX")));
-  // A program started earlier from drive C: may have registered the system folder's copy.
-  for (int i = 0; i < 200 && registration(L"COMCTL32.OCX") != built(L"COMCTL32.OCX"); ++i)
-    Sleep(50);
-  EXPECT_EQ(registration(L"COMCTL32.OCX"), built(L"COMCTL32.OCX"));
-  EXPECT_EQ(regsvr32(L"/s", L"COMDLG32.OCX"), 0u);
-  EXPECT_EQ(registration(L"COMDLG32.OCX"), built(L"COMDLG32.OCX"));
-  EXPECT_EQ(regsvr32(L"/u /s", L"COMCTL32.OCX"), 0u);
-  EXPECT_EQ(registration(L"COMCTL32.OCX"), std::nullopt);
-  EXPECT_EQ(registration(L"COMDLG32.OCX"), built(L"COMDLG32.OCX"));
-  EXPECT_EQ(regsvr32(L"/u /s", L"COMDLG32.OCX"), 0u);
-  EXPECT_EQ(registration(L"COMDLG32.OCX"), std::nullopt);
-  if (!vendorKeyBefore) EXPECT_FALSE(vendorKeyExists()) << "a key of ours is left";
 }
 
 }  // namespace

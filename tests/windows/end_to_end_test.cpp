@@ -11,78 +11,69 @@ namespace {
 
 using vaultpick::Form1;
 
-TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineOrSaysWhyNotAndEndsWhenClosed) {
+// A visible top-level window of `windowClass` that belongs to `process`, waited for up to
+// 15 s; nullptr when none showed.
+HWND waitForWindow(DWORD process, const wchar_t* windowClass) {
+  for (int i = 0; i < 300; Sleep(50), ++i) {
+    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
+         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner == process && IsWindowVisible(window)) return window;
+    }
+  }
+  return nullptr;
+}
+
+TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineAndEndsWhenClosed) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
   TestPackage package = makeTestPackage(scratch.path() / "end to end.gcf");
-  ChildProcess program(startFromBin(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\""));
+  ChildProcess program(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\"");
   HWND form = waitForWindow(program.id(), L"VaultpickForm1");
   ASSERT_NE(form, nullptr) << "Form1 never showed";
   EXPECT_EQ(windowText(form), L"Vaultpick - by Morvane");
   EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdText2)), package.path.wstring());
   EXPECT_EQ(listBoxEntries(GetDlgItem(form, Form1::kIdList1)), package.entries);
-  // The progress bar is made of the class that the program's COMCTL32.OCX registers.
-  wchar_t progressClass[64] = {};
-  GetClassNameW(GetDlgItem(form, Form1::kIdProgressBar1), progressClass, 64);
-  EXPECT_STREQ(progressClass, L"VaultpickProgressBar");
   PostMessageW(form, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.exitCode(10000), 0u);
-
-  // A damaged package: the system's box with the reason comes first, then the window.
-  std::vector<uint8_t> cut = readFile(package.path);
-  cut.resize(cut.size() / 2);
-  writeFile(scratch.path() / "damaged.gcf", cut);
-  ChildProcess damaged(
-      startFromBin(L"vaultpick.exe", L"\"" + (scratch.path() / "damaged.gcf").wstring() + L"\""));
-  HWND box = waitForWindow(damaged.id(), L"#32770");
-  ASSERT_NE(box, nullptr) << "no box";
-  EXPECT_EQ(windowText(box), L"Vaultpick");
-  EXPECT_EQ(windowText(GetDlgItem(box, 0xFFFF))
-                .rfind(L"The package could not be opened.\n\npackage is truncated", 0),
-            0u);
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
-  form = waitForWindow(damaged.id(), L"VaultpickForm1");
-  ASSERT_NE(form, nullptr) << "Form1 never showed";
-  EXPECT_TRUE(listBoxEntries(GetDlgItem(form, Form1::kIdList1)).empty());
-  PostMessageW(form, WM_CLOSE, 0, 0);
-  EXPECT_EQ(damaged.exitCode(10000), 0u);
 }
 
 // Watches the menus that Form1 pops up: which opened, with which default item and where, then
 // answers with the keys given (Escape unless told otherwise).
-class PopupWatch {
- public:
-  explicit PopupWatch(HWND form) : form_(form) {
-    SetWindowSubclass(form_, &PopupWatch::procedure, 0, reinterpret_cast<DWORD_PTR>(this));
+struct PopupWatch {
+  explicit PopupWatch(HWND form) : form(form) {
+    SetWindowSubclass(form, &PopupWatch::procedure, 0, reinterpret_cast<DWORD_PTR>(this));
   }
-  ~PopupWatch() { RemoveWindowSubclass(form_, &PopupWatch::procedure, 0); }
-
-  std::vector<WORD> answer = {VK_ESCAPE};
-  HMENU opened = nullptr;
-  UINT defaultItem = 0;
-  int popups = 0;
-  RECT place{};  // the last menu's window, on the screen
-
- private:
+  ~PopupWatch() { RemoveWindowSubclass(form, &PopupWatch::procedure, 0); }
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     UINT_PTR, DWORD_PTR self) {
     auto* watch = reinterpret_cast<PopupWatch*>(self);
     if (message == WM_INITMENUPOPUP) {
       watch->opened = reinterpret_cast<HMENU>(wParam);
       watch->defaultItem = GetMenuDefaultItem(watch->opened, FALSE, 0);
-      watch->answered_ = false;
+      watch->answered = false;
       ++watch->popups;
     }
-    // Once the menu waits for input, it gets the keys.
-    if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered_) {
-      watch->answered_ = true;
-      GetWindowRect(reinterpret_cast<HWND>(lParam), &watch->place);
-      answerMenu(reinterpret_cast<HWND>(lParam), watch->answer);
+    // Once the menu waits for input, its window gets the keys, whichever has the keyboard.
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered) {
+      watch->answered = true;
+      const auto menu = reinterpret_cast<HWND>(lParam);
+      GetWindowRect(menu, &watch->place);
+      for (WORD key : watch->answer) {
+        PostMessageW(menu, WM_KEYDOWN, key, 1);
+        PostMessageW(menu, WM_KEYUP, key, 0xC0000001);
+      }
     }
     return DefSubclassProc(window, message, wParam, lParam);
   }
-  HWND form_;
-  bool answered_ = false;
+  HWND form;
+  std::vector<WORD> answer = {VK_ESCAPE};
+  HMENU opened = nullptr;
+  UINT defaultItem = 0;
+  int popups = 0;
+  RECT place{};  // the last menu's window, on the screen
+  bool answered = false;
 };
 
 class ItemMenu : public FormTest {
@@ -133,31 +124,7 @@ class ItemMenu : public FormTest {
   std::optional<PopupWatch> watch;  // made once Form1 has its window
 };
 
-TEST_F(ItemMenu, ARightClickSelectsTheEntryUnderThePointerAndTheMenuActsOnIt) {
-  select(2);
-  watch->answer = {VK_DOWN, VK_RETURN};  // Info
-  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(5));
-  expectInfoAbout(5, 1);
-  EXPECT_EQ(watch->opened, form.form2().itemMenu());
-  EXPECT_EQ(watch->defaultItem, static_cast<UINT>(IDM_MNU9));
-  // Below the last entry the menu opens and the selection stays; the middle button opens none.
-  watch->answer = {VK_ESCAPE};
-  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(static_cast<int>(package.entries.size()) + 1));
-  click(WM_MBUTTONDOWN, WM_MBUTTONUP, overEntry(0));
-  EXPECT_EQ(watch->popups, 2);
-  EXPECT_EQ(form.ListIndex(), 5);
-  // A double-click shows Info too.
-  click(WM_LBUTTONDOWN, WM_LBUTTONUP, overEntry(1));
-  click(WM_LBUTTONDBLCLK, WM_LBUTTONUP, overEntry(1));
-  expectInfoAbout(1, 2);
-  // On an empty list the menu opens all the same; Escape closes it with nothing run.
-  form.Command2_Click();
-  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(0));
-  EXPECT_EQ(watch->popups, 3);
-  EXPECT_EQ(dialogs.messages.size(), 2u);
-}
-
-TEST_F(ItemMenu, ShiftF10AndTheMenuKeyOpenTheMenuAtTheEntryAndEnterShowsInfo) {
+TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderThePointer) {
   select(3);
   RECT entry{};
   SendMessageW(form.List1(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&entry));
@@ -168,6 +135,7 @@ TEST_F(ItemMenu, ShiftF10AndTheMenuKeyOpenTheMenuAtTheEntryAndEnterShowsInfo) {
     if (i == 1)
       SendMessageW(form.List1(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.List1()), -1);
     EXPECT_EQ(watch->popups, i + 1) << i;  // the key's release opens no second menu
+    EXPECT_EQ(watch->opened, form.form2().itemMenu());
     EXPECT_EQ(watch->defaultItem, static_cast<UINT>(IDM_MNU9)) << i;
     // Just below the selected entry.
     EXPECT_NEAR(watch->place.top, entry.bottom, 2) << i;
@@ -176,6 +144,25 @@ TEST_F(ItemMenu, ShiftF10AndTheMenuKeyOpenTheMenuAtTheEntryAndEnterShowsInfo) {
   EXPECT_TRUE(dialogs.messages.empty());
   press({VK_RETURN});
   expectInfoAbout(3, 1);
+
+  watch->answer = {VK_DOWN, VK_RETURN};  // Info
+  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(5));
+  expectInfoAbout(5, 2);
+  // Below the last entry the menu opens and the selection stays; the middle button opens none.
+  watch->answer = {VK_ESCAPE};
+  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(static_cast<int>(package.entries.size()) + 1));
+  click(WM_MBUTTONDOWN, WM_MBUTTONUP, overEntry(0));
+  EXPECT_EQ(watch->popups, 4);
+  EXPECT_EQ(form.ListIndex(), 5);
+  // A double-click shows Info too.
+  click(WM_LBUTTONDOWN, WM_LBUTTONUP, overEntry(1));
+  click(WM_LBUTTONDBLCLK, WM_LBUTTONUP, overEntry(1));
+  expectInfoAbout(1, 3);
+  // On an empty list the menu opens all the same; Escape closes it with nothing run.
+  form.Command2_Click();
+  click(WM_RBUTTONDOWN, WM_RBUTTONUP, overEntry(0));
+  EXPECT_EQ(watch->popups, 5);
+  EXPECT_EQ(dialogs.messages.size(), 3u);
 }
 
 }  // namespace

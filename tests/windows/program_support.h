@@ -6,17 +6,23 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "../native/test_support.h"
+#include "toolbridge/command_lines.h"
+#include "toolbridge/environment.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
+#include "ui/list_package.h"
 #include "win32/handles.h"
+#include "win32/message_pump.h"
 
 namespace program_testing {
 
@@ -28,117 +34,188 @@ using testing_support::writeFile;
 // An environment variable of this process set to `value` for as long as this lives.
 class ScopedEnvironmentVariable {
  public:
-  ScopedEnvironmentVariable(const wchar_t* name, const std::wstring& value);
-  ~ScopedEnvironmentVariable();
+  ScopedEnvironmentVariable(const wchar_t* name, const std::wstring& value)
+      : name_(name), previous_(vaultpick::environmentVariable(name)) {
+    SetEnvironmentVariableW(name_, value.c_str());
+  }
+  ~ScopedEnvironmentVariable() {
+    SetEnvironmentVariableW(name_, previous_.empty() ? nullptr : previous_.c_str());
+  }
 
  private:
   const wchar_t* name_;
-  std::optional<std::wstring> previous_;
+  std::wstring previous_;
 };
 
 // A scratch folder (its name holds a space and non-ASCII letters, as a user's may) that is
 // TEMP for as long as this lives.
 class PrivateTemp {
  public:
-  PrivateTemp();
+  PrivateTemp() { fs::create_directories(path_); }
   const fs::path& path() const { return path_; }
   fs::path listFile() const { return path_ / L"tmp.txt"; }
 
  private:
   ScratchFolder scratch_;
-  fs::path path_;
-  ScopedEnvironmentVariable variable_;
+  fs::path path_ = scratch_.path() / L"temp \u00fc\u0444";
+  ScopedEnvironmentVariable variable_{L"TEMP", path_};
 };
 
 // Answers what would block on a person from a script: each dialog takes the next answer (a
-// path, or nothing for Cancel); what each was shown with, message boxes and the shell's open
-// are recorded.
+// path, or nothing for Cancel; none scripted fails the test) and is recorded with what it was
+// shown.
 class ScriptedDialogs : public vaultpick::Dialogs {
  public:
   void will(const std::optional<fs::path>& answer) { answers_.push_back(answer); }
-  std::optional<std::wstring> ShowOpen(HWND owner, const std::wstring& filter) override;
+  std::optional<std::wstring> ShowOpen(HWND, const std::wstring& filter) override {
+    filters.push_back(filter);
+    return nextAnswer();
+  }
   std::optional<std::wstring> ShowSave(HWND owner, const std::wstring& filter,
-                                       const std::wstring& fileName) override;
-  std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
-  void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title, UINT style) override;
+                                       const std::wstring& fileName) override {
+    saves.push_back({owner, filter, fileName, 0});
+    return nextAnswer();
+  }
+  std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override {
+    folders.push_back({owner, L"", title, flags});
+    return nextAnswer().value_or(L"");
+  }
+  void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title,
+              UINT style) override {
+    messages.push_back({owner, text, title, style});
+  }
   vaultpick::ShellStarted StartShellExecute(HWND owner, const std::wstring& verb,
                                             const std::wstring& file,
                                             const std::wstring& parameters,
-                                            const std::wstring& directory, int show) override;
+                                            const std::wstring& directory, int show) override {
+    std::error_code error;
+    shellOpens.push_back(
+        {owner, verb, file, parameters, directory, show,
+         fs::is_regular_file(file, error) ? readFile(file) : std::vector<uint8_t>()});
+    if (closeWhenStarted) PostMessageW(closeWhenStarted, WM_CLOSE, 0, 0);
+    return {42, std::move(willStart)};  // 42: a started application, as the shell reports it
+  }
   // The shell's open reports this process as started (none unless set), once, and then closes
   // this window when one is set (a person closing the program while the application runs).
   vaultpick::UniqueHandle willStart;
   HWND closeWhenStarted = nullptr;
 
-  // What each dialog was shown with.
-  std::vector<std::wstring> filters;  // open dialog
-  struct SaveShown {
-    std::wstring filter, fileName;
-  };
-  std::vector<SaveShown> saves;
-  struct FolderShown {
+  // A save dialog: text = filter, title = the file name offered; a folder chooser: title and
+  // style = its flags; a message box: all three.
+  struct Shown {
     HWND owner;
-    std::wstring title;
-    UINT flags;
-  };
-  std::vector<FolderShown> folders;
-  struct MessageShown {
     std::wstring text, title;
     UINT style;
   };
-  std::vector<MessageShown> messages;
+  std::vector<std::wstring> filters;  // of each open dialog
+  std::vector<Shown> saves, folders, messages;
   struct ShellOpen {
     HWND owner;
     std::wstring verb, file, parameters, directory;
     int show;
-    // The file's bytes at the moment it was handed over; nothing when there was no file.
-    std::optional<std::vector<uint8_t>> content;
+    std::vector<uint8_t> content;  // the file's bytes when it was handed over
   };
   std::vector<ShellOpen> shellOpens;
 
  private:
-  std::optional<std::wstring> nextAnswer();
+  std::optional<std::wstring> nextAnswer() {
+    if (answers_.empty()) {
+      ADD_FAILURE() << "a dialog was shown with no answer scripted";
+      return std::nullopt;
+    }
+    const std::optional<fs::path> answer = answers_.front();
+    answers_.erase(answers_.begin());
+    return answer ? std::optional<std::wstring>(answer->wstring()) : std::nullopt;
+  }
   std::vector<std::optional<fs::path>> answers_;
 };
 
 // Exactly one box was shown: the program's critical one ("Vaultpick", the error icon) unless told
 // otherwise, its text beginning with `start` and going on past it when `more`.
-void expectOneBox(const ScriptedDialogs& dialogs, const std::wstring& start, bool more = true,
-                  const std::wstring& title = L"Vaultpick", UINT style = MB_ICONERROR);
+inline void expectOneBox(const ScriptedDialogs& dialogs, const std::wstring& start,
+                         bool more = true, const std::wstring& title = L"Vaultpick",
+                         UINT style = MB_ICONERROR) {
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  const ScriptedDialogs::Shown& box = dialogs.messages[0];
+  EXPECT_EQ(box.text.substr(0, start.size()), start) << fs::path(box.text).u8string();
+  EXPECT_EQ(box.text.size() > start.size(), more) << fs::path(box.text).u8string();
+  EXPECT_EQ(box.title, title);
+  EXPECT_EQ(box.style, style);
+}
 
 // The folder of this test program, where the build put vaultpick.exe and HLExtract.exe.
-fs::path binFolder();
+inline fs::path binFolder() { return fs::path(vaultpick::ownExecutablePath()).parent_path(); }
 
-// A package of the given tree (default: the mixed tree of the library tests) and its files as
-// List1 should show them, in the tool's order.
+// A package of the given tree and its files as List1 should show them, in the order of the list
+// file that the built tool writes.
 struct TestPackage {
   fs::path path;
   std::vector<std::wstring> entries;
-  // The index of `entry` in the list.
-  int index(const std::wstring& entry) const;
+  int index(const std::wstring& entry) const {
+    const auto at = std::find(entries.begin(), entries.end(), entry);
+    EXPECT_NE(at, entries.end()) << "no entry " << fs::path(entry).u8string();
+    return static_cast<int>(at - entries.begin());
+  }
 };
-TestPackage makeTestPackage(const fs::path& target, const hl::write::Node& tree);
-TestPackage makeTestPackage(const fs::path& target);
-// A package whose bin\engine.dll is a copy of our own program, version resource and all, beside
-// a plain notes.txt.
-TestPackage makeInfoPackage(const fs::path& target);
+inline TestPackage makeTestPackage(const fs::path& target,
+                                   const hl::write::Node& tree = testing_support::mixedTree(8192)) {
+  TestPackage package{testing_support::makePackage(tree, hl::write::Options(), target), {}};
+  ScratchFolder scratch;
+  const fs::path listFile = scratch.path() / L"list.txt";
+  testing_support::ToolResult result =
+      testing_support::runTool({L"-p", package.path.wstring(), L"-lf", listFile.wstring()});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  std::ifstream list(listFile, std::ios::binary);
+  for (std::string line; std::getline(list, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    package.entries.emplace_back(line.begin() + 5, line.end());  // past "root\"
+  }
+  EXPECT_FALSE(package.entries.empty());
+  return package;
+}
 
-// Every file below a folder, as path ('\\'-separated) and bytes; the names in a folder, sorted;
-// the private copy folders (actions/private_folder.h) in one.
-testing_support::ExpectedFiles filesBelow(const fs::path& folder);
-std::vector<std::wstring> namesIn(const fs::path& folder);
-std::vector<std::wstring> copyFoldersIn(const fs::path& folder);
+// The names in a folder, sorted.
+inline std::vector<std::wstring> namesIn(const fs::path& folder) {
+  std::vector<std::wstring> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().wstring());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
-std::vector<std::wstring> listBoxEntries(HWND list);
-std::wstring windowText(HWND window);
+// Texts read with messages, which reach windows of other processes too (GetWindowTextW does not).
+inline std::wstring textOf(HWND window, UINT lengthMessage, UINT textMessage, WPARAM item) {
+  std::wstring text(static_cast<size_t>(SendMessageW(window, lengthMessage, item, 0)) + 1, L'\0');
+  const WPARAM which = textMessage == WM_GETTEXT ? text.size() : item;
+  text.resize(static_cast<size_t>(
+      SendMessageW(window, textMessage, which, reinterpret_cast<LPARAM>(text.data()))));
+  return text;
+}
+inline std::wstring windowText(HWND window) {
+  return textOf(window, WM_GETTEXTLENGTH, WM_GETTEXT, 0);
+}
+inline std::vector<std::wstring> listBoxEntries(HWND list) {
+  std::vector<std::wstring> entries(static_cast<size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0)));
+  for (size_t i = 0; i < entries.size(); ++i)
+    entries[i] = textOf(list, LB_GETTEXTLEN, LB_GETTEXT, i);
+  return entries;
+}
 
 // Closing Form1 posts the program's quit message; tests take it out of their queue again.
-bool takeQuitMessage();
+inline bool takeQuitMessage() {
+  MSG message;
+  return PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
 // Handles this thread's messages as the program's loop does until `done` holds or the time is
 // up; what `done` says then.
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
-inline void settle(int milliseconds = 300) {
-  pumpUntil([] { return false; }, std::chrono::milliseconds(milliseconds));
+inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (MSG message; !done() && std::chrono::steady_clock::now() < end; Sleep(5))
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) vaultpick::dispatchMessage(message);
+  return done();
+}
+inline void settle() {
+  pumpUntil([] { return false; }, std::chrono::milliseconds(300));
 }
 
 // Form1 loaded in the test's process, with a private TEMP and scripted dialogs.
@@ -146,7 +223,10 @@ class FormTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L"")); }
   // Lists the package in Form1 as Open does.
-  void open(const fs::path& package);
+  void open(const fs::path& package) {
+    form.setText2(package.wstring());
+    vaultpick::ListPackage(form);
+  }
   void select(int index) { SendMessageW(form.List1(), LB_SETCURSEL, index, 0); }
   std::wstring lastMessage() const {
     return dialogs.messages.empty() ? L"(no box)" : dialogs.messages.back().text;
@@ -158,53 +238,44 @@ class FormTest : public ::testing::Test {
   vaultpick::Form1 form{dialogs};
 };
 
-// Records what handlers do to windows, in order, as short lines: "caption <text>",
-// "<name> off" / "<name> on", "Max <n>", "Value <n>".
-class WindowEvents {
- public:
-  ~WindowEvents();
-  // Form1's window, List1, both buttons and ProgressBar1.
-  void watchForm1(const vaultpick::Form1& form);
-
-  std::vector<std::wstring> lines;
-
- private:
-  void watch(HWND window, const std::wstring& name);
-  static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                    UINT_PTR id, DWORD_PTR self);
-  struct Watched {
-    HWND window;
-    std::wstring name;
-  };
-  std::vector<Watched> watched_;
-};
-
-// A started program. One still running when this goes is ended by force, so a failing test
-// leaves no process behind.
+// A program of this build's bin folder started with `arguments`. One still running when this
+// goes is ended by force, so a failing test leaves no process behind.
 class ChildProcess {
  public:
-  explicit ChildProcess(HANDLE process) : process_(process) {}
-  ~ChildProcess();
+  ChildProcess(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring line =
+        vaultpick::quoteArgument((binFolder() / program).wstring()) + L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &started)) {
+      CloseHandle(started.hThread);
+      process_ = vaultpick::UniqueHandle(started.hProcess);
+    }
+  }
+  ~ChildProcess() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.get(), 1);
+      WaitForSingleObject(process_.get(), 5000);
+    }
+  }
   explicit operator bool() const { return static_cast<bool>(process_); }
   HANDLE handle() const { return process_.get(); }
   DWORD id() const { return GetProcessId(process_.get()); }
   // The exit code once the program has ended within `milliseconds`, else nothing.
-  std::optional<DWORD> exitCode(DWORD milliseconds) const;
+  std::optional<DWORD> exitCode(DWORD milliseconds) const {
+    DWORD code = 0;
+    if (WaitForSingleObject(process_.get(), milliseconds) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process_.get(), &code))
+      return std::nullopt;
+    return code;
+  }
+  // Hands the process over (to the scripted shell), leaving this empty.
+  vaultpick::UniqueHandle release() { return std::move(process_); }
 
  private:
   vaultpick::UniqueHandle process_;
 };
-
-// A program of this build's bin folder started with `arguments`: its process handle, or nullptr
-// when it could not be started.
-HANDLE startFromBin(const std::wstring& program, const std::wstring& arguments);
-
-// A visible top-level window of `windowClass` that belongs to `process`, waited for up to
-// 15 s; nullptr when none showed.
-HWND waitForWindow(DWORD process, const wchar_t* windowClass);
-
-// Keys for an open pop-up menu (its window), posted to it so they reach the menu whichever
-// window has the keyboard meanwhile.
-void answerMenu(HWND menuWindow, const std::vector<WORD>& keys);
 
 }  // namespace program_testing

@@ -5,33 +5,19 @@
 //              "tool runs.txt" beside itself and extracts nothing.
 #include <windows.h>
 
-#include <cstring>
+#include <cstdio>
 #include <cwchar>
 #include <string>
-
-namespace {
-
-bool createFile(const std::wstring& path, DWORD disposition, const char* line) {
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, 0, nullptr, disposition, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  WriteFile(file, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
-  CloseHandle(file);
-  return true;
-}
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   if (std::wstring(argv[1]) == L"-p") {
     wchar_t self[MAX_PATH];
     const std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-    return createFile(path.substr(0, path.rfind(L'\\')) + L"\\tool runs.txt", OPEN_ALWAYS,
-                      "run\r\n")
-               ? 0
-               : 1;
+    FILE* runs = _wfopen((path.substr(0, path.rfind(L'\\')) + L"\\tool runs.txt").c_str(), L"ab");
+    return runs && std::fputs("run\r\n", runs) >= 0 && std::fclose(runs) == 0 ? 0 : 1;
   }
   Sleep(static_cast<DWORD>(std::wcstoul(argv[1], nullptr, 10)));
-  return argc > 2 && !createFile(argv[2], CREATE_ALWAYS, "") ? 1 : 0;
+  FILE* done = argc > 2 ? _wfopen(argv[2], L"wb") : nullptr;
+  return argc > 2 && !(done && std::fclose(done) == 0) ? 1 : 0;
 }
