@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Line and branch coverage of the library and the tool, measured natively with gcov:
-#   bash scripts/coverage.sh [ctest args...]      e.g.  bash scripts/coverage.sh -R Tool
+#   bash scripts/coverage.sh [--wine] [ctest args...]      e.g.  bash scripts/coverage.sh -R Tool
+# --wine also measures the Windows program under Wine afterwards (scripts/coverage-wine.sh).
 # A Debug build with --coverage of its own (build/coverage) runs the native test suite; the tool
 # tests start the built hlextract, whose runs write their counts too. gcov then reads every object
 # of hllib/ and hlextract/ (files no test reached count as unexecuted) and a short summary adds up:
@@ -12,6 +13,11 @@ set -uo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 root="$PWD"
+with_wine=0
+if [ "${1:-}" = --wine ]; then
+  with_wine=1
+  shift
+fi
 build="${VAULTPICK_COVERAGE_BUILD:-$root/build/coverage}"
 
 export CMAKE_CXX_COMPILER_LAUNCHER="${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}"
@@ -57,4 +63,9 @@ for folder in ("hllib/src/", "hllib/writer/", "hllib/", "hlextract/"):
     print("%-14s %s   %s" % (folder, share(lines, folder), share(branches, folder)))
 ' "$root"
 
-[ "$tests_status" = 0 ] || { echo "some tests failed: see $build/ctest.log" >&2; exit 1; }
+[ "$tests_status" = 0 ] || echo "some tests failed: see $build/ctest.log" >&2
+if [ "$with_wine" = 1 ]; then
+  echo
+  bash "$root/scripts/coverage-wine.sh" || tests_status=1
+fi
+[ "$tests_status" = 0 ]
