@@ -298,48 +298,33 @@ TEST(Defragment, RefusalsAndNothingToDoWriteNothing) {
     hl::ErrorCode code;
     const char* says;
   };
+  auto entryFirstBlock = [&](uint32_t block) {
+    return [&, block](std::vector<uint8_t>& b) {
+      hl::putLe32(&b[image.blockEntryAt(last) + 12], block);
+    };
+  };
+  // clang-format off
   const Case cases[] = {
       {"missing", scratch / "missing.gcf", hl::ErrorCode::OpenFailed, ""},
       {"folder", scratch / "folder.gcf", hl::ErrorCode::OpenFailed, ""},
-      {"shared block",
-       patched("shared.gcf",
-               [&](std::vector<uint8_t>& b) {
-                 hl::putLe32(&b[image.blockEntryAt(last) + 12], image.entries.at(first).firstBlock);
-               }),
-       hl::ErrorCode::Damaged, ""},
-      {"block past the last",
-       patched("far.gcf",
-               [&](std::vector<uint8_t>& b) {
-                 hl::putLe32(&b[image.blockEntryAt(last) + 12], image.blockCount);
-               }),
-       hl::ErrorCode::Damaged, "past the last block"},
-      {"map header checksum",
-       patched(
-           "sum.gcf",
-           [&](std::vector<uint8_t>& b) { hl::putLe32(&b[map + 12], hl::le32(&b[map + 12]) + 1); }),
+      {"shared block", patched("shared.gcf", entryFirstBlock(image.entries.at(first).firstBlock)), hl::ErrorCode::Damaged, ""},
+      {"block past the last", patched("far.gcf", entryFirstBlock(image.blockCount)), hl::ErrorCode::Damaged, "past the last block"},
+      {"map header checksum", patched("sum.gcf", [&](std::vector<uint8_t>& b) { hl::putLe32(&b[map + 12], hl::le32(&b[map + 12]) + 1); }),
        hl::ErrorCode::Refused, "checksum"},
-      {"client's flag",
-       patched("flag.gcf",
-               [](std::vector<uint8_t>& b) {
-                 b[0x14] = 1;
-                 hl::putLe32(&b[0x28], hl::byteSum(b.data(), 0x28));
-               }),
+      {"client's flag", patched("flag.gcf", [](std::vector<uint8_t>& b) { b[0x14] = 1; hl::putLe32(&b[0x28], hl::byteSum(b.data(), 0x28)); }),
        hl::ErrorCode::Refused, "in use or being updated by its client"},
-      {"free entries",
-       patched("free.gcf",
-               [&](std::vector<uint8_t>& b) {
-                 for (uint32_t block = 0; block < image.blockCount; ++block)
-                   if (!used[block]) hl::putLe32(&b[map + 16 + 4ull * block], 0);
-               }),
-       hl::ErrorCode::Refused, "neither the terminator nor a chain"},
-      {"format 5", made("v5.gcf", gcfLayout(Placement::Interleaved, 1024, 0, 2, 5)),
-       hl::ErrorCode::Refused, "format version 5"},
-      {"format 3", made("v3.gcf", gcfLayout(Placement::Interleaved, 1024, 0, 2, 3)),
-       hl::ErrorCode::Refused, "format version 3"},
+      {"free entries", patched("free.gcf", [&](std::vector<uint8_t>& b) {
+         for (uint32_t block = 0; block < image.blockCount; ++block)
+           if (!used[block]) hl::putLe32(&b[map + 16 + 4ull * block], 0);
+       }), hl::ErrorCode::Refused, "neither the terminator nor a chain"},
+      {"format 5", made("v5.gcf", gcfLayout(Placement::Interleaved, 1024, 0, 2, 5)), hl::ErrorCode::Refused, "format version 5"},
+      {"format 3", made("v3.gcf", gcfLayout(Placement::Interleaved, 1024, 0, 2, 3)), hl::ErrorCode::Refused, "format version 3"},
       {"hard links", linked, hl::ErrorCode::Refused, "2 hard links"},
       {"read-only", canWriteReadOnly ? fs::path() : readOnly, hl::ErrorCode::WriteFailed, ""},
       {"NCF", made("game.ncf", ncfLayout()), hl::ErrorCode::Ok, ""},
   };
+  // clang-format on
+
   for (const Case& c : cases) {
     if (c.package.empty()) continue;  // this user may write read-only files (root)
     const std::string before = stateOf(c.package);
@@ -419,9 +404,11 @@ TEST(Defragment, SecondRunFindsThePackageInUse) {
   EXPECT_TRUE(defragmentTemporaries(path).empty());
 }
 
-// With no block free, what the first unused entry should hold is not known: the package's own
-// value stays, here one that differs from the writer's block count.
-TEST(Defragment, NoFreeBlockKeepsTheMapHeader) {
+// Hand-made on a package with no block free: what its first unused entry should hold is not
+// known, so the package's own value stays (here one that differs from the writer's block count);
+// and a file's directory map entry cleared, so its block entry is in use but no file reaches it:
+// its stored bytes still move, after every file's.
+TEST(Defragment, KeepsTheMapHeaderAndUnreachedData) {
   ScratchFolder scratch;
   fs::path path =
       makePackage(mixedTree(512), gcfLayout(Placement::Reversed, 512), scratch / "game.gcf");
@@ -431,26 +418,7 @@ TEST(Defragment, NoFreeBlockKeepsTheMapHeader) {
   const uint64_t map = image.fragmentationHeaderAt();
   hl::putLe32(&bytes[map + 4], 0);
   hl::putLe32(&bytes[map + 12], hl::fieldSum(&bytes[map], 3));
-  writeFile(path, bytes);
-  DefragmentResult result{};
-  hl::Status status = defragment(path, result);
-  ASSERT_TRUE(status.ok()) << status.message();
-  EXPECT_EQ(result, DefragmentResult::Rewritten);
-  std::vector<uint8_t> now = readFile(path);
-  EXPECT_TRUE(std::equal(bytes.begin() + map, bytes.begin() + map + 16, now.begin() + map));
-}
-
-// Hand-made: a file's directory map entry cleared, so its block entry is in use but no file
-// reaches it. Its stored bytes still move, after every file's.
-TEST(Defragment, DataOfUnreachedBlockEntriesIsKept) {
-  ScratchFolder scratch;
-  fs::path path =
-      makePackage(mixedTree(512), gcfLayout(Placement::Reversed, 512), scratch / "game.gcf");
-  Image image = package_image::decode(path);
-  std::vector<uint8_t> bytes = readFile(path);
-  uint32_t item = 0;
-  while (image.items.at(item).name != "de_dust.bsp") ++item;
-  uint32_t entry = image.directoryMap.at(item);
+  const uint32_t item = image.itemNamed("de_dust.bsp"), entry = image.directoryMap.at(item);
   std::vector<uint8_t> data = wholeBlocks(image, bytes, item);
   ASSERT_TRUE(image.directoryMapHeaderAt);
   hl::putLe32(&bytes[*image.directoryMapHeaderAt + 8 + 4ull * item],
@@ -460,11 +428,13 @@ TEST(Defragment, DataOfUnreachedBlockEntriesIsKept) {
   DefragmentResult result{};
   hl::Status status = defragment(path, result);
   ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_EQ(result, DefragmentResult::Rewritten);
   Image after = package_image::decode(path);
   std::vector<uint8_t> now = readFile(path);
+  EXPECT_TRUE(std::equal(bytes.begin() + map, bytes.begin() + map + 16, now.begin() + map));
   uint32_t blocks = static_cast<uint32_t>(data.size() / image.blockSize);
   uint32_t block = after.entries.at(entry).firstBlock;
-  EXPECT_EQ(block + blocks, after.firstUnusedBlock) << "placed right after the files";
+  EXPECT_EQ(block + blocks, after.blockCount) << "placed right after the files, last";
   for (uint32_t i = 0; i < blocks; ++i, block = after.nextBlock.at(block)) {
     auto at = now.begin() + after.firstBlockOffset + uint64_t{block} * image.blockSize;
     EXPECT_TRUE(std::equal(at, at + image.blockSize, data.begin() + uint64_t{i} * image.blockSize))
