@@ -73,19 +73,12 @@ TEST(Read, TreeLookupsAndPaths) {
   std::vector<std::string> order;
   package->walk(hl::kRootItem, '\\',
                 [&](uint32_t, const std::string& path) { order.push_back(path); });
-  const std::vector<std::string> expected{"readme.txt",
-                                          "empty.dat",
-                                          "maps",
-                                          "maps\\de_dust.bsp",
-                                          "maps\\sub",
-                                          "maps\\sub\\deep.txt",
-                                          "maps\\sub\\exact.bin",
-                                          "maps\\empty folder",
-                                          "sound",
-                                          "sound\\big.wav",
-                                          "sound\\one.byte",
-                                          "name with spaces, commas.txt",
-                                          "README.txt"};
+  // clang-format off
+  const std::vector<std::string> expected{
+      "readme.txt", "empty.dat", "maps", "maps\\de_dust.bsp", "maps\\sub", "maps\\sub\\deep.txt",
+      "maps\\sub\\exact.bin", "maps\\empty folder", "sound", "sound\\big.wav", "sound\\one.byte",
+      "name with spaces, commas.txt", "README.txt"};
+  // clang-format on
   EXPECT_EQ(order, expected) << "depth first, in directory order";
 }
 

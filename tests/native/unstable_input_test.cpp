@@ -1,13 +1,12 @@
 // Input and conditions that change under a run: a package that another program truncates while it
 // is read, FIFOs given as the package or lying in an NCF's content folder, a defragmentation
-// killed part way or meeting a full disk. Each must end in a clear error, never a signal, a wait
+// meeting a full disk. Each must end in a clear error, never a signal, a wait
 // without end or a changed package. POSIX only: these are POSIX file types and signals, and
 // Windows refuses to truncate a file that another process holds without write sharing.
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,8 +19,6 @@
 
 #include "test_support.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace testing_support;
@@ -31,7 +28,6 @@ int lineCount(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// The tool this build made, beside the test program.
 std::string toolPath() {
   return (fs::read_symlink("/proc/self/exe").parent_path() / "hlextract").string();
 }
@@ -139,67 +135,6 @@ TEST(UnstableInput, FifosAreRefusedWithoutWaiting) {
         << c.what << ": " << result.out << result.err;
   }
   EXPECT_FALSE(fs::exists(scratch / "out" / "readme.txt"));
-}
-
-// A real kill, at whatever point the copy has reached: the package keeps its old bytes, the
-// copy left behind is as private as the package, and the next run finishes beside it.
-TEST(DefragmentKill, KilledRunLeavesThePackageIntact) {
-  ScratchFolder scratch;
-  Node tree = Node::folder("");
-  for (uint32_t i = 0; i < 64; ++i)
-    tree.children.push_back(Node::file("f" + std::to_string(i), Content::pattern(1u << 20, i)));
-  fs::path path =
-      makePackage(tree, gcfLayout(Placement::Interleaved, 4096, 0, 3), scratch / "big.gcf");
-  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  if (::geteuid() == 0) {  // the owner is kept where the system allows
-    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-  }
-  struct stat package {};
-  ASSERT_EQ(::stat(path.c_str(), &package), 0);
-  std::vector<uint8_t> old = readFile(path);
-
-  std::string tool = toolPath(), p = "-p", f = "-f", target = path.string();
-  char* argv[] = {tool.data(), p.data(), target.data(), f.data(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t child = 0;
-  ASSERT_EQ(posix_spawn(&child, tool.c_str(), &actions, nullptr, argv, environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  // Kill once the copy has some data in it.
-  auto copied = [&] {
-    std::vector<fs::path> copies = defragmentTemporaries(path);
-    std::error_code missing;
-    return copies.size() == 1 && fs::file_size(copies[0], missing) >= (1u << 20) && !missing;
-  };
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < deadline && !copied() &&
-         waitpid(child, nullptr, WNOHANG) == 0)
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  std::vector<fs::path> left = defragmentTemporaries(path);
-  bool killedMidway = left.size() == 1;
-
-  EXPECT_TRUE(readFile(path) == old) << "the package changed under a killed run";
-  struct stat copy {};
-  if (killedMidway && ::stat(left[0].c_str(), &copy) == 0) {
-    EXPECT_EQ(copy.st_mode & 07777, 0600u) << "the copy left behind is as private as the package";
-    EXPECT_EQ(copy.st_uid, package.st_uid);
-    EXPECT_EQ(copy.st_gid, package.st_gid);
-  }
-  ToolResult rerun = runTool({arg("-p"), arg(path), arg("-f")});
-  EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
-  EXPECT_TRUE(defragmentTemporaries(path) == left) << "the rerun leaves what it did not make";
-  struct stat now {};
-  ASSERT_EQ(::stat(path.c_str(), &now), 0);
-  EXPECT_EQ(now.st_mode & 07777, 0600u);
-  EXPECT_EQ(now.st_uid, package.st_uid);
-  ToolResult check = runTool({arg("-p"), arg(path), arg("-t"), arg("root")});
-  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
-  EXPECT_NE(check.out.find("64 intact"), std::string::npos) << check.out;
-  EXPECT_TRUE(killedMidway) << "the run ended before it could be killed; the kill was not tested";
 }
 
 // A disk that fills up part way, simulated by a file size limit on the tool's process: the
