@@ -90,7 +90,12 @@ void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected) 
     ++files;
     auto wanted = expected.find(path);
     ASSERT_NE(wanted, expected.end()) << "unexpected file " << path;
+    hl::FileInfo info;
+    ASSERT_TRUE(package.inspect(item, info).ok()) << path;
+    if (!info.complete()) return;
     EXPECT_TRUE(readAll(package, item) == wanted->second) << path << " reads back different bytes";
+    hl::ChunkReport report;
+    EXPECT_TRUE(package.validate(item, report).ok()) << path;
   });
   EXPECT_EQ(files, expected.size());
 }
