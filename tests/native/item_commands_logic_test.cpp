@@ -105,43 +105,20 @@ TEST(ItemCommandLines, QuoteEveryWordByTheWindowsRules) {
             L"\"C:\\TEMP\\hlextract.exe\" -p \"D:\\my games\\a.ncf\" -f ");
 }
 
-TEST(InfoText, HasItsSevenLinesExactly) {
-  ItemFacts facts;
-  facts.package = L"C:\\Games\\demo.gcf";
-  facts.quote = L"\"";
-  facts.item = L"bin\\tools\\engine.dll";
-  facts.listIndex = 4;
-  facts.description = L"Game engine";
-  facts.version = L"5.01.2600.00";
-  EXPECT_EQ(infoText(facts),
-            L"GCF File: \t\tdemo.gcf\r\n"
-            L"File: \t\t\"root\\bin\\tools\\engine.dll\"\r\n"
-            L"Number: \t\t5\r\n"
-            L"Extractable: \tYes\r\n"
-            L"\r\n"
-            L"Description: \tGame engine\r\n"
-            L"File Version: \t5.01.2600.00");
-
+TEST(InfoText, HasItsSevenLinesExactlyAndExtractableIsCaseSensitive) {
+  const ItemFacts engine{L"C:\\Games\\demo.gcf", L"\"",          L"bin\\tools\\engine.dll", 4,
+                         L"Game engine",         L"5.01.2600.00"};
+  EXPECT_EQ(infoText(engine),
+            L"GCF File: \t\tdemo.gcf\r\nFile: \t\t\"root\\bin\\tools\\engine.dll\"\r\n"
+            L"Number: \t\t5\r\nExtractable: \tYes\r\n\r\n"
+            L"Description: \tGame engine\r\nFile Version: \t5.01.2600.00");
   // No entry selected, a package path without backslash, nothing read from the copy.
-  ItemFacts none;
-  none.package = L"demo.ncf";
-  none.quote = L"\"";
-  EXPECT_EQ(infoText(none),
-            L"GCF File: \t\tdemo.ncf\r\n"
-            L"File: \t\t\"root\\\"\r\n"
-            L"Number: \t\t0\r\n"
-            L"Extractable: \tNo\r\n"
-            L"\r\n"
-            L"Description: \tNot available\r\n"
+  EXPECT_EQ(infoText({L"demo.ncf", L"\""}),
+            L"GCF File: \t\tdemo.ncf\r\nFile: \t\t\"root\\\"\r\nNumber: \t\t0\r\n"
+            L"Extractable: \tNo\r\n\r\nDescription: \tNot available\r\n"
             L"File Version: \tNot available");
-}
-
-TEST(InfoText, ExtractableIsExactAndCaseSensitive) {
-  EXPECT_EQ(extractableText(L"a.gcf"), L"Yes");
-  EXPECT_EQ(extractableText(L"a.ncf"), L"No");
-  EXPECT_EQ(extractableText(L"a.GCF"), L"");
-  EXPECT_EQ(extractableText(L"a.Ncf"), L"");
-  EXPECT_EQ(extractableText(L"C:\\dir.gcf\\file"), L"");
+  for (const wchar_t* other : {L"a.GCF", L"a.Ncf", L"C:\\dir.gcf\\file"})
+    EXPECT_EQ(extractableText(other), L"") << other;
 }
 
 TEST(VersionText, FollowsTheProgramsDottedForm) {

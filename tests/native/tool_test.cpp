@@ -428,21 +428,14 @@ TEST(ConsoleWords, SplittingWildcardsAndPaths) {
   ASSERT_TRUE(hlextract::splitWords("  type\t\"a\"b \"\"", words, error));
   EXPECT_EQ(words, (std::vector<std::string>{"type", "ab", ""}));
   struct Match {
-    const char* pattern;
-    const char* name;
+    const char *pattern, *name;
     bool matches;
   };
-  const Match matches[] = {
-      {"*.txt", "README.TXT", true},
-      {"?xact.*", "exact.bin", true},
-      {"a*b*c", "aXbYbZc", true},
-      {"a*b", "a", false},
-      {"*", "", true},
-      {"?", "", false},
-      {"*.bsp", "x.bsp.bak", false},
-      {"**a", "bba", true},
-      {"de_?ust", "de_dust", true},
-  };
+  // clang-format off
+  const Match matches[] = {{"*.txt", "README.TXT", true}, {"?xact.*", "exact.bin", true},
+      {"a*b*c", "aXbYbZc", true}, {"a*b", "a", false}, {"*", "", true}, {"?", "", false},
+      {"*.bsp", "x.bsp.bak", false}, {"**a", "bba", true}, {"de_?ust", "de_dust", true}};
+  // clang-format on
   for (const Match& m : matches)
     EXPECT_EQ(hlextract::matchesWildcard(m.pattern, m.name), m.matches)
         << m.pattern << " " << m.name;

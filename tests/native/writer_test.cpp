@@ -9,7 +9,6 @@
 #include <map>
 #include <stdexcept>
 
-#include "checksum.h"
 #include "package_image.h"
 #include "test_support.h"
 
@@ -60,21 +59,6 @@ Image writeAndDecode(const Node& root, const Options& options, const fs::path& t
   Image image = package_image::decode(target);
   expectWellFormed(image);
   return image;
-}
-
-// A file's stored checksums, found through its directory entry and checksum map entry.
-std::vector<uint32_t> storedChecksums(const Image& image, uint32_t item) {
-  const auto range = image.checksumMap.at(image.items.at(item).checksumIndex);
-  return std::vector<uint32_t>(image.checksums.begin() + range.second,
-                               image.checksums.begin() + range.second + range.first);
-}
-
-std::vector<uint32_t> chunkChecksums(const std::vector<uint8_t>& content) {
-  std::vector<uint32_t> checksums;
-  for (size_t offset = 0; offset < content.size(); offset += 0x8000)
-    checksums.push_back(hl::chunkChecksum(content.data() + offset,
-                                          std::min<size_t>(0x8000, content.size() - offset)));
-  return checksums;
 }
 
 std::vector<uint32_t> fields(const std::vector<uint8_t>& bytes, uint32_t offset, uint32_t count) {
@@ -144,9 +128,9 @@ std::vector<uint32_t> blocksOf(const Image& image, uint32_t item) {
 }
 
 // Each placement over files of 6, 0, 3, 1 and 9 blocks (items 1, 2, 4, 5 and 7), whole and in
-// fragments of 2 blocks: every file's bytes and checksums stored, its blocks where the placement
-// puts them, and Scattered the same for the same seed only.
-TEST(Writer, EveryPlacementStoresEveryFileWhereItSays) {
+// fragments of 2 blocks: blocks where the placement puts them, and Scattered the same for the
+// same seed only. The read tests read every placement back.
+TEST(Writer, EveryPlacementPutsBlocksWhereItSays) {
   const Node tree = Node::folder(
       "", {Node::file("a.bin", Content::pattern(5 * 512 + 100, 1)),
            Node::file("empty.txt", Content::bytes({})),
@@ -155,9 +139,6 @@ TEST(Writer, EveryPlacementStoresEveryFileWhereItSays) {
                {Node::file("b.bin", Content::pattern(3 * 512, 2)),
                 Node::file("c.bin", Content::pattern(1, 3)),
                 Node::folder("deep", {Node::file("d.bin", Content::pattern(9 * 512 - 1, 4))})})});
-  std::map<std::string, std::vector<uint8_t>> contents;
-  for (const auto& [path, bytes] : testing_support::expectedFiles(tree))
-    contents[path.substr(path.find_last_of('\\') + 1)] = bytes;
   using V = std::vector<uint32_t>;
   struct Case {
     Placement placement;
@@ -179,12 +160,6 @@ TEST(Writer, EveryPlacementStoresEveryFileWhereItSays) {
       EXPECT_EQ(image.blockCount, 23u);
       EXPECT_EQ(image.blocksUsed, 19u);
       EXPECT_EQ(package_image::fileBlocks(image, 7).size(), blocksPerFragment ? 5u : 1u);
-      for (uint32_t item = 0; item < image.items.size(); ++item) {
-        if (!(image.items[item].flags & 0x4000)) continue;
-        const std::vector<uint8_t>& content = contents.at(image.items[item].name);
-        EXPECT_EQ(package_image::storedBytes(image, item), content) << image.items[item].name;
-        EXPECT_EQ(storedChecksums(image, item), chunkChecksums(content));
-      }
       if (blocksPerFragment) continue;
       if (!c.owners.empty()) {
         EXPECT_EQ(ownersOnDisk(image), c.owners);
@@ -248,10 +223,7 @@ TEST(Writer, OlderFormatsAndNcfCarryTheirOwnSections) {
   EXPECT_EQ(image.directoryAt, 44u) << "no block entries or fragmentation map";
   EXPECT_EQ(image.directoryMap, std::vector<uint32_t>(image.items.size(), 0));
   EXPECT_EQ(image.applicationVersion, std::optional<uint32_t>(42));
-  EXPECT_EQ(fs::file_size(ncf.ncfContentRoot / "partial.bin"), 256u);
-  EXPECT_EQ(readFile(ncf.ncfContentRoot / "maps" / "sub" / "b.txt"),
-            contentOf(Content::pattern(512, 2)));
-  EXPECT_EQ(fs::file_size(ncf.ncfContentRoot / "empty.dat"), 0u);
+  EXPECT_EQ(fs::file_size(ncf.ncfContentRoot / "partial.bin"), 256u) << "the whole size on disk";
   EXPECT_TRUE(fs::is_directory(ncf.ncfContentRoot / "nothing here"));
 }
 
