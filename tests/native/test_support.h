@@ -48,6 +48,7 @@ std::vector<uint8_t> readAll(const hl::Package& package, uint32_t file);
 void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected);
 
 std::vector<uint8_t> readFile(const fs::path& path);
+std::string readText(const fs::path& path);
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes);
 
 // The defragmenter's temporary files beside `package`: "<name>.defrag-<random>.tmp".

@@ -167,8 +167,7 @@ TEST(DefragmentKill, FullDiskLeavesThePackageIntact) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 10);
-  std::vector<uint8_t> message = readFile(errors);
-  EXPECT_NE(std::string(message.begin(), message.end()).find("cannot write"), std::string::npos);
+  EXPECT_NE(readText(errors).find("cannot write"), std::string::npos);
   EXPECT_TRUE(readFile(path) == old);
   EXPECT_TRUE(defragmentTemporaries(path).empty());
 }
