@@ -9,7 +9,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <chrono>
 #include <thread>
 
+#include "defragment.h"
 #include "test_support.h"
 
 namespace {
@@ -26,10 +26,6 @@ using Clock = std::chrono::steady_clock;
 
 int lineCount(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
-std::string toolPath() {
-  return (fs::read_symlink("/proc/self/exe").parent_path() / "hlextract").string();
 }
 
 // Extraction and validation stop at the first file the shortened package cannot give, with one
@@ -137,9 +133,9 @@ TEST(UnstableInput, FifosAreRefusedWithoutWaiting) {
   EXPECT_FALSE(fs::exists(scratch / "out" / "readme.txt"));
 }
 
-// A disk that fills up part way, simulated by a file size limit on the tool's process: the
-// write fails with a message, the temporary file goes, the package stays as it was.
-TEST(DefragmentKill, FullDiskLeavesThePackageIntact) {
+// A disk that fills up part way, simulated by a file size limit: the write fails with a
+// message, the temporary file goes, the package stays as it was.
+TEST(UnstableInput, FullDiskLeavesThePackageIntact) {
   ScratchFolder scratch;
   Node tree = Node::folder("");
   for (uint32_t i = 0; i < 8; ++i)
@@ -147,27 +143,17 @@ TEST(DefragmentKill, FullDiskLeavesThePackageIntact) {
   fs::path path =
       makePackage(tree, gcfLayout(Placement::Interleaved, 4096, 0, 3), scratch / "game.gcf");
   std::vector<uint8_t> old = readFile(path);
-  fs::path errors = scratch / "err.txt";
-
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    rlimit limit{old.size() / 2, old.size() / 2};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails instead of killing
-    int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(err, 2);
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    std::string tool = toolPath();
-    execl(tool.c_str(), tool.c_str(), "-p", path.c_str(), "-f", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 10);
-  EXPECT_NE(readText(errors).find("cannot write"), std::string::npos);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const rlimit limit{old.size() / 2, saved.rlim_max};
+  auto previous = signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails instead of killing
+  setrlimit(RLIMIT_FSIZE, &limit);
+  hl::DefragmentResult result{};
+  hl::Status status = hl::defragment(path, {}, result);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(status.code(), hl::ErrorCode::WriteFailed) << status.message();
+  EXPECT_NE(status.message().find("cannot write"), std::string::npos) << status.message();
   EXPECT_TRUE(readFile(path) == old);
   EXPECT_TRUE(defragmentTemporaries(path).empty());
 }
