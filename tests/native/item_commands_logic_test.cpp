@@ -1,5 +1,6 @@
 // The item commands' platform-free logic: names taken from paths, where whole-package
-// extraction puts each item, the tool's command lines, the Info text and the version text.
+// extraction puts each item, the tool's command lines and the version text. (The Info text is
+// checked whole by the program tests.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +8,6 @@
 #include <vector>
 
 #include "actions/extract_report.h"
-#include "actions/item_info.h"
 #include "actions/item_names.h"
 #include "actions/private_folder_name.h"
 #include "actions/version_text.h"
@@ -103,22 +103,6 @@ TEST(ItemCommandLines, QuoteEveryWordByTheWindowsRules) {
             L"\"C:\\T\\hlextract.exe\" -p \"p.gcf\" -d \"D:\\\\\" -e \"root\\\\\"");
   EXPECT_EQ(defragmentCommand(L"C:\\TEMP", L"D:\\my games\\a.ncf"),
             L"\"C:\\TEMP\\hlextract.exe\" -p \"D:\\my games\\a.ncf\" -f ");
-}
-
-TEST(InfoText, HasItsSevenLinesExactlyAndExtractableIsCaseSensitive) {
-  const ItemFacts engine{L"C:\\Games\\demo.gcf", L"\"",          L"bin\\tools\\engine.dll", 4,
-                         L"Game engine",         L"5.01.2600.00"};
-  EXPECT_EQ(infoText(engine),
-            L"GCF File: \t\tdemo.gcf\r\nFile: \t\t\"root\\bin\\tools\\engine.dll\"\r\n"
-            L"Number: \t\t5\r\nExtractable: \tYes\r\n\r\n"
-            L"Description: \tGame engine\r\nFile Version: \t5.01.2600.00");
-  // No entry selected, a package path without backslash, nothing read from the copy.
-  EXPECT_EQ(infoText({L"demo.ncf", L"\""}),
-            L"GCF File: \t\tdemo.ncf\r\nFile: \t\t\"root\\\"\r\nNumber: \t\t0\r\n"
-            L"Extractable: \tNo\r\n\r\nDescription: \tNot available\r\n"
-            L"File Version: \tNot available");
-  for (const wchar_t* other : {L"a.GCF", L"a.Ncf", L"C:\\dir.gcf\\file"})
-    EXPECT_EQ(extractableText(other), L"") << other;
 }
 
 TEST(VersionText, FollowsTheProgramsDottedForm) {
