@@ -1,12 +1,11 @@
-// The package writer, checked by decoding what it wrote: the worked example byte for byte, each
-// placement's layout, data past 4 GiB, formats 5, 3 and NCF, refusals. Reading every shape back
-// through the library is the read tests' part.
+// The package writer, checked by decoding what it wrote: the worked example byte for byte, the
+// terminator's width, formats 5, 3 and NCF, refusals. Reading every shape back through the
+// library, and defragmenting each fragmented placement, are the read and defragment tests' part.
 #include "writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <stdexcept>
 
 #include "package_image.h"
@@ -106,79 +105,6 @@ TEST(Writer, ReproducesTheWorkedExample) {
   EXPECT_TRUE(std::equal(bsp.begin(), bsp.end(), b.begin() + 0x29B + 0x2000));
   EXPECT_TRUE(
       std::all_of(b.begin() + 0x29B + 0x2000 + 8197, b.end(), [](uint8_t x) { return !x; }));
-}
-
-// The owning item of each used block, in block order.
-std::vector<uint32_t> ownersOnDisk(const Image& image) {
-  std::map<uint32_t, uint32_t> owner;
-  for (uint32_t item = 0; item < image.items.size(); ++item) {
-    for (const auto& fragment : package_image::fileBlocks(image, item))
-      for (uint32_t block : fragment) owner[block] = item;
-  }
-  std::vector<uint32_t> owners;
-  for (const auto& entry : owner) owners.push_back(entry.second);
-  return owners;
-}
-
-std::vector<uint32_t> blocksOf(const Image& image, uint32_t item) {
-  std::vector<uint32_t> blocks;
-  for (const auto& fragment : package_image::fileBlocks(image, item))
-    blocks.insert(blocks.end(), fragment.begin(), fragment.end());
-  return blocks;
-}
-
-// Each placement over files of 6, 0, 3, 1 and 9 blocks (items 1, 2, 4, 5 and 7), whole and in
-// fragments of 2 blocks: blocks where the placement puts them, and Scattered the same for the
-// same seed only. The read tests read every placement back.
-TEST(Writer, EveryPlacementPutsBlocksWhereItSays) {
-  const Node tree = Node::folder(
-      "", {Node::file("a.bin", Content::pattern(5 * 512 + 100, 1)),
-           Node::file("empty.txt", Content::bytes({})),
-           Node::folder(
-               "sub",
-               {Node::file("b.bin", Content::pattern(3 * 512, 2)),
-                Node::file("c.bin", Content::pattern(1, 3)),
-                Node::folder("deep", {Node::file("d.bin", Content::pattern(9 * 512 - 1, 4))})})});
-  using V = std::vector<uint32_t>;
-  struct Case {
-    Placement placement;
-    V owners;  // the owning item of each used block, in block order; empty: not checked here
-  };
-  const Case cases[] = {
-      {Placement::Sequential, {1, 1, 1, 1, 1, 1, 4, 4, 4, 5, 7, 7, 7, 7, 7, 7, 7, 7, 7}},
-      {Placement::Interleaved, {1, 4, 5, 7, 1, 4, 7, 1, 4, 7, 1, 7, 1, 7, 1, 7, 7, 7, 7}},
-      {Placement::Reversed, {}},
-      {Placement::Scattered, {}},
-  };
-  ScratchFolder scratch;
-  for (const Case& c : cases) {
-    for (uint32_t blocksPerFragment : {0u, 2u}) {
-      SCOPED_TRACE(testing::Message() << "placement " << static_cast<int>(c.placement)
-                                      << ", blocks per fragment " << blocksPerFragment);
-      Image image = writeAndDecode(tree, gcfLayout(c.placement, 512, blocksPerFragment, 4),
-                                   scratch / "p.gcf");
-      EXPECT_EQ(image.blockCount, 23u);
-      EXPECT_EQ(image.blocksUsed, 19u);
-      EXPECT_EQ(package_image::fileBlocks(image, 7).size(), blocksPerFragment ? 5u : 1u);
-      if (blocksPerFragment) continue;
-      if (!c.owners.empty()) {
-        EXPECT_EQ(ownersOnDisk(image), c.owners);
-      }
-      // Free blocks at the end only when laid out in order.
-      EXPECT_EQ(image.firstUnusedBlock == 19, c.placement == Placement::Sequential);
-      if (c.placement == Placement::Reversed)
-        for (uint32_t item : {1, 4, 7}) {
-          V blocks = blocksOf(image, item);
-          EXPECT_TRUE(std::is_sorted(blocks.rbegin(), blocks.rend())) << "item " << item;
-        }
-    }
-  }
-  Options options = gcfLayout(Placement::Scattered, 512, 0, 4);
-  const Image first = writeAndDecode(tree, options, scratch / "1");
-  EXPECT_EQ(readFile(writeAndDecode(tree, options, scratch / "2").path), readFile(first.path));
-  EXPECT_NE(ownersOnDisk(first), cases[0].owners);
-  options.seed = 2;
-  EXPECT_NE(ownersOnDisk(writeAndDecode(tree, options, scratch / "3")), ownersOnDisk(first));
 }
 
 // The long terminator from the first block count that could equal the short one. (Data past
