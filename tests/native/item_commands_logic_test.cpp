@@ -1,5 +1,6 @@
 // The item commands' platform-free logic: names taken from paths, where whole-package
-// extraction puts each item, the tool's command lines, the Info text and the version text.
+// extraction puts each item, the tool's command lines and the version text. (The Info text is
+// checked whole by the program tests.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +8,6 @@
 #include <vector>
 
 #include "actions/extract_report.h"
-#include "actions/item_info.h"
 #include "actions/item_names.h"
 #include "actions/private_folder_name.h"
 #include "actions/version_text.h"
@@ -103,45 +103,6 @@ TEST(ItemCommandLines, QuoteEveryWordByTheWindowsRules) {
             L"\"C:\\T\\hlextract.exe\" -p \"p.gcf\" -d \"D:\\\\\" -e \"root\\\\\"");
   EXPECT_EQ(defragmentCommand(L"C:\\TEMP", L"D:\\my games\\a.ncf"),
             L"\"C:\\TEMP\\hlextract.exe\" -p \"D:\\my games\\a.ncf\" -f ");
-}
-
-TEST(InfoText, HasItsSevenLinesExactly) {
-  ItemFacts facts;
-  facts.package = L"C:\\Games\\demo.gcf";
-  facts.quote = L"\"";
-  facts.item = L"bin\\tools\\engine.dll";
-  facts.listIndex = 4;
-  facts.description = L"Game engine";
-  facts.version = L"5.01.2600.00";
-  EXPECT_EQ(infoText(facts),
-            L"GCF File: \t\tdemo.gcf\r\n"
-            L"File: \t\t\"root\\bin\\tools\\engine.dll\"\r\n"
-            L"Number: \t\t5\r\n"
-            L"Extractable: \tYes\r\n"
-            L"\r\n"
-            L"Description: \tGame engine\r\n"
-            L"File Version: \t5.01.2600.00");
-
-  // No entry selected, a package path without backslash, nothing read from the copy.
-  ItemFacts none;
-  none.package = L"demo.ncf";
-  none.quote = L"\"";
-  EXPECT_EQ(infoText(none),
-            L"GCF File: \t\tdemo.ncf\r\n"
-            L"File: \t\t\"root\\\"\r\n"
-            L"Number: \t\t0\r\n"
-            L"Extractable: \tNo\r\n"
-            L"\r\n"
-            L"Description: \tNot available\r\n"
-            L"File Version: \tNot available");
-}
-
-TEST(InfoText, ExtractableIsExactAndCaseSensitive) {
-  EXPECT_EQ(extractableText(L"a.gcf"), L"Yes");
-  EXPECT_EQ(extractableText(L"a.ncf"), L"No");
-  EXPECT_EQ(extractableText(L"a.GCF"), L"");
-  EXPECT_EQ(extractableText(L"a.Ncf"), L"");
-  EXPECT_EQ(extractableText(L"C:\\dir.gcf\\file"), L"");
 }
 
 TEST(VersionText, FollowsTheProgramsDottedForm) {

@@ -51,7 +51,7 @@ std::vector<std::wstring> entriesOf(std::wstring text, bool* complete = nullptr)
   return entries;
 }
 
-TEST(SplitListText, DropsTheRootPrefixAndKeepsTheOrder) {
+TEST(SplitListText, DropsTheRootPrefixKeepsTheOrderAndStopsAtAShortLine) {
   using Entries = std::vector<std::wstring>;
   EXPECT_EQ(entriesOf(L"root\\z.txt\r\nroot\\maps\\a.bsp\r\nroot\\b, c d.txt\r\n"),
             (Entries{L"z.txt", L"maps\\a.bsp", L"b, c d.txt"}));
@@ -60,9 +60,7 @@ TEST(SplitListText, DropsTheRootPrefixAndKeepsTheOrder) {
   EXPECT_EQ(entriesOf(L"root\\a\nroot\\b"), (Entries{L"a", L"b"}));
   // A line of just the prefix is an entry with an empty name, not the end of the list.
   EXPECT_EQ(entriesOf(L"root\\\r\nroot\\x\r\n"), (Entries{L"", L"x"}));
-}
-
-TEST(SplitListText, StopsAtALineTooShortForThePrefix) {
+  // A line too short for the prefix ends the list.
   bool complete = true;
   EXPECT_EQ(entriesOf(L"root\\a\r\nroo\r\nroot\\b\r\n", &complete),
             std::vector<std::wstring>{L"a"});

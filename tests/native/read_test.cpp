@@ -41,12 +41,6 @@ TEST(Read, EveryShapeReadsBackAsWrittenAndValidates) {
     EXPECT_EQ(package->formatVersion(), shape.options.formatVersion);
     EXPECT_TRUE(package->warnings().empty()) << package->warnings().front();
     expectReadsBack(*package, expectedFiles(shape.tree));
-    package->walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& path) {
-      hl::ChunkReport report;
-      if (package->isFile(item)) {
-        EXPECT_TRUE(package->validate(item, report).ok()) << path;
-      }
-    });
   }
 }
 
@@ -70,61 +64,6 @@ TEST(Read, TreeLookupsAndPaths) {
   EXPECT_EQ(package->find("readme.txt\\below-a-file"), hl::kNoItem);
   EXPECT_FALSE(package->isFile(package->find("maps\\empty folder")));
   EXPECT_EQ(package->fileCountBelow(package->find("maps")), 3u);
-  std::vector<std::string> order;
-  package->walk(hl::kRootItem, '\\',
-                [&](uint32_t, const std::string& path) { order.push_back(path); });
-  const std::vector<std::string> expected{"readme.txt",
-                                          "empty.dat",
-                                          "maps",
-                                          "maps\\de_dust.bsp",
-                                          "maps\\sub",
-                                          "maps\\sub\\deep.txt",
-                                          "maps\\sub\\exact.bin",
-                                          "maps\\empty folder",
-                                          "sound",
-                                          "sound\\big.wav",
-                                          "sound\\one.byte",
-                                          "name with spaces, commas.txt",
-                                          "README.txt"};
-  EXPECT_EQ(order, expected) << "depth first, in directory order";
-}
-
-TEST(Read, IncompleteAndEncryptedFilesAreReportedNotRead) {
-  ScratchFolder scratch;
-  auto package = openPackage(makePackage(smallTree(1024), Options(), scratch / "states.gcf"));
-  ASSERT_TRUE(package);
-  hl::FileInfo info;
-  ASSERT_TRUE(package->inspect(package->find("partial.bin"), info).ok());
-  EXPECT_EQ(info.size, 2048u);
-  EXPECT_EQ(info.storedBytes, 512u);
-  EXPECT_FALSE(info.complete());
-  for (auto [path, code] : {std::pair{"partial.bin", hl::ErrorCode::Incomplete},
-                            std::pair{"locked.bin", hl::ErrorCode::Encrypted}}) {
-    bool called = false;
-    hl::Status status =
-        package->read(package->find(path), [&](const uint8_t*, size_t) { return called = true; });
-    EXPECT_EQ(status.code(), code) << path;
-    EXPECT_FALSE(called) << path << ": no bytes may be handed out";
-  }
-  hl::ChunkReport report;
-  EXPECT_EQ(package->validate(package->find("partial.bin"), report).code(),
-            hl::ErrorCode::Incomplete);
-}
-
-TEST(Read, ValidationFindsOneFlippedByte) {
-  ScratchFolder scratch;
-  fs::path path =
-      makePackage(Node::folder("", {Node::file("big.bin", Content::pattern(100000, 3))}), Options(),
-                  scratch / "flip.gcf");
-  std::vector<uint8_t> bytes = readFile(path);
-  bytes[package_image::decode(path).firstBlockOffset + 40000] ^= 0x01;  // in the second chunk
-  writeFile(path, bytes);
-  auto package = openPackage(path);
-  ASSERT_TRUE(package);
-  hl::ChunkReport report;
-  EXPECT_EQ(package->validate(package->find("big.bin"), report).code(), hl::ErrorCode::Damaged);
-  EXPECT_EQ(report.badChunks, std::vector<uint32_t>{1});
-  EXPECT_EQ(report.checksummedChunks, 4u);
 }
 
 TEST(Read, NcfFilesComeFromTheContentFolder) {

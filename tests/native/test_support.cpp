@@ -90,7 +90,12 @@ void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected) 
     ++files;
     auto wanted = expected.find(path);
     ASSERT_NE(wanted, expected.end()) << "unexpected file " << path;
+    hl::FileInfo info;
+    ASSERT_TRUE(package.inspect(item, info).ok()) << path;
+    if (!info.complete()) return;
     EXPECT_TRUE(readAll(package, item) == wanted->second) << path << " reads back different bytes";
+    hl::ChunkReport report;
+    EXPECT_TRUE(package.validate(item, report).ok()) << path;
   });
   EXPECT_EQ(files, expected.size());
 }
@@ -124,10 +129,8 @@ std::string stateOf(const fs::path& path) {
       return "folder";
     case fs::file_type::symlink:
       return "link to " + fs::read_symlink(path, error).u8string();
-    case fs::file_type::regular: {
-      std::vector<uint8_t> bytes = readFile(path);
-      return "file " + std::string(bytes.begin(), bytes.end());
-    }
+    case fs::file_type::regular:
+      return "file " + readText(path);
     default:
       return "other";
   }
@@ -144,7 +147,7 @@ fs::path::string_type arg(const char* utf8) { return fs::u8path(utf8).native(); 
 fs::path::string_type arg(const std::string& utf8) { return fs::u8path(utf8).native(); }
 fs::path::string_type arg(const fs::path& path) { return path.native(); }
 
-static std::string readText(const fs::path& path) {
+std::string readText(const fs::path& path) {
   std::vector<uint8_t> bytes = readFile(path);
   return std::string(bytes.begin(), bytes.end());
 }

@@ -43,10 +43,12 @@ std::unique_ptr<hl::Package> openPackage(const fs::path& path);
 
 // A file's bytes through the library; fails the calling test when it cannot be read.
 std::vector<uint8_t> readAll(const hl::Package& package, uint32_t file);
-// Reads every file through the library and compares it with what was written.
+// Reads every complete file through the library, compares it with what was written and
+// validates it; files stored in part or encrypted are only counted.
 void expectReadsBack(const hl::Package& package, const ExpectedFiles& expected);
 
 std::vector<uint8_t> readFile(const fs::path& path);
+std::string readText(const fs::path& path);
 void writeFile(const fs::path& path, const std::vector<uint8_t>& bytes);
 
 // The defragmenter's temporary files beside `package`: "<name>.defrag-<random>.tmp".

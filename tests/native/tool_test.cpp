@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "code_page.h"
 #include "file_io.h"
@@ -43,10 +44,9 @@ void expectInOrder(const std::string& text, const std::vector<std::string>& expe
 }
 
 const char kExpectedList[] =
-    "root\\readme.txt\r\nroot\\empty.dat\r\nroot\\maps\\de_dust.bsp\r\nroot\\maps\\sub\\deep."
-    "txt\r\n"
-    "root\\maps\\sub\\exact.bin\r\nroot\\sound\\big.wav\r\nroot\\sound\\one.byte\r\n"
-    "root\\name with spaces, commas.txt\r\n";
+    "root\\readme.txt\r\nroot\\empty.dat\r\nroot\\maps\\de_dust.bsp\r\n"
+    "root\\maps\\sub\\deep.txt\r\nroot\\maps\\sub\\exact.bin\r\nroot\\sound\\big.wav\r\n"
+    "root\\sound\\one.byte\r\nroot\\name with spaces, commas.txt\r\n";
 
 class Tool : public ::testing::Test {
  protected:
@@ -57,10 +57,6 @@ class Tool : public ::testing::Test {
     for (std::string* text : {&result.out, &result.err})
       text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
     return result;
-  }
-  std::string listed(const fs::path& list) {
-    std::vector<uint8_t> bytes = readFile(list);
-    return std::string(bytes.begin(), bytes.end());
   }
 
   ScratchFolder scratch_;
@@ -110,17 +106,20 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
     if (*more) w.push_back(arg(more));
     return w;
   };
+  const Words console = words("-p", package_, "-c", "-d", out_);
 
+  enum : int { kExact = 1, kNoOutput = 2 };  // `out` is the whole output; stdout cannot be written
   struct Run {
     const char* what;
     Words words;
     int exitCode;
     std::vector<std::string> out;  // found in the output, in this order
     std::vector<std::string> err;  // each on its own line of the error output, in this order
+    int flags = 0;
     const char* input = "";
-    bool exactOut = false;  // `out` is the whole output
-    bool outputFails = false;
   };
+  const std::string rootListed = "2 folders, 3 files in root\\\n";
+  // clang-format off
   const Run runs[] = {
       // Failures: each its own code, and one message line naming the tool.
       {"unknown option", words("-p", package_, "-x"), 2, {}, {}},
@@ -137,131 +136,53 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
       {"name clash", extract(states, "root\\clash"), 16, {}, {}},
       {"write failed", words("-p", package_, "-d", scratch_ / "a-file", "-e", "root"), 10, {}, {}},
       // Standard output that cannot be written fails the run.
-      {"-l, no output",
-       words("-p", package_, "-l"),
-       10,
-       {},
-       {"cannot write to standard output"},
-       "",
-       false,
-       true},
-      {"-t, no output",
-       words("-p", package_, "-t", "root\\"),
-       10,
-       {},
-       {"standard output"},
-       "",
-       false,
-       true},
-      {"-e, no output", soundWith(""), 10, {}, {"standard output"}, "", false, true},
-      {"-h, no output", words("-h"), 10, {}, {"standard output"}, "", false, true},
+      {"-l, no output", words("-p", package_, "-l"), 10, {}, {"cannot write to standard output"}, kNoOutput},
+      {"-t, no output", words("-p", package_, "-t", "root\\"), 10, {}, {"standard output"}, kNoOutput},
+      {"-e, no output", soundWith(""), 10, {}, {"standard output"}, kNoOutput},
+      {"-h, no output", words("-h"), 10, {}, {"standard output"}, kNoOutput},
       // Help, version, listing and validation.
       {"help", words("-h"), 0, {"usage: hlextract"}, {}},
       {"version", words("--version"), 0, {}, {}},
-      {"verbose listing",
-       words("-p", package_, "-l", "--verbose"),
-       0,
-       {"root\\maps\\empty folder\\", "70000  complete"},
-       {}},
+      {"verbose listing", words("-p", package_, "-l", "--verbose"), 0, {"root\\maps\\empty folder\\", "70000  complete"}, {}},
       {"validation", words("-p", package_, "-t", "root\\"), 0, {"validated 8 files"}, {}},
       // The older scripts' options are accepted; only silence changes the output.
-      {"no option", soundWith(""), 0, {sound}, {}, "", true},
-      {"-m", soundWith("-m"), 0, {sound}, {}, "", true},
-      {"-q", soundWith("-q"), 0, {sound}, {}, "", true},
-      {"-v", soundWith("-v"), 0, {sound}, {}, "", true},
-      {"-o", soundWith("-o"), 0, {sound}, {}, "", true},
-      {"-c, empty input", soundWith("-c"), 0, {sound}, {}, "", true},
-      {"-s", soundWith("-s"), 0, {""}, {}, "", true},
-      {"--quiet", soundWith("--quiet"), 0, {""}, {}, "", true},
-      {"--verbose",
-       soundWith("--verbose"),
-       0,
-       {"root\\sound\\big.wav\nroot\\sound\\one.byte\n" + sound},
-       {},
-       "",
-       true},
-      {"-s failing",
-       words("-s", "-p", package_, "-d", out_, "-e", "root\\nope"),
-       7,
-       {""},
-       {"root\\nope"},
-       "",
-       true},
+      {"no option", soundWith(""), 0, {sound}, {}, kExact},
+      {"-m", soundWith("-m"), 0, {sound}, {}, kExact},
+      {"-q", soundWith("-q"), 0, {sound}, {}, kExact},
+      {"-v", soundWith("-v"), 0, {sound}, {}, kExact},
+      {"-o", soundWith("-o"), 0, {sound}, {}, kExact},
+      {"-c, empty input", soundWith("-c"), 0, {sound}, {}, kExact},
+      {"-s", soundWith("-s"), 0, {""}, {}, kExact},
+      {"--quiet", soundWith("--quiet"), 0, {""}, {}, kExact},
+      {"--verbose", soundWith("--verbose"), 0, {"root\\sound\\big.wav\nroot\\sound\\one.byte\n" + sound}, {}, kExact},
+      {"-s failing", words("-s", "-p", package_, "-d", out_, "-e", "root\\nope"), 7, {""}, {"root\\nope"}, kExact},
       // An NCF lists alone, and reads its files from the content folder it is given.
       {"NCF without its folder", extract(ncf, "root\\maps"), 2, {}, {}},
-      {"NCF listing",
-       words("-p", ncf, "-l", "--verbose"),
-       0,
-       {"not checked     root\\maps\\de_dust.bsp"},
-       {}},
-      {"NCF with its folder",
-       words("-p", ncf, "-n", content, "-d", out_, "-e", "root\\maps", "-t", "root\\"),
-       0,
-       {},
-       {}},
+      {"NCF listing", words("-p", ncf, "-l", "--verbose"), 0, {"not checked     root\\maps\\de_dust.bsp"}, {}},
+      {"NCF with its folder", words("-p", ncf, "-n", content, "-d", out_, "-e", "root\\maps", "-t", "root\\"), 0, {}, {}},
       // Defragmentation, in this order on one package.
-      {"defragment",
-       words("-p", fragmented, "-f"),
-       0,
-       {"defragmented " + shown + "\n"},
-       {},
-       "",
-       true},
-      {"defragment again",
-       words("-p", fragmented, "-f"),
-       0,
-       {shown + " is not fragmented\n"},
-       {},
-       "",
-       true},
-      {"defragment quietly", words("-p", fragmented, "-f", "-r", "--quiet"), 0, {""}, {}, "", true},
-      {"defragment verbosely",
-       words("-p", fragmented, "-f", "-r", "--verbose"),
-       0,
-       {"defragmented " + shown + "\n"},
-       {"100%"},
-       "",
-       true},
+      {"defragment", words("-p", fragmented, "-f"), 0, {"defragmented " + shown + "\n"}, {}, kExact},
+      {"defragment again", words("-p", fragmented, "-f"), 0, {shown + " is not fragmented\n"}, {}, kExact},
+      {"defragment quietly", words("-p", fragmented, "-f", "-r", "--quiet"), 0, {""}, {}, kExact},
+      {"defragment verbosely", words("-p", fragmented, "-f", "-r", "--verbose"), 0, {"defragmented " + shown + "\n"}, {"100%"}, kExact},
       {"defragmented validates", words("-p", fragmented, "-t", "root"), 0, {" 0 not"}, {}},
-      {"defragment NCF",
-       words("-p", ncf, "-f"),
-       0,
-       {"an NCF package holds no data to defragment\n"},
-       {},
-       "",
-       true},
-      {"defragment missing",
-       words("-p", scratch_ / "none.gcf", "-f"),
-       3,
-       {""},
-       {"cannot open"},
-       "",
-       true},
-      {"defragment held", words("-p", scratch_ / "held.gcf", "-f"), 13, {""}, {"in use"}, "", true},
-      {"defragment flagged",
-       words("-p", scratch_ / "flagged.gcf", "-f"),
-       14,
-       {""},
-       {"in use or being updated"},
-       "",
-       true},
+      {"defragment NCF", words("-p", ncf, "-f"), 0, {"an NCF package holds no data to defragment\n"}, {}, kExact},
+      {"defragment missing", words("-p", scratch_ / "none.gcf", "-f"), 3, {""}, {"cannot open"}, kExact},
+      {"defragment held", words("-p", scratch_ / "held.gcf", "-f"), 13, {""}, {"in use"}, kExact},
+      {"defragment flagged", words("-p", scratch_ / "flagged.gcf", "-f"), 14, {""}, {"in use or being updated"}, kExact},
       // Console sessions.
-      {"moving and listing",
-       words("-p", package_, "-c", "-d", out_),
-       0,
-       {"          25  readme.txt\n", "    <folder>  maps\\\n", "2 folders, 3 files in root\\\n",
-        "  de_dust.bsp\n", "    <folder>  empty folder\\\n", "2 folders, 1 files in root\\maps\n",
+      {"moving and listing", console, 0,
+       {"          25  readme.txt\n", "    <folder>  maps\\\n", rootListed, "  de_dust.bsp\n",
+        "    <folder>  empty folder\\\n", "2 folders, 1 files in root\\maps\n",
         "        4095  deep.txt\n0 folders, 1 files in root\\maps\\sub\n",
         "       70000  big.wav\n0 folders, 1 files in root\\sound\n",
         "    <folder>  maps\\\n1 folders, 0 files in root\\\n",
         "  exact.bin\n0 folders, 2 files in root\\maps\\sub\n",
         "  big.wav\n0 folders, 1 files in root\\sound\n"},
-       {},
+       {}, 0,
        "dir\ncd maps\nDIR\ncd sub\ndir *.TXT\ncd ..\\..\\sound\ndir ?ig.*\nroot\ndir m*\n"
        "dir maps\\sub\ndir root\\sound\\*.WAV\n"},
-      {"info by relative, absolute and quoted paths",
-       words("-p", package_, "-c", "-d", out_),
-       0,
+      {"info by relative, absolute and quoted paths", console, 0,
        {"root\\maps\\sub\\deep.txt\n  size:        4095 bytes\n  state:       complete\n"
         "  data blocks: 1\n  fragmented:  no\n",
         "root\\sound\\big.wav\n  size:        70000 bytes\n  state:       complete\n"
@@ -270,13 +191,11 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
         "root\\maps\\empty folder\\\n  folder with 0 files below it\n",
         "root\\empty.dat\n  size:        0 bytes\n  state:       complete\n  data blocks: 0\n"
         "  fragmented:  no\n"},
-       {},
+       {}, 0,
        "cd maps\ninfo sub\\deep.txt\ninfo root\\sound\\big.wav\n"
        "info \"..\\name with spaces, commas.txt\"\ninfo \"root\\maps\\empty folder\"\n"
        "info ../empty.dat\n"},
-      {"find, type and status",
-       words("-p", package_, "-c", "-d", out_),
-       0,
+      {"find, type and status", console, 0,
        {"root\\readme.txt\nroot\\maps\\sub\\deep.txt\nroot\\name with spaces, commas.txt\n"
         "3 items found\n",
         "root\\maps\\sub\\exact.bin\n1 items found\n", "0 items found\n",
@@ -284,31 +203,26 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
         "format:           GCF version 6\nblock size:       4096 bytes\n"
         "data blocks:      30, 27 of them used by files\nitems:            8 files, 4 folders\n"
         "fragmented files: "},
-       {},
-       "find *.TXT\nfind ?xact.*\nfind nothing*\ntype readme.txt\nstatus\n"},
-      {"extract and validate as -e and -t",
-       words("-p", package_, "-c", "-d", out_),
-       0,
+       {}, 0, "find *.TXT\nfind ?xact.*\nfind nothing*\ntype readme.txt\nstatus\n"},
+      {"extract and validate as -e and -t", console, 0,
        {"extracted 2 files (8191 bytes) from root\\maps\\sub\n",
         "validated 3 files below root\\maps: 3 intact, 0 not\n",
         "extracted 1 files (1 bytes) from root\\sound\\one.byte\n"},
-       {},
-       "cd maps\nextract sub\nvalidate .\nextract root\\sound\\one.byte\n"},
-      {"mistakes: one line each, and the console goes on until exit",
-       words("-p", package_, "-c", "-d", out_),
-       2,
-       {"2 folders, 3 files in root\\\n"},
+       {}, 0, "cd maps\nextract sub\nvalidate .\nextract root\\sound\\one.byte\n"},
+      {"mistakes: one line each, and the console goes on until exit", console, 2, {rootListed},
        {"unknown command 'frobnicate'", "no item 'nope'", "leads above root",
         "root\\sound\\big.wav holds binary data", "root\\maps is a folder", "info takes one name",
         "quote is not closed", "root\\readme.txt is a file", "info takes one name"},
+       0,
        "frobnicate\ncd nope\ncd ..\ntype sound\\big.wav\ntype maps\ninfo\ndir \"unclosed\n"
        "cd readme.txt\ninfo readme.txt extra\ndir\nexit\ndir\n"},
   };
+  // clang-format on
   for (const Run& r : runs) {
     fs::remove_all(out_);
-    ToolResult result = run(r.words, r.input, r.outputFails);
+    ToolResult result = run(r.words, r.input, r.flags & kNoOutput);
     EXPECT_EQ(result.exitCode, r.exitCode) << r.what << ": " << result.err << result.out;
-    if (r.exactOut) {
+    if (r.flags & kExact) {
       EXPECT_EQ(result.out, r.out.at(0)) << r.what;
     } else {
       expectInOrder(result.out, r.out, r.what);
@@ -332,31 +246,26 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
 TEST_F(Tool, ExtractionAndTheListFileWriteWhatThePackageHolds) {
   fs::path folder = scratch_ / "Spiele \xc3\xbc \xe6\x97\xa5\xe6\x9c\xac";
   fs::create_directories(folder);
-  fs::path package = folder / fs::u8path(
-                                  "p\xc3\xa4"
-                                  "ckage.gcf");
+  fs::path package = folder / fs::u8path("p\xc3\xa4\x63kage.gcf");
   fs::copy_file(package_, package);
   fs::path list = folder / fs::u8path("l\xc3\xafst.txt");
   ToolResult result = run(words("-p", package, "-lf", list, "-d", out_, "-e",
                                 "root\\maps\\sub\\deep.txt", "-e", "root\\sound"));
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(listed(list), kExpectedList);
+  EXPECT_EQ(readText(list), kExpectedList);
   const ExpectedFiles expected = expectedFiles(mixedTree(4096));
   EXPECT_EQ(readFile(out_ / "deep.txt"), expected.at("maps\\sub\\deep.txt"));
   EXPECT_EQ(readFile(out_ / "sound" / "big.wav"), expected.at("sound\\big.wav"));
   fs::remove(list);
   ASSERT_EQ(run(words("-lf", list, "-p", package)).exitCode, 0);
-  EXPECT_EQ(listed(list), kExpectedList);
+  EXPECT_EQ(readText(list), kExpectedList);
 
-  for (const char* root : {"root\\", "root"}) {
-    ScratchFolder whole;
-    result = run(words("-e", root, "-p", package_, "-d", whole.path(), "--quiet"));
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    for (const auto& [path, bytes] : expected) {
-      std::string native = path;
-      std::replace(native.begin(), native.end(), '\\', '/');
-      EXPECT_EQ(readFile(whole / native), bytes) << root << ": " << path;
-    }
+  ScratchFolder whole;
+  ASSERT_EQ(run(words("-e", "root", "-p", package_, "-d", whole.path(), "--quiet")).exitCode, 0);
+  for (const auto& [path, bytes] : expected) {
+    std::string native = path;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    EXPECT_EQ(readFile(whole / native), bytes) << path;
   }
   ScratchFolder console;
   run(words("-p", package_, "-c", "-d", console.path()),
@@ -423,7 +332,7 @@ TEST_F(Tool, ANameWithALineBreakIsNeverListed) {
   ToolResult result = run(words("-p", package, "-lf", list));
   EXPECT_EQ(result.exitCode, 15) << result.err;
   EXPECT_NE(result.err.find("root\\a<CR><LF>b.txt"), std::string::npos) << result.err;
-  EXPECT_EQ(listed(list), "old") << "the old list stays";
+  EXPECT_EQ(readText(list), "old") << "the old list stays";
   EXPECT_EQ(namesIn(scratch_.path()), names);
   result = run(words("-p", package, "-l"));
   EXPECT_EQ(result.exitCode, 15) << result.err;
@@ -509,21 +418,14 @@ TEST(ConsoleWords, SplittingWildcardsAndPaths) {
   ASSERT_TRUE(hlextract::splitWords("  type\t\"a\"b \"\"", words, error));
   EXPECT_EQ(words, (std::vector<std::string>{"type", "ab", ""}));
   struct Match {
-    const char* pattern;
-    const char* name;
+    const char *pattern, *name;
     bool matches;
   };
-  const Match matches[] = {
-      {"*.txt", "README.TXT", true},
-      {"?xact.*", "exact.bin", true},
-      {"a*b*c", "aXbYbZc", true},
-      {"a*b", "a", false},
-      {"*", "", true},
-      {"?", "", false},
-      {"*.bsp", "x.bsp.bak", false},
-      {"**a", "bba", true},
-      {"de_?ust", "de_dust", true},
-  };
+  // clang-format off
+  const Match matches[] = {{"*.txt", "README.TXT", true}, {"?xact.*", "exact.bin", true},
+      {"a*b*c", "aXbYbZc", true}, {"a*b", "a", false}, {"*", "", true}, {"?", "", false},
+      {"*.bsp", "x.bsp.bak", false}, {"**a", "bba", true}, {"de_?ust", "de_dust", true}};
+  // clang-format on
   for (const Match& m : matches)
     EXPECT_EQ(hlextract::matchesWildcard(m.pattern, m.name), m.matches)
         << m.pattern << " " << m.name;
@@ -555,7 +457,7 @@ TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
   const std::vector<uint8_t> before = readFile(package_);
   fs::path list = scratch_ / "tmp.txt";
   EXPECT_EQ(run(words("-p", package_, "-lf", list, "-d", out_, "-e", "root\\sound")).exitCode, 0);
-  EXPECT_EQ(listed(list), kExpectedList);
+  EXPECT_EQ(readText(list), kExpectedList);
   EXPECT_EQ(readFile(out_ / "sound" / "big.wav"), contentOf(Content::pattern(70000, 4)));
   ToolResult defragmented = run(words("-p", package_, "-f"));
   EXPECT_EQ(defragmented.exitCode, 13) << defragmented.err;
@@ -569,55 +471,32 @@ TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
 #else
 TEST(ToolNames, SingleByteNamesAreUtf8OnTheCommandLineAndOnDisk) {
   ScratchFolder scratch;
-  // "é1.txt" and "Café\€.txt", as the package's single-byte code page spells them.
-  Node tree =
-      Node::folder("", {Node::file("\xE9"
-                                   "1.txt",
-                                   Content::text("one")),
-                        Node::folder("Caf\xE9", {Node::file("\x80.txt", Content::text("euro"))})});
+  // "é1.txt" and "Café\€.txt": the package's single-byte code page, then UTF-8.
+  const std::string e1 = "\xE9\x31.txt", cafe = "Caf\xE9", euro = "\x80.txt";
+  const std::string e1u = "\xC3\xA9\x31.txt", cafeU = "Caf\xC3\xA9", euroU = "\xE2\x82\xAC.txt";
+  Node tree = Node::folder("", {Node::file(e1, Content::text("one")),
+                                Node::folder(cafe, {Node::file(euro, Content::text("euro"))})});
   fs::path package = makePackage(tree, Options(), scratch / "names.gcf");
   ToolResult listing = runTool(words("-p", package, "-l", "-lf", scratch / "l.txt"));
   ASSERT_EQ(listing.exitCode, 0) << listing.err;
   EXPECT_EQ(listing.out,
-            "root\\\xC3\xA9"
-            "1.txt\nroot\\Caf\xC3\xA9\\\nroot\\Caf\xC3\xA9\\\xE2\x82\xAC.txt\n");
-  std::vector<uint8_t> list = readFile(scratch / "l.txt");
-  EXPECT_EQ(std::string(list.begin(), list.end()),
-            "root\\\xE9"
-            "1.txt\r\nroot\\Caf\xE9\\\x80.txt\r\n")
+            "root\\" + e1u + "\nroot\\" + cafeU + "\\\nroot\\" + cafeU + "\\" + euroU + "\n");
+  EXPECT_EQ(readText(scratch / "l.txt"), "root\\" + e1 + "\r\nroot\\" + cafe + "\\" + euro + "\r\n")
       << "the list file keeps the package's bytes";
-  ToolResult whole = runTool(words("-p", package, "-d", scratch / "all", "-e", "root\\"));
-  ASSERT_EQ(whole.exitCode, 0) << whole.err;
-  EXPECT_EQ(readFile(scratch / "all" /
-                     "\xC3\xA9"
-                     "1.txt"),
-            contentOf(Content::text("one")));
-  EXPECT_EQ(readFile(scratch / "all" / "Caf\xC3\xA9" / "\xE2\x82\xAC.txt"),
-            contentOf(Content::text("euro")));
-  struct Case {
-    const char* item;
-    int exitCode;
-    const char* shown;
+  ASSERT_EQ(runTool(words("-p", package, "-d", scratch / "all", "-e", "root\\")).exitCode, 0);
+  EXPECT_EQ(readFile(scratch / "all" / e1u), contentOf(Content::text("one")));
+  EXPECT_EQ(readFile(scratch / "all" / cafeU / euroU), contentOf(Content::text("euro")));
+  // UTF-8 in any case, the package's own bytes, and a name outside the code page.
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"root\\" + e1u, 0, "root\\" + e1u},
+      {"root\\caf\xC3\xA9\\" + euroU, 0, "root\\" + cafeU + "\\" + euroU},
+      {"root\\" + e1, 0, "root\\" + e1u},
+      {"root\\\xE6\x97\xA5.txt", 7, "root\\\xE6\x97\xA5.txt"},
   };
-  const Case cases[] = {
-      {"root\\\xC3\xA9"
-       "1.txt",
-       0,
-       "root\\\xC3\xA9"
-       "1.txt"},  // UTF-8
-      {"root\\caf\xC3\xA9\\\xE2\x82\xAC.txt", 0, "root\\Caf\xC3\xA9\\\xE2\x82\xAC.txt"},
-      {"root\\\xE9"
-       "1.txt",
-       0,
-       "root\\\xC3\xA9"
-       "1.txt"},                                                // the package's own bytes
-      {"root\\\xE6\x97\xA5.txt", 7, "root\\\xE6\x97\xA5.txt"},  // not in the code page
-  };
-  for (const Case& c : cases) {
-    ToolResult result = runTool(words("-p", package, "-d", scratch / "one", "-e", c.item));
-    EXPECT_EQ(result.exitCode, c.exitCode) << c.item << ": " << result.err;
-    EXPECT_NE((result.out + result.err).find(c.shown), std::string::npos)
-        << result.out << result.err;
+  for (const auto& [item, exitCode, shown] : cases) {
+    ToolResult result = runTool(words("-p", package, "-d", scratch / "one", "-e", item));
+    EXPECT_EQ(result.exitCode, exitCode) << item << ": " << result.err;
+    EXPECT_NE((result.out + result.err).find(shown), std::string::npos) << result.out << result.err;
   }
 }
 #endif

@@ -1,16 +1,14 @@
 // Input and conditions that change under a run: a package that another program truncates while it
 // is read, FIFOs given as the package or lying in an NCF's content folder, a defragmentation
-// killed part way or meeting a full disk. Each must end in a clear error, never a signal, a wait
+// meeting a full disk. Each must end in a clear error, never a signal, a wait
 // without end or a changed package. POSIX only: these are POSIX file types and signals, and
 // Windows refuses to truncate a file that another process holds without write sharing.
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,9 +16,8 @@
 #include <chrono>
 #include <thread>
 
+#include "defragment.h"
 #include "test_support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -29,11 +26,6 @@ using Clock = std::chrono::steady_clock;
 
 int lineCount(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
-// The tool this build made, beside the test program.
-std::string toolPath() {
-  return (fs::read_symlink("/proc/self/exe").parent_path() / "hlextract").string();
 }
 
 // Extraction and validation stop at the first file the shortened package cannot give, with one
@@ -141,70 +133,9 @@ TEST(UnstableInput, FifosAreRefusedWithoutWaiting) {
   EXPECT_FALSE(fs::exists(scratch / "out" / "readme.txt"));
 }
 
-// A real kill, at whatever point the copy has reached: the package keeps its old bytes, the
-// copy left behind is as private as the package, and the next run finishes beside it.
-TEST(DefragmentKill, KilledRunLeavesThePackageIntact) {
-  ScratchFolder scratch;
-  Node tree = Node::folder("");
-  for (uint32_t i = 0; i < 64; ++i)
-    tree.children.push_back(Node::file("f" + std::to_string(i), Content::pattern(1u << 20, i)));
-  fs::path path =
-      makePackage(tree, gcfLayout(Placement::Interleaved, 4096, 0, 3), scratch / "big.gcf");
-  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  if (::geteuid() == 0) {  // the owner is kept where the system allows
-    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-  }
-  struct stat package {};
-  ASSERT_EQ(::stat(path.c_str(), &package), 0);
-  std::vector<uint8_t> old = readFile(path);
-
-  std::string tool = toolPath(), p = "-p", f = "-f", target = path.string();
-  char* argv[] = {tool.data(), p.data(), target.data(), f.data(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t child = 0;
-  ASSERT_EQ(posix_spawn(&child, tool.c_str(), &actions, nullptr, argv, environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  // Kill once the copy has some data in it.
-  auto copied = [&] {
-    std::vector<fs::path> copies = defragmentTemporaries(path);
-    std::error_code missing;
-    return copies.size() == 1 && fs::file_size(copies[0], missing) >= (1u << 20) && !missing;
-  };
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < deadline && !copied() &&
-         waitpid(child, nullptr, WNOHANG) == 0)
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
-  std::vector<fs::path> left = defragmentTemporaries(path);
-  bool killedMidway = left.size() == 1;
-
-  EXPECT_TRUE(readFile(path) == old) << "the package changed under a killed run";
-  struct stat copy {};
-  if (killedMidway && ::stat(left[0].c_str(), &copy) == 0) {
-    EXPECT_EQ(copy.st_mode & 07777, 0600u) << "the copy left behind is as private as the package";
-    EXPECT_EQ(copy.st_uid, package.st_uid);
-    EXPECT_EQ(copy.st_gid, package.st_gid);
-  }
-  ToolResult rerun = runTool({arg("-p"), arg(path), arg("-f")});
-  EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
-  EXPECT_TRUE(defragmentTemporaries(path) == left) << "the rerun leaves what it did not make";
-  struct stat now {};
-  ASSERT_EQ(::stat(path.c_str(), &now), 0);
-  EXPECT_EQ(now.st_mode & 07777, 0600u);
-  EXPECT_EQ(now.st_uid, package.st_uid);
-  ToolResult check = runTool({arg("-p"), arg(path), arg("-t"), arg("root")});
-  EXPECT_EQ(check.exitCode, 0) << check.out << check.err;
-  EXPECT_NE(check.out.find("64 intact"), std::string::npos) << check.out;
-  EXPECT_TRUE(killedMidway) << "the run ended before it could be killed; the kill was not tested";
-}
-
-// A disk that fills up part way, simulated by a file size limit on the tool's process: the
-// write fails with a message, the temporary file goes, the package stays as it was.
-TEST(DefragmentKill, FullDiskLeavesThePackageIntact) {
+// A disk that fills up part way, simulated by a file size limit: the write fails with a
+// message, the temporary file goes, the package stays as it was.
+TEST(UnstableInput, FullDiskLeavesThePackageIntact) {
   ScratchFolder scratch;
   Node tree = Node::folder("");
   for (uint32_t i = 0; i < 8; ++i)
@@ -212,28 +143,17 @@ TEST(DefragmentKill, FullDiskLeavesThePackageIntact) {
   fs::path path =
       makePackage(tree, gcfLayout(Placement::Interleaved, 4096, 0, 3), scratch / "game.gcf");
   std::vector<uint8_t> old = readFile(path);
-  fs::path errors = scratch / "err.txt";
-
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    rlimit limit{old.size() / 2, old.size() / 2};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails instead of killing
-    int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(err, 2);
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    std::string tool = toolPath();
-    execl(tool.c_str(), tool.c_str(), "-p", path.c_str(), "-f", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 10);
-  std::vector<uint8_t> message = readFile(errors);
-  EXPECT_NE(std::string(message.begin(), message.end()).find("cannot write"), std::string::npos);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const rlimit limit{old.size() / 2, saved.rlim_max};
+  auto previous = signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails instead of killing
+  setrlimit(RLIMIT_FSIZE, &limit);
+  hl::DefragmentResult result{};
+  hl::Status status = hl::defragment(path, {}, result);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(status.code(), hl::ErrorCode::WriteFailed) << status.message();
+  EXPECT_NE(status.message().find("cannot write"), std::string::npos) << status.message();
   EXPECT_TRUE(readFile(path) == old);
   EXPECT_TRUE(defragmentTemporaries(path).empty());
 }
