@@ -25,11 +25,6 @@ using package_image::Image;
 constexpr uint32_t kFileFlag = 0x4000;
 constexpr uint16_t kEntryInUse = 0x8000;
 
-hl::Status defragment(const fs::path& path, DefragmentResult& result,
-                      DefragmentOptions options = {}) {
-  return hl::defragment(path, options, result);
-}
-
 // Files packed from block 0 in directory entry order (the order a laid-out package is written
 // in), each fragment's blocks consecutive and linked n -> n+1,
 // every free block at the end holding the terminator (or, `chained`, the next free block) and
@@ -152,7 +147,7 @@ void expectRoundTrip(const Shape& shape, bool force = false) {
   DefragmentResult result{};
   DefragmentOptions options;
   options.force = force;
-  hl::Status status = defragment(path, result, options);
+  hl::Status status = hl::defragment(path, options, result);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   EXPECT_TRUE(defragmentTemporaries(path).empty());
@@ -172,7 +167,7 @@ void expectRoundTrip(const Shape& shape, bool force = false) {
   // The planner agrees with what the writer made: nothing is left to do, and nothing is touched.
   fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(1));
   const fs::file_time_type stamp = fs::last_write_time(path);
-  ASSERT_TRUE(defragment(path, result).ok());
+  ASSERT_TRUE(hl::defragment(path, {}, result).ok());
   EXPECT_EQ(result, DefragmentResult::AlreadyDefragmented);
   EXPECT_TRUE(readFile(path) == now);
   EXPECT_EQ(fs::last_write_time(path), stamp);
@@ -232,11 +227,11 @@ TEST(Defragment, StoppedAndConcurrentRunsLeaveTheOriginalIntact) {
   first.progress = [&](uint64_t, uint64_t) {
     if (std::exchange(asked, true)) return;
     DefragmentResult second{};
-    EXPECT_EQ(defragment(path, second).code(), hl::ErrorCode::InUse);
+    EXPECT_EQ(hl::defragment(path, {}, second).code(), hl::ErrorCode::InUse);
     EXPECT_TRUE(readFile(path) == old);
   };
   DefragmentResult result{};
-  ASSERT_TRUE(defragment(noLinks ? path : link, result, first).ok());
+  ASSERT_TRUE(hl::defragment(noLinks ? path : link, first, result).ok());
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   EXPECT_TRUE(asked);
   EXPECT_TRUE(noLinks || (fs::is_symlink(link) && defragmentTemporaries(link).empty()));
@@ -322,7 +317,7 @@ TEST(Defragment, RefusalsAndNothingToDoWriteNothing) {
     fs::file_time_type stamp = fs::last_write_time(c.package, noTime);
     if (!noTime) fs::last_write_time(c.package, stamp -= std::chrono::hours(1), noTime);
     DefragmentResult result{};
-    hl::Status status = defragment(c.package, result);
+    hl::Status status = hl::defragment(c.package, {}, result);
     EXPECT_EQ(status.code(), c.code) << c.what << ": " << status.message();
     EXPECT_NE(status.message().find(c.says), std::string::npos)
         << c.what << ": " << status.message();
@@ -359,7 +354,7 @@ TEST(Defragment, KeepsTheMapHeaderAndUnreachedData) {
   writeFile(path, bytes);
 
   DefragmentResult result{};
-  hl::Status status = defragment(path, result);
+  hl::Status status = hl::defragment(path, {}, result);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   Image after = package_image::decode(path);
@@ -388,7 +383,7 @@ TEST(Defragment, NoBlockInUseAllocatesNoBlockSizedBuffer) {
   DefragmentOptions force;
   force.force = true;  // it is laid out already
   DefragmentResult result{};
-  hl::Status status = defragment(path, result, force);
+  hl::Status status = hl::defragment(path, force, result);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   std::unique_ptr<hl::Package> package = openPackage(path);

@@ -44,7 +44,6 @@ void readDirectory(Image& image, Cursor& c) {
   image.directoryAt = c.at();
   std::vector<uint32_t> header = c.u32s(14);
   const uint32_t itemCount = header[3];
-  image.directorySize = header[6];
   image.nameSize = header[7];
   for (uint32_t i = 0; i < itemCount; ++i) {
     std::vector<uint32_t> f = c.u32s(7);
@@ -55,10 +54,7 @@ void readDirectory(Image& image, Cursor& c) {
   if (c.at() > image.head.size()) throw std::out_of_range("name table past the end");
   for (Item& item : image.items)
     item.name = reinterpret_cast<const char*>(image.head.data() + names + item.nameOffset);
-  image.hashKeys = c.u32s(header[8]);
-  image.hashChain = c.u32s(itemCount);
-  c.skip(4ull * header[9] + 4ull * header[10]);
-  image.directoryEnd = c.at();
+  c.skip(4ull * (header[8] + itemCount + header[9] + header[10]));  // hash tables, copy tables
 }
 
 }  // namespace
@@ -98,7 +94,6 @@ Image decode(const std::filesystem::path& path) {
   std::vector<uint32_t> header = c.u32s(11);
   image.cacheType = header[1];
   image.formatVersion = header[2];
-  image.fileSizeField = header[7];
   image.blockSize = header[8];
   image.blockCount = header[9];
   const bool gcf = image.cacheType == 1;
@@ -124,13 +119,9 @@ Image decode(const std::filesystem::path& path) {
   image.directoryMap = c.u32s(image.items.size());
 
   image.checksumsAt = c.at();
-  c.skip(4);
-  image.checksumSize = c.u32();
-  std::vector<uint32_t> mapHeader = c.u32s(4);
-  image.checksumMagic = mapHeader[0];
-  c.skip(8ull * mapHeader[2] + 4ull * mapHeader[3] + 128);  // checksum map, checksums, signature
-  image.checksumsEnd = c.at();
-  if (!format3) c.skip(4);  // the application version
+  std::vector<uint32_t> headers = c.u32s(6);            // the section's, then its map's
+  c.skip(8ull * headers[4] + 4ull * headers[5] + 128);  // the map, the checksums, the signature
+  if (!format3) c.skip(4);                              // the application version
   if (gcf) {
     image.dataBlockHeaderAt = c.at();
     std::vector<uint32_t> dataHeader = c.u32s(5);

@@ -27,24 +27,21 @@ struct Item {
 struct Image {
   std::filesystem::path path;
   std::vector<uint8_t> head;  // the package's first bytes: at least all of its metadata
-  uint32_t cacheType = 0, formatVersion = 0, fileSizeField = 0, blockSize = 0, blockCount = 0;
+  uint32_t cacheType = 0, formatVersion = 0, blockSize = 0, blockCount = 0;
 
   std::vector<BlockEntry> entries;
   uint32_t firstUnusedBlock = 0, terminatorField = 0;
   std::vector<uint32_t> nextBlock;  // the fragmentation map
 
-  uint64_t directoryAt = 0, directoryEnd = 0;
-  uint32_t directorySize = 0, nameSize = 0;
+  uint64_t directoryAt = 0;
+  uint32_t nameSize = 0;
   std::vector<Item> items;
-  std::vector<uint32_t> hashKeys, hashChain;
 
   std::optional<uint64_t> directoryMapHeaderAt;
   uint64_t directoryMapAt = 0;
   std::vector<uint32_t> directoryMap;
 
   uint64_t checksumsAt = 0;
-  uint32_t checksumSize = 0, checksumMagic = 0;
-  uint64_t checksumsEnd = 0;  // after the signature
 
   uint64_t dataBlockHeaderAt = 0;
   uint32_t firstBlockOffset = 0, blocksUsed = 0;

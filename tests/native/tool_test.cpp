@@ -26,10 +26,6 @@ Words words(const Parts&... parts) {
   return {arg(parts)...};
 }
 
-int lines(const std::string& text) {
-  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
-
 // Each of `expected` in `text`, in this order.
 void expectInOrder(const std::string& text, const std::vector<std::string>& expected,
                    const std::string& what) {
@@ -225,7 +221,9 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
     if (r.exitCode == 0 && r.err.empty()) {
       EXPECT_EQ(result.err, "") << r.what;
     } else if (*r.input) {
-      EXPECT_EQ(lines(result.err), static_cast<int>(r.err.size())) << r.what << ": " << result.err;
+      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'),
+                static_cast<ptrdiff_t>(r.err.size()))
+          << r.what << ": " << result.err;
     } else if (r.exitCode != 0) {
       EXPECT_EQ(result.err.rfind("hlextract: ", 0), 0u) << r.what << ": " << result.err;
     }
