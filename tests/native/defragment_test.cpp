@@ -25,11 +25,6 @@ using package_image::Image;
 constexpr uint32_t kFileFlag = 0x4000;
 constexpr uint16_t kEntryInUse = 0x8000;
 
-hl::Status defragment(const fs::path& path, DefragmentResult& result,
-                      DefragmentOptions options = {}) {
-  return hl::defragment(path, options, result);
-}
-
 // Files packed from block 0 in directory entry order (the order a laid-out package is written
 // in), each fragment's blocks consecutive and linked n -> n+1,
 // every free block at the end holding the terminator (or, `chained`, the next free block) and
@@ -152,7 +147,7 @@ void expectRoundTrip(const Shape& shape, bool force = false) {
   DefragmentResult result{};
   DefragmentOptions options;
   options.force = force;
-  hl::Status status = defragment(path, result, options);
+  hl::Status status = hl::defragment(path, options, result);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   EXPECT_TRUE(defragmentTemporaries(path).empty());
@@ -172,7 +167,7 @@ void expectRoundTrip(const Shape& shape, bool force = false) {
   // The planner agrees with what the writer made: nothing is left to do, and nothing is touched.
   fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(1));
   const fs::file_time_type stamp = fs::last_write_time(path);
-  ASSERT_TRUE(defragment(path, result).ok());
+  ASSERT_TRUE(hl::defragment(path, {}, result).ok());
   EXPECT_EQ(result, DefragmentResult::AlreadyDefragmented);
   EXPECT_TRUE(readFile(path) == now);
   EXPECT_EQ(fs::last_write_time(path), stamp);
@@ -200,14 +195,15 @@ TEST(Defragment, FragmentedShapesRoundTrip) {
 }
 
 // A run stopped as if killed leaves the original whole and readable, and its copy with the
-// package's own permissions. That copy is not the next run's to remove: its name is unique.
-TEST(Defragment, StoppedRunsLeaveTheOriginalIntact) {
+// package's own permissions. That copy is not the next run's to remove: its name is unique. The
+// run that completes goes through a symbolic link, which stays one; while it is under way a second
+// run finds the package in use and changes nothing.
+TEST(Defragment, StoppedAndConcurrentRunsLeaveTheOriginalIntact) {
   ScratchFolder scratch;
   Node tree = mixedTree(512);
   fs::path path =
       makePackage(tree, gcfLayout(Placement::Interleaved, 512, 2, 3), scratch / "game.gcf");
-  const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
-  fs::permissions(path, ownerOnly);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
   const fs::perms mode = fs::status(path).permissions();
   std::vector<uint8_t> old = readFile(path);
   Image before = package_image::decode(path);
@@ -222,9 +218,23 @@ TEST(Defragment, StoppedRunsLeaveTheOriginalIntact) {
   std::vector<fs::path> left = defragmentTemporaries(path);
   EXPECT_EQ(left.size(), std::size(stops)) << "one copy of its own per run";
   for (const fs::path& copy : left) EXPECT_EQ(fs::status(copy).permissions(), mode) << copy;
+
+  const fs::path link = scratch / "link.gcf";
+  std::error_code noLinks;  // Wine makes none
+  fs::create_symlink(path, link, noLinks);
+  bool asked = false;
+  DefragmentOptions first;
+  first.progress = [&](uint64_t, uint64_t) {
+    if (std::exchange(asked, true)) return;
+    DefragmentResult second{};
+    EXPECT_EQ(hl::defragment(path, {}, second).code(), hl::ErrorCode::InUse);
+    EXPECT_TRUE(readFile(path) == old);
+  };
   DefragmentResult result{};
-  ASSERT_TRUE(defragment(path, result).ok());
+  ASSERT_TRUE(hl::defragment(noLinks ? path : link, first, result).ok());
   EXPECT_EQ(result, DefragmentResult::Rewritten);
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(noLinks || (fs::is_symlink(link) && defragmentTemporaries(link).empty()));
   EXPECT_EQ(defragmentTemporaries(path).size(), std::size(stops));
   EXPECT_EQ(fs::status(path).permissions(), mode);
   expectDefragmentedLayout(package_image::decode(path), readFile(path));
@@ -307,7 +317,7 @@ TEST(Defragment, RefusalsAndNothingToDoWriteNothing) {
     fs::file_time_type stamp = fs::last_write_time(c.package, noTime);
     if (!noTime) fs::last_write_time(c.package, stamp -= std::chrono::hours(1), noTime);
     DefragmentResult result{};
-    hl::Status status = defragment(c.package, result);
+    hl::Status status = hl::defragment(c.package, {}, result);
     EXPECT_EQ(status.code(), c.code) << c.what << ": " << status.message();
     EXPECT_NE(status.message().find(c.says), std::string::npos)
         << c.what << ": " << status.message();
@@ -320,31 +330,6 @@ TEST(Defragment, RefusalsAndNothingToDoWriteNothing) {
   }
   ASSERT_TRUE(openPackage(scratch / "v5.gcf")) << "format 5 still reads";
   fs::permissions(readOnly, fs::perms::owner_all);
-}
-
-// One run at a time: while one is under way, a second run finds the package in use and changes
-// nothing. (A lock held by another process is the tool tests' "defragment held".)
-TEST(Defragment, SecondRunFindsThePackageInUse) {
-  ScratchFolder scratch;
-  fs::path path = makePackage(mixedTree(512), gcfLayout(Placement::Interleaved, 512, 0, 3),
-                              scratch / "game.gcf");
-  const std::vector<uint8_t> old = readFile(path);
-  // The second run starts from the first one's first progress report, its copy part written.
-  bool asked = false;
-  DefragmentOptions first;
-  first.progress = [&](uint64_t, uint64_t) {
-    if (std::exchange(asked, true)) return;
-    DefragmentResult second{};
-    hl::Status status = defragment(path, second);
-    EXPECT_EQ(status.code(), hl::ErrorCode::InUse) << status.message();
-    EXPECT_TRUE(readFile(path) == old);
-  };
-  DefragmentResult result{};
-  hl::Status status = defragment(path, result, first);
-  EXPECT_TRUE(status.ok()) << status.message();
-  EXPECT_EQ(result, DefragmentResult::Rewritten);
-  EXPECT_TRUE(asked);
-  EXPECT_TRUE(defragmentTemporaries(path).empty());
 }
 
 // Hand-made on a package with no block free: what its first unused entry should hold is not
@@ -369,7 +354,7 @@ TEST(Defragment, KeepsTheMapHeaderAndUnreachedData) {
   writeFile(path, bytes);
 
   DefragmentResult result{};
-  hl::Status status = defragment(path, result);
+  hl::Status status = hl::defragment(path, {}, result);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   Image after = package_image::decode(path);
@@ -398,28 +383,12 @@ TEST(Defragment, NoBlockInUseAllocatesNoBlockSizedBuffer) {
   DefragmentOptions force;
   force.force = true;  // it is laid out already
   DefragmentResult result{};
-  hl::Status status = defragment(path, result, force);
+  hl::Status status = hl::defragment(path, force, result);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   std::unique_ptr<hl::Package> package = openPackage(path);
   ASSERT_TRUE(package);
   EXPECT_EQ(package->find("empty"), 1u);
 }
-
-#if !defined(_WIN32)
-TEST(Defragment, SymbolicLinkStaysALink) {
-  ScratchFolder scratch;
-  fs::path path =
-      makePackage(mixedTree(512), gcfLayout(Placement::Reversed, 512), scratch / "game.gcf");
-  fs::path link = scratch / "link.gcf";
-  fs::create_symlink(path, link);
-  DefragmentResult result{};
-  ASSERT_TRUE(defragment(link, result).ok());
-  EXPECT_EQ(result, DefragmentResult::Rewritten);
-  EXPECT_TRUE(fs::is_symlink(link));
-  expectDefragmentedLayout(package_image::decode(path), readFile(path));
-  EXPECT_TRUE(defragmentTemporaries(link).empty());
-}
-#endif
 
 }  // namespace

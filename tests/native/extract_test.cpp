@@ -27,9 +27,16 @@ ExpectedFiles filesOnDisk(const fs::path& folder) {
   return files;
 }
 
+// Extracts the item at `path`; the items reported failing with `code` go to `failed`.
 hl::Status extract(const hl::Package& package, const std::string& path, const fs::path& destination,
-                   hl::ExtractSummary& summary) {
-  return hl::extractItem(package, package.find(path), destination, nullptr, summary);
+                   hl::ExtractSummary& summary, std::vector<std::string>* failed = nullptr,
+                   hl::ErrorCode code = hl::ErrorCode::Ok) {
+  return hl::extractItem(
+      package, package.find(path), destination,
+      [&](const std::string& item, const hl::Status& result) {
+        if (failed && result.code() == code) failed->push_back(item);
+      },
+      summary);
 }
 
 TEST(Extract, HostileNamesNeverLeaveTheDestination) {
@@ -50,12 +57,8 @@ TEST(Extract, HostileNamesNeverLeaveTheDestination) {
   fs::create_directories(destination);
   hl::ExtractSummary summary;
   std::vector<std::string> refused;
-  hl::Status status = hl::extractItem(
-      *package, hl::kRootItem, destination,
-      [&](const std::string& path, const hl::Status& result) {
-        if (result.code() == hl::ErrorCode::UnsafeName) refused.push_back(path);
-      },
-      summary);
+  hl::Status status =
+      extract(*package, "", destination, summary, &refused, hl::ErrorCode::UnsafeName);
   EXPECT_EQ(status.code(), hl::ErrorCode::UnsafeName);
   EXPECT_EQ(refused.size(), std::size(hostile) + 1) << "each hostile name is reported once";
   EXPECT_EQ(summary.filesWritten, 1u);
@@ -114,12 +117,8 @@ TEST(Extract, AnItemWhoseNameIsTakenInItsFolderFails) {
   ASSERT_TRUE(package);
   std::vector<std::string> clashes;
   hl::ExtractSummary summary;
-  hl::Status status = hl::extractItem(
-      *package, hl::kRootItem, scratch / "out",
-      [&](const std::string& path, const hl::Status& result) {
-        if (result.code() == hl::ErrorCode::NameClash) clashes.push_back(path);
-      },
-      summary);
+  hl::Status status =
+      extract(*package, "", scratch / "out", summary, &clashes, hl::ErrorCode::NameClash);
   EXPECT_EQ(status.code(), hl::ErrorCode::NameClash);
   std::vector<std::string> expected = {"same.txt", "dir"};
   ExpectedFiles written{{"same.txt", {'1'}}, {"dir\\a.txt", {'1'}}, {"Case.txt", {'1'}}};

@@ -44,8 +44,6 @@ void readDirectory(Image& image, Cursor& c) {
   image.directoryAt = c.at();
   std::vector<uint32_t> header = c.u32s(14);
   const uint32_t itemCount = header[3];
-  image.fileCount = header[4];
-  image.directorySize = header[6];
   image.nameSize = header[7];
   for (uint32_t i = 0; i < itemCount; ++i) {
     std::vector<uint32_t> f = c.u32s(7);
@@ -56,10 +54,7 @@ void readDirectory(Image& image, Cursor& c) {
   if (c.at() > image.head.size()) throw std::out_of_range("name table past the end");
   for (Item& item : image.items)
     item.name = reinterpret_cast<const char*>(image.head.data() + names + item.nameOffset);
-  image.hashKeys = c.u32s(header[8]);
-  image.hashChain = c.u32s(itemCount);
-  c.skip(4ull * header[9] + 4ull * header[10]);
-  image.directoryEnd = c.at();
+  c.skip(4ull * (header[8] + itemCount + header[9] + header[10]));  // hash tables, copy tables
 }
 
 }  // namespace
@@ -99,17 +94,13 @@ Image decode(const std::filesystem::path& path) {
   std::vector<uint32_t> header = c.u32s(11);
   image.cacheType = header[1];
   image.formatVersion = header[2];
-  image.fileSizeField = header[7];
   image.blockSize = header[8];
   image.blockCount = header[9];
   const bool gcf = image.cacheType == 1;
   const bool format3 = gcf && image.formatVersion == 3;
 
   if (gcf) {
-    std::vector<uint32_t> entryHeader = c.u32s(8);
-    image.entriesUsed = entryHeader[1];
-    image.lastUsedEntry = entryHeader[2];
-    for (uint32_t i = 0; i < entryHeader[0]; ++i) {
+    for (uint32_t i = 0, count = c.u32s(8)[0]; i < count; ++i) {
       std::vector<uint32_t> f = c.u32s(7);
       image.entries.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6]});
     }
@@ -117,16 +108,7 @@ Image decode(const std::filesystem::path& path) {
     image.firstUnusedBlock = mapHeader[1];
     image.terminatorField = mapHeader[2];
     image.nextBlock = c.u32s(mapHeader[0]);
-    if (image.formatVersion < 6) {
-      image.blockEntryMapAt = c.at();
-      std::vector<uint32_t> entryMapHeader = c.u32s(5);
-      image.entryMapFirst = entryMapHeader[1];
-      image.entryMapLast = entryMapHeader[2];
-      for (uint32_t i = 0; i < entryMapHeader[0]; ++i) {
-        uint32_t previous = c.u32();
-        image.entryMap.emplace_back(previous, c.u32());
-      }
-    }
+    if (image.formatVersion < 6) c.skip(8ull * c.u32s(5)[0]);  // the block entry map
   }
   readDirectory(image, c);
   if (!format3) {
@@ -137,18 +119,9 @@ Image decode(const std::filesystem::path& path) {
   image.directoryMap = c.u32s(image.items.size());
 
   image.checksumsAt = c.at();
-  c.skip(4);
-  image.checksumSize = c.u32();
-  std::vector<uint32_t> mapHeader = c.u32s(4);
-  image.checksumMagic = mapHeader[0];
-  for (uint32_t i = 0; i < mapHeader[2]; ++i) {
-    uint32_t count = c.u32();
-    image.checksumMap.emplace_back(count, c.u32());
-  }
-  image.checksums = c.u32s(mapHeader[3]);
-  c.skip(128);
-  image.checksumsEnd = c.at();
-  if (!format3) image.applicationVersion = c.u32();
+  std::vector<uint32_t> headers = c.u32s(6);            // the section's, then its map's
+  c.skip(8ull * headers[4] + 4ull * headers[5] + 128);  // the map, the checksums, the signature
+  if (!format3) c.skip(4);                              // the application version
   if (gcf) {
     image.dataBlockHeaderAt = c.at();
     std::vector<uint32_t> dataHeader = c.u32s(5);
@@ -176,26 +149,6 @@ std::vector<std::vector<uint32_t>> fileBlocks(const Image& image, uint32_t item)
     previous = e;
   }
   return fragments;
-}
-
-std::vector<uint8_t> storedBytes(const Image& image, uint32_t item) {
-  std::vector<uint8_t> bytes;
-  std::vector<std::vector<uint32_t>> fragments = fileBlocks(image, item);
-  uint32_t e = image.directoryMap.at(item);
-  for (const std::vector<uint32_t>& blocks : fragments) {
-    const BlockEntry& entry = image.entries.at(e);
-    if (entry.offset != bytes.size()) throw std::logic_error("fragments out of order");
-    uint32_t left = entry.size;
-    for (uint32_t block : blocks) {
-      const uint32_t n = std::min(left, image.blockSize);
-      std::vector<uint8_t> part =
-          readRange(image.path, image.firstBlockOffset + uint64_t{block} * image.blockSize, n);
-      bytes.insert(bytes.end(), part.begin(), part.end());
-      left -= n;
-    }
-    e = entry.next;
-  }
-  return bytes;
 }
 
 }  // namespace package_image
