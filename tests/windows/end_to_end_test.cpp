@@ -11,26 +11,24 @@ namespace {
 
 using vaultpick::Form1;
 
-// A visible top-level window of `windowClass` that belongs to `process`, waited for up to
-// 15 s; nullptr when none showed.
-HWND waitForWindow(DWORD process, const wchar_t* windowClass) {
-  for (int i = 0; i < 300; Sleep(50), ++i) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
-         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+// The child's visible Form1, waited for up to 15 s; nullptr when none showed.
+HWND waitForForm1(const ChildProcess& child) {
+  for (int i = 0; i < 300; Sleep(50), ++i)
+    for (HWND window = nullptr;
+         (window = FindWindowExW(nullptr, window, L"VaultpickForm1", nullptr));) {
       DWORD owner = 0;
       GetWindowThreadProcessId(window, &owner);
-      if (owner == process && IsWindowVisible(window)) return window;
+      if (owner == GetProcessId(child.process.get()) && IsWindowVisible(window)) return window;
     }
-  }
   return nullptr;
 }
 
 TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineAndEndsWhenClosed) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
-  TestPackage package = makeTestPackage(scratch.path() / "end to end.gcf");
+  TestPackage package = makeTestPackage(scratch / "end to end.gcf");
   ChildProcess program(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\"");
-  HWND form = waitForWindow(program.id(), L"VaultpickForm1");
+  HWND form = waitForForm1(program);
   ASSERT_NE(form, nullptr) << "Form1 never showed";
   EXPECT_EQ(windowText(form), L"Vaultpick - by Morvane");
   EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdText2)), package.path.wstring());
@@ -52,8 +50,7 @@ struct PopupWatch {
     if (message == WM_INITMENUPOPUP) {
       watch->opened = reinterpret_cast<HMENU>(wParam);
       watch->defaultItem = GetMenuDefaultItem(watch->opened, FALSE, 0);
-      watch->answered = false;
-      ++watch->popups;
+      watch->answered = false, ++watch->popups;
     }
     // Once the menu waits for input, its window gets the keys, whichever has the keyboard.
     if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered) {
@@ -110,17 +107,16 @@ class ItemMenu : public FormTest {
     state[VK_SHIFT] = 0;
     SetKeyboardState(state);
   }
-  // The Info box shown last is about the entry at `index`.
+  // The Info box shown last, the `boxes`th, is about the entry at `index`.
   void expectInfoAbout(int index, size_t boxes) {
     ASSERT_TRUE(
         pumpUntil([&] { return dialogs.messages.size() == boxes; }, std::chrono::seconds(10)));
     EXPECT_NE(lastMessage().find(L"\"root\\" + package.entries[index] + L"\"\r\nNumber: \t\t" +
                                  std::to_wstring(index + 1) + L"\r\n"),
-              std::wstring::npos)
-        << fs::path(lastMessage()).u8string();
+              std::wstring::npos);
   }
 
-  TestPackage package = makeTestPackage(scratch.path() / "menu.gcf");
+  TestPackage package = makeTestPackage(scratch / "menu.gcf");
   std::optional<PopupWatch> watch;  // made once Form1 has its window
 };
 

@@ -55,21 +55,19 @@ TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndKeepsALockedOne) {
 TEST(StartUp, OpensAQuotedPackagePathAndIgnoresEverythingElse) {
   PrivateTemp temp;
   ScratchFolder scratch;
-  fs::create_directories(scratch.path() / L"\u00dcbung \u0434\u0435\u043c\u043e");
-  TestPackage package =
-      makeTestPackage(scratch.path() / L"\u00dcbung \u0434\u0435\u043c\u043e" / L"p.gcf");
-  const std::wstring path = package.path.wstring();
-  const fs::path notPackage = scratch.path() / L"notes.gcf";
+  fs::create_directories(scratch / "\u00dcbung \u0434\u0435\u043c\u043e");
+  TestPackage package = makeTestPackage(scratch / "\u00dcbung \u0434\u0435\u043c\u043e" / "p.gcf");
+  const std::wstring path = package.path.wstring(), notPackage = (scratch / "notes.gcf").wstring();
   writeFile(notPackage, {'n', 'o'});
-  // The command text, and what Text2 then holds; only the package's path lists it.
+  // The command text, and what Text2 then holds; only the package's path lists it, and a file
+  // that is no package gives one box.
   const std::pair<std::wstring, std::wstring> cases[] = {
       {L"", L""},
       {L"  \"" + path + L"\"  ", path},
-      {path, L""},  // unquoted, it loses its first and last character
-      {L"\"" + (scratch.path() / L"missing.gcf").wstring() + L"\"", L""},
-      {L"\"" + scratch.path().wstring() + L"\"", L""},  // a folder is no file
-      {L"\"" + notPackage.wstring() + L"\"", notPackage.wstring()},
-  };
+      {path, L""},  // unquoted: loses its ends
+      {L"\"" + (scratch / "missing.gcf").wstring() + L"\"", L""},
+      {L"\"" + scratch.path().wstring() + L"\"", L""},
+      {L"\"" + notPackage + L"\"", notPackage}};
   for (const auto& [commandText, text2] : cases) {
     SCOPED_TRACE(fs::path(commandText).u8string());
     ScriptedDialogs dialogs;
@@ -77,35 +75,47 @@ TEST(StartUp, OpensAQuotedPackagePathAndIgnoresEverythingElse) {
     ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), commandText));
     EXPECT_EQ(form.Text2(), text2);
     EXPECT_EQ(listBoxEntries(form.List1()),
-              text2 == path ? package.entries : decltype(package.entries){});
+              text2 == path ? package.entries : std::vector<std::wstring>{});
     EXPECT_FALSE(fs::exists(temp.listFile()));
-    EXPECT_EQ(dialogs.messages.size(), text2 == notPackage.wstring() ? 1u : 0u);
+    EXPECT_EQ(dialogs.messages.size(), text2 == notPackage ? 1u : 0u);
   }
 }
 
 using Form1Test = FormTest;
 
-TEST_F(Form1Test, OpenListsThePickedPackageWholeAndClearOrCancelEmptiesIt) {
+TEST_F(Form1Test, OpenListsThePickedPackageWholeOrNothingWithTheReasonAndClearOrCancelEmptiesIt) {
   TestPackage first = makeTestPackage(scratch / "first one.gcf");
-  TestPackage big =
-      makeTestPackage(scratch / "files100k.gcf", testing_support::manyFilesTree(100000, 1000));
+  TestPackage big = makeTestPackage(scratch / "files100k.gcf", manyFilesTree(100000, 1000));
+  std::vector<uint8_t> cut = readFile(first.path);
+  cut.resize(cut.size() / 2);
+  writeFile(scratch / "truncated.gcf", cut);
+  writeFile(scratch / "empty.gcf", {});
   // A list file left by an earlier run must never pass for a package's contents.
-  writeFile(temp.listFile(), {'r', 'o', 'o', 't', '\\', 's', '\r', '\n'});
-  for (const TestPackage* package : {&first, &big}) {
-    dialogs.will(package->path);
+  auto leaveStaleList = [&] {
+    writeFile(temp.listFile(), {'r', 'o', 'o', 't', '\\', 's', '\r', '\n'});
+  };
+  // Open picks `path`: Text2 shows it, List1 `entries`, and one box gives the reason if any.
+  auto expectOpens = [&](const fs::path& path, const std::vector<std::wstring>& entries,
+                         const std::optional<std::wstring>& reason = std::nullopt) {
+    dialogs.messages.clear();
+    dialogs.will(path);
     form.Command1_Click();
-    EXPECT_EQ(form.Text2(), package->path.wstring());
-    EXPECT_EQ(listBoxEntries(form.List1()), package->entries);
+    EXPECT_EQ(form.Text2(), path.wstring());
+    EXPECT_EQ(listBoxEntries(form.List1()), entries);
     EXPECT_FALSE(fs::exists(temp.listFile()));
-  }
+    if (reason) expectOneBox(dialogs, L"The package could not be opened.\n\n" + *reason);
+    EXPECT_EQ(dialogs.messages.size(), reason ? 1u : 0u);
+  };
+  leaveStaleList();
+  expectOpens(first.path, first.entries);
+  expectOpens(big.path, big.entries);
   dialogs.will(std::nullopt);
   form.Command1_Click();
   EXPECT_EQ(form.Text2(), L"");
   EXPECT_TRUE(listBoxEntries(form.List1()).empty());
   EXPECT_EQ(dialogs.filters, std::vector<std::wstring>(3, L".gcf;.ncf|*.gcf;*.ncf"));
 
-  dialogs.will(first.path);
-  form.Command1_Click();
+  expectOpens(first.path, first.entries);
   const auto tool = fs::last_write_time(temp.path() / L"HLExtract.exe");
   // Pressed like a user would: the click reaches Command2_Click through the window.
   SendMessageW(form.Command2(), BM_CLICK, 0, 0);
@@ -113,29 +123,12 @@ TEST_F(Form1Test, OpenListsThePickedPackageWholeAndClearOrCancelEmptiesIt) {
   EXPECT_TRUE(listBoxEntries(form.List1()).empty());
   EXPECT_TRUE(fs::exists(first.path));
   EXPECT_EQ(fs::last_write_time(temp.path() / L"HLExtract.exe"), tool);
-}
 
-TEST_F(Form1Test, APackageThatCannotBeListedShowsItsPathNoEntriesAndOneBoxWithTheReason) {
-  TestPackage package = makeTestPackage(scratch / "whole.gcf");
-  std::vector<uint8_t> cut = readFile(package.path);
-  cut.resize(cut.size() / 2);
-  writeFile(scratch / "truncated.gcf", cut);
-  writeFile(scratch / "empty.gcf", {});
-  writeFile(temp.listFile(), {'r', 'o', 'o', 't', '\\', 's', '\r', '\n'});
-  const std::pair<const char*, std::wstring> cases[] = {
-      {"truncated.gcf", L"package is truncated"},
-      {"empty.gcf", L""},
-      {"whole.gcf", L"The extraction tool could not be started: "},  // the tool is gone
-  };
-  for (const auto& [file, reason] : cases) {
-    if (reason.rfind(L"The", 0) == 0) fs::remove(temp.path() / "HLExtract.exe");
-    dialogs.messages.clear();
-    dialogs.will(scratch / file);
-    form.Command1_Click();
-    EXPECT_EQ(form.Text2(), (scratch / file).wstring());
-    EXPECT_TRUE(listBoxEntries(form.List1()).empty()) << file;
-    expectOneBox(dialogs, L"The package could not be opened.\n\n" + reason);
-  }
+  leaveStaleList();
+  expectOpens(scratch / "truncated.gcf", {}, L"package is truncated");
+  expectOpens(scratch / "empty.gcf", {}, L"");
+  fs::remove(temp.path() / "HLExtract.exe");
+  expectOpens(first.path, {}, L"The extraction tool could not be started: ");
 }
 
 // Posts WM_DROPFILES with the files in the block that the shell's drop hands over.
@@ -185,8 +178,7 @@ TEST_F(Form1Test, WindowsAnswerDuringALongWaitAndClosingEndsItLeavingTheChildToF
   EXPECT_EQ(listBoxEntries(form.List1()), package.entries);
 
   // The close arrives while the listing waits for the tool: the dead window is not touched.
-  dialogs.will(
-      makeTestPackage(scratch / "20k.gcf", testing_support::manyFilesTree(20000, 1000)).path);
+  dialogs.will(makeTestPackage(scratch / "20k.gcf", manyFilesTree(20000, 1000)).path);
   PostMessageW(form.window(), WM_CLOSE, 0, 0);
   form.Command1_Click();
   EXPECT_FALSE(form.alive());

@@ -8,12 +8,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "../native/test_support.h"
 #include "toolbridge/command_lines.h"
@@ -27,9 +24,7 @@
 namespace program_testing {
 
 namespace fs = std::filesystem;
-using testing_support::readFile;
-using testing_support::ScratchFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 // An environment variable of this process set to `value` for as long as this lives.
 class ScopedEnvironmentVariable {
@@ -95,13 +90,13 @@ class ScriptedDialogs : public vaultpick::Dialogs {
     if (closeWhenStarted) PostMessageW(closeWhenStarted, WM_CLOSE, 0, 0);
     return {42, std::move(willStart)};  // 42: a started application, as the shell reports it
   }
-  // The shell's open reports this process as started (none unless set), once, and then closes
-  // this window when one is set (a person closing the program while the application runs).
+  // The shell's open reports this process as started (none unless set), then closes this
+  // window when set (a person closing the program while the application runs).
   vaultpick::UniqueHandle willStart;
   HWND closeWhenStarted = nullptr;
 
-  // A save dialog: text = filter, title = the file name offered; a folder chooser: title and
-  // style = its flags; a message box: all three.
+  // A save dialog: text = filter, title = the file name offered; a folder chooser: title,
+  // style = its flags.
   struct Shown {
     HWND owner;
     std::wstring text, title;
@@ -157,13 +152,11 @@ struct TestPackage {
     return static_cast<int>(at - entries.begin());
   }
 };
-inline TestPackage makeTestPackage(const fs::path& target,
-                                   const hl::write::Node& tree = testing_support::mixedTree(8192)) {
-  TestPackage package{testing_support::makePackage(tree, hl::write::Options(), target), {}};
+inline TestPackage makeTestPackage(const fs::path& target, const Node& tree = mixedTree(8192)) {
+  TestPackage package{makePackage(tree, Options(), target), {}};
   ScratchFolder scratch;
-  const fs::path listFile = scratch.path() / L"list.txt";
-  testing_support::ToolResult result =
-      testing_support::runTool({L"-p", package.path.wstring(), L"-lf", listFile.wstring()});
+  const fs::path listFile = scratch / "list.txt";
+  ToolResult result = runTool({L"-p", package.path.wstring(), L"-lf", listFile.wstring()});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   std::ifstream list(listFile, std::ios::binary);
   for (std::string line; std::getline(list, line);) {
@@ -172,15 +165,6 @@ inline TestPackage makeTestPackage(const fs::path& target,
   }
   EXPECT_FALSE(package.entries.empty());
   return package;
-}
-
-// The names in a folder, sorted.
-inline std::vector<std::wstring> namesIn(const fs::path& folder) {
-  std::vector<std::wstring> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().wstring());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Texts read with messages, which reach windows of other processes too (GetWindowTextW does not).
@@ -238,10 +222,9 @@ class FormTest : public ::testing::Test {
   vaultpick::Form1 form{dialogs};
 };
 
-// A program of this build's bin folder started with `arguments`. One still running when this
-// goes is ended by force, so a failing test leaves no process behind.
-class ChildProcess {
- public:
+// A program of this build's bin folder started with `arguments`, ended by force if still running
+// when this goes, so a failing test leaves no process behind.
+struct ChildProcess {
   ChildProcess(const std::wstring& program, const std::wstring& arguments) {
     std::wstring line =
         vaultpick::quoteArgument((binFolder() / program).wstring()) + L" " + arguments;
@@ -251,31 +234,24 @@ class ChildProcess {
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &started)) {
       CloseHandle(started.hThread);
-      process_ = vaultpick::UniqueHandle(started.hProcess);
+      process = vaultpick::UniqueHandle(started.hProcess);
     }
   }
   ~ChildProcess() {
-    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.get(), 1);
-      WaitForSingleObject(process_.get(), 5000);
+    if (process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process.get(), 1);
+      WaitForSingleObject(process.get(), 5000);
     }
   }
-  explicit operator bool() const { return static_cast<bool>(process_); }
-  HANDLE handle() const { return process_.get(); }
-  DWORD id() const { return GetProcessId(process_.get()); }
   // The exit code once the program has ended within `milliseconds`, else nothing.
   std::optional<DWORD> exitCode(DWORD milliseconds) const {
     DWORD code = 0;
-    if (WaitForSingleObject(process_.get(), milliseconds) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(process_.get(), &code))
+    if (WaitForSingleObject(process.get(), milliseconds) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.get(), &code))
       return std::nullopt;
     return code;
   }
-  // Hands the process over (to the scripted shell), leaving this empty.
-  vaultpick::UniqueHandle release() { return std::move(process_); }
-
- private:
-  vaultpick::UniqueHandle process_;
+  vaultpick::UniqueHandle process;
 };
 
 }  // namespace program_testing
