@@ -1,15 +1,12 @@
 // The control libraries at start: written and registered where missing, loaded from the system
 // folder when ours there, else from a private copy in TEMP.
-#include "program_support.h"
-// The headers below need the types of windows.h, which it brings.
-#include <commctrl.h>
-
 #include "controls/control_libraries.h"
+#include "program_support.h"
 #include "startup/reg_files.h"
 #include "startup/reg_my_files.h"
 
-namespace program_testing {
 namespace {
+using namespace program_testing;
 
 const wchar_t* const kLibraries[] = {L"COMCTL32.OCX", L"COMDLG32.OCX"};
 
@@ -47,8 +44,8 @@ void expectStartedWith(const Started& program, const fs::path& comctlFolder,
   const HWND bar = program.form.ProgressBar1();
   SendMessageW(bar, PBM_SETRANGE32, 0, 250);
   SendMessageW(bar, PBM_SETPOS, 170, 0);
-  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 250);
-  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 170);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0) * 1000 + SendMessageW(bar, PBM_GETPOS, 0, 0),
+            250170);
   wchar_t barClass[64] = {};
   GetClassNameW(bar, barClass, 64);
   EXPECT_STREQ(barClass, comctlFolder.empty() ? PROGRESS_CLASSW : L"VaultpickProgressBar");
@@ -66,9 +63,8 @@ void expectStartedWith(const Started& program, const fs::path& comctlFolder,
 
 TEST(ControlLibraries, AreInstalledWhereMissingAndLoadedFromTheSystemFolderOnlyWhenOurs) {
   const std::vector<uint8_t> noLibrary(4096, 'x'),
-      otherLibrary = readFile(binFolder() / L"HLLib.dll");
-  const std::vector<uint8_t> ours[] = {readFile(binFolder() / kLibraries[0]),
-                                       readFile(binFolder() / kLibraries[1])};
+      otherLibrary = readFile(binFolder() / L"HLLib.dll"),
+      ours[] = {readFile(binFolder() / kLibraries[0]), readFile(binFolder() / kLibraries[1])};
   using Placed = std::optional<std::vector<uint8_t>>;  // in the system folder before the start
   const std::array<Placed, 2> cases[] = {
       {std::nullopt, std::nullopt}, {std::nullopt, otherLibrary}, {noLibrary, ours[1]}};
@@ -80,10 +76,9 @@ TEST(ControlLibraries, AreInstalledWhereMissingAndLoadedFromTheSystemFolderOnlyW
     fs::path loadedFrom[2];
     std::vector<std::wstring> registrations;
     for (int i = 0; i < 2; ++i) {
-      if (placed[i])
-        writeFile(system32 / kLibraries[i], *placed[i]);
-      else
-        registrations.push_back(std::wstring(L"regsvr32 /s \\windows\\system32\\") + kLibraries[i]);
+      if (placed[i]) writeFile(system32 / kLibraries[i], *placed[i]);
+      if (!placed[i])
+        registrations.push_back(L"regsvr32 /s \\windows\\system32\\" + std::wstring(kLibraries[i]));
       loadedFrom[i] = !placed[i] || *placed[i] == ours[i] ? system32 : temp.path();
     }
     {
@@ -119,4 +114,3 @@ TEST(ControlLibraries, AreInstalledWhereMissingAndLoadedFromTheSystemFolderOnlyW
 }
 
 }  // namespace
-}  // namespace program_testing

@@ -1,13 +1,10 @@
 // vaultpick.exe as a process of its own, and the item menu as mouse and keyboard reach it.
 #include "program_support.h"
-// The headers below need the types of windows.h, which it brings.
-#include <commctrl.h>
-
 #include "resources/resource_ids.h"
 #include "ui/form2.h"
 
-namespace program_testing {
 namespace {
+using namespace program_testing;
 
 using vaultpick::Form1;
 
@@ -91,18 +88,16 @@ class ItemMenu : public FormTest {
     SendMessageW(form.List1(), down, 0, at);
     SendMessageW(form.List1(), up, 0, at);
   }
-  // Keys as the keyboard gives them, through the program's own message handling; Shift held
+  // A key as the keyboard gives it, through the program's own message handling; Shift held
   // when asked.
-  void press(std::vector<WORD> keys, bool shift = false) {
+  void press(WORD key, bool shift = false) {
     BYTE state[256];
     GetKeyboardState(state);
     state[VK_SHIFT] = shift ? 0x80 : 0;
     SetKeyboardState(state);
     SetFocus(form.List1());
-    for (WORD key : keys) {
-      PostMessageW(form.List1(), WM_KEYDOWN, key, 1);
-      PostMessageW(form.List1(), WM_KEYUP, key, 0xC0000001);
-    }
+    PostMessageW(form.List1(), WM_KEYDOWN, key, 1);
+    PostMessageW(form.List1(), WM_KEYUP, key, 0xC0000001);
     settle();
     state[VK_SHIFT] = 0;
     SetKeyboardState(state);
@@ -125,11 +120,11 @@ TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderTheP
   RECT entry{};
   SendMessageW(form.List1(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&entry));
   MapWindowPoints(form.List1(), nullptr, reinterpret_cast<POINT*>(&entry), 2);
+  // Shift+F10, then the context-menu key, which the list hears as a keyboard WM_CONTEXTMENU.
   for (int i = 0; i < 2; ++i) {
-    // Shift+F10, then the context-menu key, which the list hears as a keyboard WM_CONTEXTMENU.
-    if (i == 0) press({VK_F10}, true);
-    if (i == 1)
-      SendMessageW(form.List1(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.List1()), -1);
+    i == 0 ? press(VK_F10, true)
+           : (void)SendMessageW(form.List1(), WM_CONTEXTMENU,
+                                reinterpret_cast<WPARAM>(form.List1()), -1);
     EXPECT_EQ(watch->popups, i + 1) << i;  // the key's release opens no second menu
     EXPECT_EQ(watch->opened, form.form2().itemMenu());
     EXPECT_EQ(watch->defaultItem, static_cast<UINT>(IDM_MNU9)) << i;
@@ -138,7 +133,7 @@ TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderTheP
     EXPECT_GE(watch->place.left, entry.left) << i;
   }
   EXPECT_TRUE(dialogs.messages.empty());
-  press({VK_RETURN});
+  press(VK_RETURN);
   expectInfoAbout(3, 1);
 
   watch->answer = {VK_DOWN, VK_RETURN};  // Info
@@ -162,4 +157,3 @@ TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderTheP
 }
 
 }  // namespace
-}  // namespace program_testing

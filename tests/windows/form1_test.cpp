@@ -1,20 +1,16 @@
 // Form1 in the test's process: start-up and its command line, Open, Clear, dropped files, and
 // the waits for the tool that keep the window answering.
-#include "program_support.h"
-// The headers below need the types of windows.h, which it brings.
-#include <shellapi.h>
-#include <shlobj.h>
-
 #include <regex>
 
 #include "actions/version_reader.h"
+#include "program_support.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/tool_run.h"
 #include "toolbridge/wait.h"
 #include "win32/process_start.h"
 
-namespace program_testing {
 namespace {
+using namespace program_testing;
 
 using vaultpick::quoteArgument;
 
@@ -27,38 +23,16 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndKeepsALockedOne) {
-  PrivateTemp temp;
-  // A longer file of the same name, and a short one, are both replaced whole.
-  writeFile(temp.path() / L"HLExtract.exe", std::vector<uint8_t>(4 << 20, 'x'));
-  writeFile(temp.path() / L"HLLib.dll", {'M', 'Z'});
-  for (int start = 0; start < 2; ++start) {
-    ScriptedDialogs dialogs;
-    vaultpick::Form1 form(dialogs);
-    ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
-    for (const wchar_t* file : {L"HLExtract.exe", L"HLLib.dll"})
-      EXPECT_TRUE(readFile(temp.path() / file) == readFile(binFolder() / file)) << start;
-    EXPECT_EQ(namesIn(temp.path()).size(), 2u);
-    writeFile(temp.path() / L"HLExtract.exe", {'o', 'l', 'd'});
-  }
-  // As while another instance's tool runs: the file cannot be replaced, and is used.
-  ScriptedDialogs dialogs;
-  vaultpick::Form1 form(dialogs);
-  vaultpick::UniqueHandle busy(CreateFileW((temp.path() / L"HLExtract.exe").c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(busy);
-  const auto before = readFile(temp.path() / L"HLExtract.exe");
-  ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
-  EXPECT_TRUE(readFile(temp.path() / L"HLExtract.exe") == before);
-}
-
-TEST(StartUp, OpensAQuotedPackagePathAndIgnoresEverythingElse) {
+TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndOpensAQuotedPackagePathOnly) {
   PrivateTemp temp;
   ScratchFolder scratch;
   fs::create_directories(scratch / "\u00dcbung \u0434\u0435\u043c\u043e");
   TestPackage package = makeTestPackage(scratch / "\u00dcbung \u0434\u0435\u043c\u043e" / "p.gcf");
   const std::wstring path = package.path.wstring(), notPackage = (scratch / "notes.gcf").wstring();
   writeFile(notPackage, {'n', 'o'});
+  // A longer file of the same name, and a short one, are both replaced whole.
+  writeFile(temp.path() / L"HLExtract.exe", std::vector<uint8_t>(4 << 20, 'x'));
+  writeFile(temp.path() / L"HLLib.dll", {'M', 'Z'});
   // The command text, and what Text2 then holds; only the package's path lists it, and a file
   // that is no package gives one box.
   const std::pair<std::wstring, std::wstring> cases[] = {
@@ -73,12 +47,23 @@ TEST(StartUp, OpensAQuotedPackagePathAndIgnoresEverythingElse) {
     ScriptedDialogs dialogs;
     vaultpick::Form1 form(dialogs);
     ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), commandText));
+    for (const wchar_t* file : {L"HLExtract.exe", L"HLLib.dll"})
+      EXPECT_TRUE(readFile(temp.path() / file) == readFile(binFolder() / file));
+    EXPECT_EQ(namesIn(temp.path()).size(), 2u);
     EXPECT_EQ(form.Text2(), text2);
     EXPECT_EQ(listBoxEntries(form.List1()),
               text2 == path ? package.entries : std::vector<std::wstring>{});
-    EXPECT_FALSE(fs::exists(temp.listFile()));
     EXPECT_EQ(dialogs.messages.size(), text2 == notPackage ? 1u : 0u);
+    writeFile(temp.path() / L"HLExtract.exe", {'o', 'l', 'd'});
   }
+  // As while another instance's tool runs: the file cannot be replaced, and is used.
+  ScriptedDialogs dialogs;
+  vaultpick::Form1 form(dialogs);
+  vaultpick::UniqueHandle busy(CreateFileW((temp.path() / L"HLExtract.exe").c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(busy);
+  ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), L""));
+  EXPECT_EQ(readText(temp.path() / L"HLExtract.exe"), "old");
 }
 
 using Form1Test = FormTest;
@@ -206,24 +191,20 @@ TEST(ToolRun, GivesTheOutcomeAndRetriesOnlyPassingStartFailures) {
   EXPECT_EQ(run.errorOutput.rfind("hlextract: ", 0), 0u) << run.errorOutput;
   EXPECT_NE(vaultpick::toolFailureReason(run).find(L"none.gcf"), std::wstring::npos);
 
-  struct Case {
-    std::vector<DWORD> errors;  // what each try gives; the last one repeats
-    size_t tries;
-    DWORD result;
-  };
-  const Case cases[] = {
+  // What each try gives (the last one repeats), the tries made and the result.
+  const std::tuple<std::vector<DWORD>, size_t, DWORD> cases[] = {
       {{ERROR_INTERNAL_ERROR, ERROR_SHARING_VIOLATION, 0}, 3, 0},
       {{ERROR_ACCESS_DENIED, 0}, 2, 0},
       {{ERROR_INTERNAL_ERROR}, 5, ERROR_INTERNAL_ERROR},
       {{ERROR_FILE_NOT_FOUND}, 1, ERROR_FILE_NOT_FOUND},
       {{ERROR_INTERNAL_ERROR, ERROR_BAD_EXE_FORMAT}, 2, ERROR_BAD_EXE_FORMAT},
   };
-  for (const Case& c : cases) {
+  for (const auto& [errors, expectedTries, expectedResult] : cases) {
     size_t tries = 0;
-    const DWORD result = vaultpick::startWithRetries(
-        [&] { return c.errors[std::min(tries++, c.errors.size() - 1)]; });
-    EXPECT_EQ(tries, c.tries) << c.errors.front();
-    EXPECT_EQ(result, c.result) << c.errors.front();
+    EXPECT_EQ(vaultpick::startWithRetries(
+                  [&, &errors = errors] { return errors[std::min(tries++, errors.size() - 1)]; }),
+              expectedResult);
+    EXPECT_EQ(tries, expectedTries) << errors.front();
   }
 }
 
@@ -250,4 +231,3 @@ TEST(SystemSeams, ShellOpenReportsTheProcessAndVersionsReadAsTheSystemWrites) {
 }
 
 }  // namespace
-}  // namespace program_testing

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// These need the types of windows.h.
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,8 +32,7 @@ namespace fs = std::filesystem;
 using namespace testing_support;
 
 // An environment variable of this process set to `value` for as long as this lives.
-class ScopedEnvironmentVariable {
- public:
+struct ScopedEnvironmentVariable {
   ScopedEnvironmentVariable(const wchar_t* name, const std::wstring& value)
       : name_(name), previous_(vaultpick::environmentVariable(name)) {
     SetEnvironmentVariableW(name_, value.c_str());
@@ -36,8 +40,6 @@ class ScopedEnvironmentVariable {
   ~ScopedEnvironmentVariable() {
     SetEnvironmentVariableW(name_, previous_.empty() ? nullptr : previous_.c_str());
   }
-
- private:
   const wchar_t* name_;
   std::wstring previous_;
 };
