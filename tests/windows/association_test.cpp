@@ -16,9 +16,8 @@ using vaultpick::RegWrite;
 constexpr wchar_t kCommandKey[] = L"gcffile\\shell\\Open with Vaultpick\\command";
 constexpr wchar_t kTestKey[] = L"Software\\Vaultpick tests";
 
-// The association and the program copies are shared by every process of a test run. Tests that
-// touch them take turns (CTest runs test processes side by side), and each starts and ends
-// with nothing registered and no copy, failing or not.
+// The association and the program copies are shared by a test run's parallel processes: tests
+// that touch them take turns, each starting and ending with nothing registered and no copy.
 class CleanAssociation {
  public:
   CleanAssociation() : turn_(CreateMutexW(nullptr, FALSE, L"Vaultpick association tests")) {
@@ -94,8 +93,7 @@ TEST(RegMe, CopiesTheProgramThroughASiblingAndRegistersOnlyWithTheCopy) {
   CleanAssociation clean;
   ScratchFolder scratch;
   const fs::path copy = clean.copyOf(L"vaultpick_tests.exe");
-  // An outdated copy from before is replaced.
-  writeFile(copy, {'o', 'l', 'd'});
+  writeFile(copy, {'o', 'l', 'd'});  // an outdated copy, to be replaced
   ScriptedDialogs dialogs;
   RegMeAsStandard(dialogs);
   expectRegisteredFor(copy);

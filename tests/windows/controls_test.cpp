@@ -10,8 +10,7 @@ using namespace program_testing;
 
 const wchar_t* const kLibraries[] = {L"COMCTL32.OCX", L"COMDLG32.OCX"};
 
-// The program's start as RegMyFiles runs it, with SystemRoot set to `systemRoot` and the
-// registrations it starts recorded, not run. Form1's windows go before the libraries.
+// The start as RegMyFiles runs it, under SystemRoot `systemRoot`, registrations recorded, not run.
 struct Started {
   explicit Started(const fs::path& systemRoot) : systemRootVariable(L"SystemRoot", systemRoot) {
     alive = vaultpick::RegMyFiles_Form_Load(
@@ -22,7 +21,7 @@ struct Started {
   std::vector<std::wstring> registrations;
   vaultpick::ControlLibraries controls;
   ScriptedDialogs dialogs;
-  vaultpick::Form1 form{dialogs};
+  vaultpick::Form1 form{dialogs};  // after them: its windows go before the libraries
   bool alive = false;
 };
 

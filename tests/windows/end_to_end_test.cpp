@@ -88,8 +88,7 @@ class ItemMenu : public FormTest {
     SendMessageW(form.List1(), down, 0, at);
     SendMessageW(form.List1(), up, 0, at);
   }
-  // A key as the keyboard gives it, through the program's own message handling; Shift held
-  // when asked.
+  // A key as the keyboard gives it, through the program's message handling; Shift held if asked.
   void press(WORD key, bool shift = false) {
     BYTE state[256];
     GetKeyboardState(state);
@@ -128,8 +127,7 @@ TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderTheP
     EXPECT_EQ(watch->popups, i + 1) << i;  // the key's release opens no second menu
     EXPECT_EQ(watch->opened, form.form2().itemMenu());
     EXPECT_EQ(watch->defaultItem, static_cast<UINT>(IDM_MNU9)) << i;
-    // Just below the selected entry.
-    EXPECT_NEAR(watch->place.top, entry.bottom, 2) << i;
+    EXPECT_NEAR(watch->place.top, entry.bottom, 2) << i;  // just below the selected entry
     EXPECT_GE(watch->place.left, entry.left) << i;
   }
   EXPECT_TRUE(dialogs.messages.empty());
@@ -145,7 +143,6 @@ TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderTheP
   click(WM_MBUTTONDOWN, WM_MBUTTONUP, overEntry(0));
   EXPECT_EQ(watch->popups, 4);
   EXPECT_EQ(form.ListIndex(), 5);
-  // A double-click shows Info too.
   click(WM_LBUTTONDOWN, WM_LBUTTONUP, overEntry(1));
   click(WM_LBUTTONDBLCLK, WM_LBUTTONUP, overEntry(1));
   expectInfoAbout(1, 3);

@@ -1,7 +1,5 @@
 // Form1 in the test's process: start-up and its command line, Open, Clear, dropped files, and
 // the waits for the tool that keep the window answering.
-#include <regex>
-
 #include "actions/version_reader.h"
 #include "program_support.h"
 #include "toolbridge/command_lines.h"
@@ -33,8 +31,7 @@ TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndOpensAQuotedPackagePathOnly)
   // A longer file of the same name, and a short one, are both replaced whole.
   writeFile(temp.path() / L"HLExtract.exe", std::vector<uint8_t>(4 << 20, 'x'));
   writeFile(temp.path() / L"HLLib.dll", {'M', 'Z'});
-  // The command text, and what Text2 then holds; only the package's path lists it, and a file
-  // that is no package gives one box.
+  // The command text and Text2 after it; only the package's path lists, a non-package gives a box.
   const std::pair<std::wstring, std::wstring> cases[] = {
       {L"", L""},
       {L"  \"" + path + L"\"  ", path},
@@ -116,7 +113,7 @@ TEST_F(Form1Test, OpenListsThePickedPackageWholeOrNothingWithTheReasonAndClearOr
   expectOpens(first.path, {}, L"The extraction tool could not be started: ");
 }
 
-// Posts WM_DROPFILES with the files in the block that the shell's drop hands over.
+// Drops the files on the window, in the block that the shell's drop hands over, and lets it act.
 void dropFiles(HWND window, const std::vector<fs::path>& files) {
   std::wstring names;
   for (const fs::path& file : files) names += file.wstring() + L'\0';
@@ -128,6 +125,7 @@ void dropFiles(HWND window, const std::vector<fs::path>& files) {
   std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(drop + 1));
   GlobalUnlock(block);
   PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+  settle();
 }
 
 TEST_F(Form1Test, ADroppedPackageOpensAsIfChosenWithOpenAndAnythingElseChangesNothing) {
@@ -137,16 +135,13 @@ TEST_F(Form1Test, ADroppedPackageOpensAsIfChosenWithOpenAndAnythingElseChangesNo
   fs::create_directory(scratch / "folder.gcf");
   // The first package among the files, past a folder and a name that is no file.
   dropFiles(form.window(), {notes, scratch / "folder.gcf", scratch / "gone.ncf", package.path});
-  settle();
   dropFiles(form.window(), {notes});
-  settle();
   EXPECT_EQ(listBoxEntries(form.List1()), package.entries);
   EXPECT_EQ(form.Text2(), package.path.wstring());
   // Nothing opens while a command has the window locked.
   form.Command2_Click();
   EnableWindow(form.Command1(), FALSE);
   dropFiles(form.window(), {package.path});
-  settle();
   EXPECT_TRUE(listBoxEntries(form.List1()).empty());
 }
 
@@ -208,7 +203,7 @@ TEST(ToolRun, GivesTheOutcomeAndRetriesOnlyPassingStartFailures) {
   }
 }
 
-TEST(SystemSeams, ShellOpenReportsTheProcessAndVersionsReadAsTheSystemWrites) {
+TEST(SystemSeams, ShellOpenReportsTheProcessAndFilesWithoutAVersionReadEmpty) {
   ScratchFolder scratch;
   const vaultpick::ShellStarted started = vaultpick::Win32Dialogs().StartShellExecute(
       nullptr, L"open", (binFolder() / L"vaultpick_test_child.exe").wstring(),
@@ -218,12 +213,7 @@ TEST(SystemSeams, ShellOpenReportsTheProcessAndVersionsReadAsTheSystemWrites) {
   EXPECT_EQ(WaitForSingleObject(started.process.get(), 10000), WAIT_OBJECT_0);
   EXPECT_TRUE(fs::exists(scratch / "done"));
 
-  // A file we did not make gives its version in the program's dotted form; one without a version
-  // block, or none at all, gives empty texts.
-  const std::wstring kernel = vaultpick::systemFolder() + L"\\kernel32.dll";
-  EXPECT_TRUE(std::regex_match(vaultpick::GetFileVersionString(kernel),
-                               std::wregex(L"[0-9]+\\.[0-9]{2,}\\.([0-9]{2,}\\.[0-9]{2,}|0000)")));
-  EXPECT_FALSE(vaultpick::GetFileDescription(kernel).empty());
+  // A file without a version block, or none at all, gives empty texts.
   for (const fs::path& path : {scratch / "done", scratch.path(), fs::path()})
     EXPECT_EQ(vaultpick::GetFileVersionString(path.wstring()) +
                   vaultpick::GetFileDescription(path.wstring()),

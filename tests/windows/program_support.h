@@ -63,19 +63,18 @@ class PrivateTemp {
 // shown.
 class ScriptedDialogs : public vaultpick::Dialogs {
  public:
-  void will(const std::optional<fs::path>& answer) { answers_.push_back(answer); }
+  void will(const std::optional<fs::path>& answer) {
+    answers_.push_back(answer ? std::optional<std::wstring>(answer->wstring()) : std::nullopt);
+  }
   std::optional<std::wstring> ShowOpen(HWND, const std::wstring& filter) override {
-    filters.push_back(filter);
-    return nextAnswer();
+    return filters.push_back(filter), nextAnswer();
   }
   std::optional<std::wstring> ShowSave(HWND owner, const std::wstring& filter,
                                        const std::wstring& fileName) override {
-    saves.push_back({owner, filter, fileName, 0});
-    return nextAnswer();
+    return saves.push_back({owner, filter, fileName, 0}), nextAnswer();
   }
   std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override {
-    folders.push_back({owner, L"", title, flags});
-    return nextAnswer().value_or(L"");
+    return folders.push_back({owner, L"", title, flags}), nextAnswer().value_or(L"");
   }
   void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title,
               UINT style) override {
@@ -97,8 +96,7 @@ class ScriptedDialogs : public vaultpick::Dialogs {
   vaultpick::UniqueHandle willStart;
   HWND closeWhenStarted = nullptr;
 
-  // A save dialog: text = filter, title = the file name offered; a folder chooser: title,
-  // style = its flags.
+  // A save dialog: text = filter, title = the file name offered; a folder chooser: title, style.
   struct Shown {
     HWND owner;
     std::wstring text, title;
@@ -116,15 +114,13 @@ class ScriptedDialogs : public vaultpick::Dialogs {
 
  private:
   std::optional<std::wstring> nextAnswer() {
-    if (answers_.empty()) {
-      ADD_FAILURE() << "a dialog was shown with no answer scripted";
-      return std::nullopt;
-    }
-    const std::optional<fs::path> answer = answers_.front();
+    EXPECT_FALSE(answers_.empty()) << "a dialog was shown with no answer scripted";
+    if (answers_.empty()) return std::nullopt;
+    const std::optional<std::wstring> answer = answers_.front();
     answers_.erase(answers_.begin());
-    return answer ? std::optional<std::wstring>(answer->wstring()) : std::nullopt;
+    return answer;
   }
-  std::vector<std::optional<fs::path>> answers_;
+  std::vector<std::optional<std::wstring>> answers_;
 };
 
 // Exactly one box was shown: the program's critical one ("Vaultpick", the error icon) unless told
@@ -214,6 +210,9 @@ class FormTest : public ::testing::Test {
     vaultpick::ListPackage(form);
   }
   void select(int index) { SendMessageW(form.List1(), LB_SETCURSEL, index, 0); }
+  void add(const wchar_t* entry) {
+    SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+  }
   std::wstring lastMessage() const {
     return dialogs.messages.empty() ? L"(no box)" : dialogs.messages.back().text;
   }
