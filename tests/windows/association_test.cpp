@@ -1,14 +1,12 @@
 // The file association: RegWrite and RegDelete, -regme and -delmyregs in the process and as the
 // program's own start-up switches.
-#include "program_support.h"
-// The headers below need the types of windows.h, which it brings.
-
 #include "association/file_association.h"
 #include "association/registry.h"
+#include "program_support.h"
 #include "toolbridge/environment.h"
 
-namespace program_testing {
 namespace {
+using namespace program_testing;
 
 using namespace std::string_literals;
 using vaultpick::RegDelete;
@@ -18,9 +16,8 @@ using vaultpick::RegWrite;
 constexpr wchar_t kCommandKey[] = L"gcffile\\shell\\Open with Vaultpick\\command";
 constexpr wchar_t kTestKey[] = L"Software\\Vaultpick tests";
 
-// The association and the program copies are shared by every process of a test run. Tests that
-// touch them take turns (CTest runs test processes side by side), and each starts and ends
-// with nothing registered and no copy, failing or not.
+// The association and the program copies are shared by a test run's parallel processes: tests
+// that touch them take turns, each starting and ending with nothing registered and no copy.
 class CleanAssociation {
  public:
   CleanAssociation() : turn_(CreateMutexW(nullptr, FALSE, L"Vaultpick association tests")) {
@@ -41,10 +38,8 @@ class CleanAssociation {
       RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
     RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
     std::error_code ignored;
-    for (const wchar_t* program : {L"vaultpick.exe", L"vaultpick_tests.exe"}) {
-      fs::remove(copyOf(program), ignored);
-      fs::remove(copyOf(program) += L".new", ignored);
-    }
+    for (const wchar_t* program : {L"vaultpick.exe", L"vaultpick_tests.exe"})
+      fs::remove(copyOf(program), ignored), fs::remove(copyOf(program) += L".new", ignored);
   }
 
  private:
@@ -88,38 +83,23 @@ const wchar_t kCannotCopy[] = L"Error. Cant copy the program into the Windows fo
 void expectMessages(const ScriptedDialogs& dialogs, const std::vector<std::wstring>& expected) {
   ASSERT_EQ(dialogs.messages.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(dialogs.messages[i].text, expected[i]);
-    EXPECT_EQ(dialogs.messages[i].title, L"Vaultpick");
     const bool success = expected[i] == kRegistered || expected[i] == kRemoved;
+    EXPECT_EQ(dialogs.messages[i].text + dialogs.messages[i].title, expected[i] + L"Vaultpick");
     EXPECT_EQ(dialogs.messages[i].style, UINT(success ? MB_ICONINFORMATION : MB_ICONERROR));
   }
-}
-
-TEST(Registry, WritesAndDeletesNamedValuesAndRefusesOtherTypesOrANul) {
-  CleanAssociation clean;
-  const std::wstring key = L"HKEY_CURRENT_USER\\"s + kTestKey + L"\\a b\\";
-  EXPECT_TRUE(RegWrite(key + L"Colour", L"green") && RegWrite(key + L"Size", L""));
-  EXPECT_FALSE(RegWrite(key + L"Typed", L"1", L"REG_DWORD") || RegWrite(key + L"Nul", L"a\0b"s));
-  EXPECT_TRUE(RegDelete(key + L"Colour"));
-  EXPECT_FALSE(RegDelete(key + L"Colour"));
-  EXPECT_EQ(textValue(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\a b", L"Size"), L""s);
-  EXPECT_FALSE(textValue(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\a b", L"Typed"));
 }
 
 TEST(RegMe, CopiesTheProgramThroughASiblingAndRegistersOnlyWithTheCopy) {
   CleanAssociation clean;
   ScratchFolder scratch;
   const fs::path copy = clean.copyOf(L"vaultpick_tests.exe");
-  // An outdated copy from before is replaced, and registering again does it all again.
-  writeFile(copy, {'o', 'l', 'd'});
+  writeFile(copy, {'o', 'l', 'd'});  // an outdated copy, to be replaced
   ScriptedDialogs dialogs;
-  for (int time = 0; time < 2; ++time) {
-    RegMeAsStandard(dialogs);
-    expectRegisteredFor(copy);
-    EXPECT_TRUE(readFile(copy) == readFile(binFolder() / L"vaultpick_tests.exe"));
-    EXPECT_FALSE(fs::exists(fs::path(copy) += L".new"));
-  }
-  expectMessages(dialogs, {kRegistered, kRegistered});
+  RegMeAsStandard(dialogs);
+  expectRegisteredFor(copy);
+  EXPECT_TRUE(readFile(copy) == readFile(binFolder() / L"vaultpick_tests.exe"));
+  EXPECT_FALSE(fs::exists(fs::path(copy) += L".new"));
+  expectMessages(dialogs, {kRegistered});
 
   // A folder in the copy's place: the copy is made beside it and then cannot replace it.
   const fs::path blocked = scratch / "blocked";
@@ -152,6 +132,15 @@ TEST(RegMe, CopiesTheProgramThroughASiblingAndRegistersOnlyWithTheCopy) {
 
 TEST(RegMe, StopsAtTheFirstFailedWriteDelMyRegsAtTheFirstMissingKeyAndBothAreSwitches) {
   CleanAssociation clean;
+  // RegWrite and RegDelete take named values and refuse other types or a NUL.
+  const std::wstring key = L"HKEY_CURRENT_USER\\"s + kTestKey + L"\\a b\\";
+  EXPECT_TRUE(RegWrite(key + L"Colour", L"green") && RegWrite(key + L"Size", L""));
+  EXPECT_FALSE(RegWrite(key + L"Typed", L"1", L"REG_DWORD") || RegWrite(key + L"Nul", L"a\0b"s));
+  EXPECT_TRUE(RegDelete(key + L"Colour"));
+  EXPECT_FALSE(RegDelete(key + L"Colour"));
+  EXPECT_EQ(textValue(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\a b", L"Size"), L""s);
+  EXPECT_FALSE(textValue(HKEY_CURRENT_USER, std::wstring(kTestKey) + L"\\a b", L"Typed"));
+  clean.clean();
   // A volatile key can hold no lasting subkey, so the command cannot be written below it.
   HKEY volatileClass = nullptr;
   ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"gcffile", 0, nullptr, REG_OPTION_VOLATILE,
@@ -185,4 +174,3 @@ TEST(RegMe, StopsAtTheFirstFailedWriteDelMyRegsAtTheFirstMissingKeyAndBothAreSwi
 }
 
 }  // namespace
-}  // namespace program_testing

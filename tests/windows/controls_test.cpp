@@ -1,20 +1,16 @@
 // The control libraries at start: written and registered where missing, loaded from the system
 // folder when ours there, else from a private copy in TEMP.
-#include "program_support.h"
-// The headers below need the types of windows.h, which it brings.
-#include <commctrl.h>
-
 #include "controls/control_libraries.h"
+#include "program_support.h"
 #include "startup/reg_files.h"
 #include "startup/reg_my_files.h"
 
-namespace program_testing {
 namespace {
+using namespace program_testing;
 
 const wchar_t* const kLibraries[] = {L"COMCTL32.OCX", L"COMDLG32.OCX"};
 
-// The program's start as RegMyFiles runs it, with SystemRoot set to `systemRoot` and the
-// registrations it starts recorded, not run. Form1's windows go before the libraries.
+// The start as RegMyFiles runs it, under SystemRoot `systemRoot`, registrations recorded, not run.
 struct Started {
   explicit Started(const fs::path& systemRoot) : systemRootVariable(L"SystemRoot", systemRoot) {
     alive = vaultpick::RegMyFiles_Form_Load(
@@ -25,7 +21,7 @@ struct Started {
   std::vector<std::wstring> registrations;
   vaultpick::ControlLibraries controls;
   ScriptedDialogs dialogs;
-  vaultpick::Form1 form{dialogs};
+  vaultpick::Form1 form{dialogs};  // after them: its windows go before the libraries
   bool alive = false;
 };
 
@@ -47,8 +43,8 @@ void expectStartedWith(const Started& program, const fs::path& comctlFolder,
   const HWND bar = program.form.ProgressBar1();
   SendMessageW(bar, PBM_SETRANGE32, 0, 250);
   SendMessageW(bar, PBM_SETPOS, 170, 0);
-  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 250);
-  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 170);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0) * 1000 + SendMessageW(bar, PBM_GETPOS, 0, 0),
+            250170);
   wchar_t barClass[64] = {};
   GetClassNameW(bar, barClass, 64);
   EXPECT_STREQ(barClass, comctlFolder.empty() ? PROGRESS_CLASSW : L"VaultpickProgressBar");
@@ -66,9 +62,8 @@ void expectStartedWith(const Started& program, const fs::path& comctlFolder,
 
 TEST(ControlLibraries, AreInstalledWhereMissingAndLoadedFromTheSystemFolderOnlyWhenOurs) {
   const std::vector<uint8_t> noLibrary(4096, 'x'),
-      otherLibrary = readFile(binFolder() / L"HLLib.dll");
-  const std::vector<uint8_t> ours[] = {readFile(binFolder() / kLibraries[0]),
-                                       readFile(binFolder() / kLibraries[1])};
+      otherLibrary = readFile(binFolder() / L"HLLib.dll"),
+      ours[] = {readFile(binFolder() / kLibraries[0]), readFile(binFolder() / kLibraries[1])};
   using Placed = std::optional<std::vector<uint8_t>>;  // in the system folder before the start
   const std::array<Placed, 2> cases[] = {
       {std::nullopt, std::nullopt}, {std::nullopt, otherLibrary}, {noLibrary, ours[1]}};
@@ -80,10 +75,9 @@ TEST(ControlLibraries, AreInstalledWhereMissingAndLoadedFromTheSystemFolderOnlyW
     fs::path loadedFrom[2];
     std::vector<std::wstring> registrations;
     for (int i = 0; i < 2; ++i) {
-      if (placed[i])
-        writeFile(system32 / kLibraries[i], *placed[i]);
-      else
-        registrations.push_back(std::wstring(L"regsvr32 /s \\windows\\system32\\") + kLibraries[i]);
+      if (placed[i]) writeFile(system32 / kLibraries[i], *placed[i]);
+      if (!placed[i])
+        registrations.push_back(L"regsvr32 /s \\windows\\system32\\" + std::wstring(kLibraries[i]));
       loadedFrom[i] = !placed[i] || *placed[i] == ours[i] ? system32 : temp.path();
     }
     {
@@ -119,4 +113,3 @@ TEST(ControlLibraries, AreInstalledWhereMissingAndLoadedFromTheSystemFolderOnlyW
 }
 
 }  // namespace
-}  // namespace program_testing

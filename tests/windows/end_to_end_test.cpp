@@ -1,36 +1,31 @@
 // vaultpick.exe as a process of its own, and the item menu as mouse and keyboard reach it.
 #include "program_support.h"
-// The headers below need the types of windows.h, which it brings.
-#include <commctrl.h>
-
 #include "resources/resource_ids.h"
 #include "ui/form2.h"
 
-namespace program_testing {
 namespace {
+using namespace program_testing;
 
 using vaultpick::Form1;
 
-// A visible top-level window of `windowClass` that belongs to `process`, waited for up to
-// 15 s; nullptr when none showed.
-HWND waitForWindow(DWORD process, const wchar_t* windowClass) {
-  for (int i = 0; i < 300; Sleep(50), ++i) {
-    for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, nullptr); window;
-         window = FindWindowExW(nullptr, window, windowClass, nullptr)) {
+// The child's visible Form1, waited for up to 15 s; nullptr when none showed.
+HWND waitForForm1(const ChildProcess& child) {
+  for (int i = 0; i < 300; Sleep(50), ++i)
+    for (HWND window = nullptr;
+         (window = FindWindowExW(nullptr, window, L"VaultpickForm1", nullptr));) {
       DWORD owner = 0;
       GetWindowThreadProcessId(window, &owner);
-      if (owner == process && IsWindowVisible(window)) return window;
+      if (owner == GetProcessId(child.process.get()) && IsWindowVisible(window)) return window;
     }
-  }
   return nullptr;
 }
 
 TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineAndEndsWhenClosed) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
-  TestPackage package = makeTestPackage(scratch.path() / "end to end.gcf");
+  TestPackage package = makeTestPackage(scratch / "end to end.gcf");
   ChildProcess program(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\"");
-  HWND form = waitForWindow(program.id(), L"VaultpickForm1");
+  HWND form = waitForForm1(program);
   ASSERT_NE(form, nullptr) << "Form1 never showed";
   EXPECT_EQ(windowText(form), L"Vaultpick - by Morvane");
   EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdText2)), package.path.wstring());
@@ -52,8 +47,7 @@ struct PopupWatch {
     if (message == WM_INITMENUPOPUP) {
       watch->opened = reinterpret_cast<HMENU>(wParam);
       watch->defaultItem = GetMenuDefaultItem(watch->opened, FALSE, 0);
-      watch->answered = false;
-      ++watch->popups;
+      watch->answered = false, ++watch->popups;
     }
     // Once the menu waits for input, its window gets the keys, whichever has the keyboard.
     if (message == WM_ENTERIDLE && wParam == MSGF_MENU && !watch->answered) {
@@ -94,33 +88,29 @@ class ItemMenu : public FormTest {
     SendMessageW(form.List1(), down, 0, at);
     SendMessageW(form.List1(), up, 0, at);
   }
-  // Keys as the keyboard gives them, through the program's own message handling; Shift held
-  // when asked.
-  void press(std::vector<WORD> keys, bool shift = false) {
+  // A key as the keyboard gives it, through the program's message handling; Shift held if asked.
+  void press(WORD key, bool shift = false) {
     BYTE state[256];
     GetKeyboardState(state);
     state[VK_SHIFT] = shift ? 0x80 : 0;
     SetKeyboardState(state);
     SetFocus(form.List1());
-    for (WORD key : keys) {
-      PostMessageW(form.List1(), WM_KEYDOWN, key, 1);
-      PostMessageW(form.List1(), WM_KEYUP, key, 0xC0000001);
-    }
+    PostMessageW(form.List1(), WM_KEYDOWN, key, 1);
+    PostMessageW(form.List1(), WM_KEYUP, key, 0xC0000001);
     settle();
     state[VK_SHIFT] = 0;
     SetKeyboardState(state);
   }
-  // The Info box shown last is about the entry at `index`.
+  // The Info box shown last, the `boxes`th, is about the entry at `index`.
   void expectInfoAbout(int index, size_t boxes) {
     ASSERT_TRUE(
         pumpUntil([&] { return dialogs.messages.size() == boxes; }, std::chrono::seconds(10)));
     EXPECT_NE(lastMessage().find(L"\"root\\" + package.entries[index] + L"\"\r\nNumber: \t\t" +
                                  std::to_wstring(index + 1) + L"\r\n"),
-              std::wstring::npos)
-        << fs::path(lastMessage()).u8string();
+              std::wstring::npos);
   }
 
-  TestPackage package = makeTestPackage(scratch.path() / "menu.gcf");
+  TestPackage package = makeTestPackage(scratch / "menu.gcf");
   std::optional<PopupWatch> watch;  // made once Form1 has its window
 };
 
@@ -129,20 +119,19 @@ TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderTheP
   RECT entry{};
   SendMessageW(form.List1(), LB_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&entry));
   MapWindowPoints(form.List1(), nullptr, reinterpret_cast<POINT*>(&entry), 2);
+  // Shift+F10, then the context-menu key, which the list hears as a keyboard WM_CONTEXTMENU.
   for (int i = 0; i < 2; ++i) {
-    // Shift+F10, then the context-menu key, which the list hears as a keyboard WM_CONTEXTMENU.
-    if (i == 0) press({VK_F10}, true);
-    if (i == 1)
-      SendMessageW(form.List1(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.List1()), -1);
+    i == 0 ? press(VK_F10, true)
+           : (void)SendMessageW(form.List1(), WM_CONTEXTMENU,
+                                reinterpret_cast<WPARAM>(form.List1()), -1);
     EXPECT_EQ(watch->popups, i + 1) << i;  // the key's release opens no second menu
     EXPECT_EQ(watch->opened, form.form2().itemMenu());
     EXPECT_EQ(watch->defaultItem, static_cast<UINT>(IDM_MNU9)) << i;
-    // Just below the selected entry.
-    EXPECT_NEAR(watch->place.top, entry.bottom, 2) << i;
+    EXPECT_NEAR(watch->place.top, entry.bottom, 2) << i;  // just below the selected entry
     EXPECT_GE(watch->place.left, entry.left) << i;
   }
   EXPECT_TRUE(dialogs.messages.empty());
-  press({VK_RETURN});
+  press(VK_RETURN);
   expectInfoAbout(3, 1);
 
   watch->answer = {VK_DOWN, VK_RETURN};  // Info
@@ -154,7 +143,6 @@ TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderTheP
   click(WM_MBUTTONDOWN, WM_MBUTTONUP, overEntry(0));
   EXPECT_EQ(watch->popups, 4);
   EXPECT_EQ(form.ListIndex(), 5);
-  // A double-click shows Info too.
   click(WM_LBUTTONDOWN, WM_LBUTTONUP, overEntry(1));
   click(WM_LBUTTONDBLCLK, WM_LBUTTONUP, overEntry(1));
   expectInfoAbout(1, 3);
@@ -166,4 +154,3 @@ TEST_F(ItemMenu, KeysOpenTheMenuAtTheEntryAndARightClickSelectsTheEntryUnderTheP
 }
 
 }  // namespace
-}  // namespace program_testing

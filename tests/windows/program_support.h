@@ -5,15 +5,17 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// These need the types of windows.h.
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "../native/test_support.h"
 #include "toolbridge/command_lines.h"
@@ -27,13 +29,10 @@
 namespace program_testing {
 
 namespace fs = std::filesystem;
-using testing_support::readFile;
-using testing_support::ScratchFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 // An environment variable of this process set to `value` for as long as this lives.
-class ScopedEnvironmentVariable {
- public:
+struct ScopedEnvironmentVariable {
   ScopedEnvironmentVariable(const wchar_t* name, const std::wstring& value)
       : name_(name), previous_(vaultpick::environmentVariable(name)) {
     SetEnvironmentVariableW(name_, value.c_str());
@@ -41,8 +40,6 @@ class ScopedEnvironmentVariable {
   ~ScopedEnvironmentVariable() {
     SetEnvironmentVariableW(name_, previous_.empty() ? nullptr : previous_.c_str());
   }
-
- private:
   const wchar_t* name_;
   std::wstring previous_;
 };
@@ -66,19 +63,18 @@ class PrivateTemp {
 // shown.
 class ScriptedDialogs : public vaultpick::Dialogs {
  public:
-  void will(const std::optional<fs::path>& answer) { answers_.push_back(answer); }
+  void will(const std::optional<fs::path>& answer) {
+    answers_.push_back(answer ? std::optional<std::wstring>(answer->wstring()) : std::nullopt);
+  }
   std::optional<std::wstring> ShowOpen(HWND, const std::wstring& filter) override {
-    filters.push_back(filter);
-    return nextAnswer();
+    return filters.push_back(filter), nextAnswer();
   }
   std::optional<std::wstring> ShowSave(HWND owner, const std::wstring& filter,
                                        const std::wstring& fileName) override {
-    saves.push_back({owner, filter, fileName, 0});
-    return nextAnswer();
+    return saves.push_back({owner, filter, fileName, 0}), nextAnswer();
   }
   std::wstring BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override {
-    folders.push_back({owner, L"", title, flags});
-    return nextAnswer().value_or(L"");
+    return folders.push_back({owner, L"", title, flags}), nextAnswer().value_or(L"");
   }
   void MsgBox(HWND owner, const std::wstring& text, const std::wstring& title,
               UINT style) override {
@@ -95,13 +91,12 @@ class ScriptedDialogs : public vaultpick::Dialogs {
     if (closeWhenStarted) PostMessageW(closeWhenStarted, WM_CLOSE, 0, 0);
     return {42, std::move(willStart)};  // 42: a started application, as the shell reports it
   }
-  // The shell's open reports this process as started (none unless set), once, and then closes
-  // this window when one is set (a person closing the program while the application runs).
+  // The shell's open reports this process as started (none unless set), then closes this
+  // window when set (a person closing the program while the application runs).
   vaultpick::UniqueHandle willStart;
   HWND closeWhenStarted = nullptr;
 
-  // A save dialog: text = filter, title = the file name offered; a folder chooser: title and
-  // style = its flags; a message box: all three.
+  // A save dialog: text = filter, title = the file name offered; a folder chooser: title, style.
   struct Shown {
     HWND owner;
     std::wstring text, title;
@@ -119,15 +114,13 @@ class ScriptedDialogs : public vaultpick::Dialogs {
 
  private:
   std::optional<std::wstring> nextAnswer() {
-    if (answers_.empty()) {
-      ADD_FAILURE() << "a dialog was shown with no answer scripted";
-      return std::nullopt;
-    }
-    const std::optional<fs::path> answer = answers_.front();
+    EXPECT_FALSE(answers_.empty()) << "a dialog was shown with no answer scripted";
+    if (answers_.empty()) return std::nullopt;
+    const std::optional<std::wstring> answer = answers_.front();
     answers_.erase(answers_.begin());
-    return answer ? std::optional<std::wstring>(answer->wstring()) : std::nullopt;
+    return answer;
   }
-  std::vector<std::optional<fs::path>> answers_;
+  std::vector<std::optional<std::wstring>> answers_;
 };
 
 // Exactly one box was shown: the program's critical one ("Vaultpick", the error icon) unless told
@@ -157,13 +150,11 @@ struct TestPackage {
     return static_cast<int>(at - entries.begin());
   }
 };
-inline TestPackage makeTestPackage(const fs::path& target,
-                                   const hl::write::Node& tree = testing_support::mixedTree(8192)) {
-  TestPackage package{testing_support::makePackage(tree, hl::write::Options(), target), {}};
+inline TestPackage makeTestPackage(const fs::path& target, const Node& tree = mixedTree(8192)) {
+  TestPackage package{makePackage(tree, Options(), target), {}};
   ScratchFolder scratch;
-  const fs::path listFile = scratch.path() / L"list.txt";
-  testing_support::ToolResult result =
-      testing_support::runTool({L"-p", package.path.wstring(), L"-lf", listFile.wstring()});
+  const fs::path listFile = scratch / "list.txt";
+  ToolResult result = runTool({L"-p", package.path.wstring(), L"-lf", listFile.wstring()});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   std::ifstream list(listFile, std::ios::binary);
   for (std::string line; std::getline(list, line);) {
@@ -172,15 +163,6 @@ inline TestPackage makeTestPackage(const fs::path& target,
   }
   EXPECT_FALSE(package.entries.empty());
   return package;
-}
-
-// The names in a folder, sorted.
-inline std::vector<std::wstring> namesIn(const fs::path& folder) {
-  std::vector<std::wstring> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().wstring());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Texts read with messages, which reach windows of other processes too (GetWindowTextW does not).
@@ -228,6 +210,9 @@ class FormTest : public ::testing::Test {
     vaultpick::ListPackage(form);
   }
   void select(int index) { SendMessageW(form.List1(), LB_SETCURSEL, index, 0); }
+  void add(const wchar_t* entry) {
+    SendMessageW(form.List1(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+  }
   std::wstring lastMessage() const {
     return dialogs.messages.empty() ? L"(no box)" : dialogs.messages.back().text;
   }
@@ -238,10 +223,9 @@ class FormTest : public ::testing::Test {
   vaultpick::Form1 form{dialogs};
 };
 
-// A program of this build's bin folder started with `arguments`. One still running when this
-// goes is ended by force, so a failing test leaves no process behind.
-class ChildProcess {
- public:
+// A program of this build's bin folder started with `arguments`, ended by force if still running
+// when this goes, so a failing test leaves no process behind.
+struct ChildProcess {
   ChildProcess(const std::wstring& program, const std::wstring& arguments) {
     std::wstring line =
         vaultpick::quoteArgument((binFolder() / program).wstring()) + L" " + arguments;
@@ -251,31 +235,24 @@ class ChildProcess {
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                        &started)) {
       CloseHandle(started.hThread);
-      process_ = vaultpick::UniqueHandle(started.hProcess);
+      process = vaultpick::UniqueHandle(started.hProcess);
     }
   }
   ~ChildProcess() {
-    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.get(), 1);
-      WaitForSingleObject(process_.get(), 5000);
+    if (process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process.get(), 1);
+      WaitForSingleObject(process.get(), 5000);
     }
   }
-  explicit operator bool() const { return static_cast<bool>(process_); }
-  HANDLE handle() const { return process_.get(); }
-  DWORD id() const { return GetProcessId(process_.get()); }
   // The exit code once the program has ended within `milliseconds`, else nothing.
   std::optional<DWORD> exitCode(DWORD milliseconds) const {
     DWORD code = 0;
-    if (WaitForSingleObject(process_.get(), milliseconds) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(process_.get(), &code))
+    if (WaitForSingleObject(process.get(), milliseconds) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.get(), &code))
       return std::nullopt;
     return code;
   }
-  // Hands the process over (to the scripted shell), leaving this empty.
-  vaultpick::UniqueHandle release() { return std::move(process_); }
-
- private:
-  vaultpick::UniqueHandle process_;
+  vaultpick::UniqueHandle process;
 };
 
 }  // namespace program_testing
