@@ -208,7 +208,8 @@ class Console {
     if (item == HL_NO_ITEM) return;
     hl_item facts = package_.item(item);
     if (!facts.is_file) {
-      std::printf("%s\\\n  folder with %u files below it\n", shown(item).c_str(), facts.file_count);
+      std::printf("%s\\\n  folder with %u files below it\n", shown(item).c_str(),
+                  package_.fileCountBelow(item));
       return;
     }
     std::printf("%s\n  size:        %u bytes\n  state:       %s\n", shown(item).c_str(), facts.size,

@@ -117,11 +117,23 @@ hl_status HLLIB_CALL hl_item_facts(const hl_package* package, uint32_t item, hl_
         Status status = packageOf(package, item, p);
         if (!status.ok()) return status;
         bool file = p->isFile(item);
-        *facts = {p->parent(item), file, p->isEncrypted(item), file ? p->itemSize(item) : 0,
-                  file ? 0 : p->fileCountBelow(item)};
+        *facts = {p->parent(item), file, p->isEncrypted(item), file ? p->itemSize(item) : 0};
         return status;
       },
       facts);
+}
+
+hl_status HLLIB_CALL hl_file_count_below(const hl_package* package, uint32_t folder,
+                                         uint32_t* count) {
+  return call(
+      "counting a folder's files",
+      [&] {
+        const Package* p = nullptr;
+        Status status = packageOf(package, folder, p);
+        if (status.ok()) *count = p->fileCountBelow(folder);
+        return status;
+      },
+      count);
 }
 
 hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item, const char** name) {

@@ -70,8 +70,7 @@ typedef struct hl_item {
   uint32_t parent; /* HL_NO_ITEM for the root */
   int32_t is_file;
   int32_t encrypted;
-  uint32_t size;       /* a file's size; 0 for a folder */
-  uint32_t file_count; /* files below a folder; 0 for a file */
+  uint32_t size; /* a file's size; 0 for a folder */
 } hl_item;
 
 typedef struct hl_file_state {
@@ -134,6 +133,9 @@ HLLIB_API hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t in
 
 HLLIB_API hl_status HLLIB_CALL hl_item_facts(const hl_package* package, uint32_t item,
                                              hl_item* facts);
+/* The files anywhere below `folder` (0 for a file): a walk of its whole tree. */
+HLLIB_API hl_status HLLIB_CALL hl_file_count_below(const hl_package* package, uint32_t folder,
+                                                   uint32_t* count);
 HLLIB_API hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item,
                                             const char** name);
 /* The item's path from the root, names joined by `separator`; "" for the root. */

@@ -70,6 +70,11 @@ class Package {
     hl_item_facts(handle_, item, &facts);
     return facts;
   }
+  uint32_t fileCountBelow(uint32_t folder) const {
+    uint32_t count = 0;
+    hl_file_count_below(handle_, folder, &count);
+    return count;
+  }
   std::string name(uint32_t item) const {
     return copied([&](const char** text) { return hl_item_name(handle_, item, text); });
   }
