@@ -5,6 +5,7 @@
 #   build/win64   x86_64 MinGW   built, tests run under Wine (private prefix, Xvfb display)
 #   build/win32   i686 MinGW     built, tests run under 32-bit Wine (a 32-bit prefix of its own)
 #   build/asan    Debian g++     with AddressSanitizer and UBSan, native tests run again
+# and runs every shell example of README.md against the native build (scripts/readme-examples.sh).
 # Exits non-zero when any build or test fails; every step still runs so one report shows all.
 set -uo pipefail
 
@@ -58,6 +59,8 @@ step "build asan" build asan -DVAULTPICK_TARGET=native -DVAULTPICK_BUILD_BENCH=O
 
 [ "$native_built" = 1 ] && step "test native" run_ctest native
 [ "$asan_built" = 1 ] && step "test asan" run_ctest asan
+# Every shell example of the README, on a fresh folder against the demo package.
+[ "$native_built" = 1 ] && step "README examples" bash scripts/readme-examples.sh "$root/build/native"
 
 # clang-tidy (.clang-tidy) over our own sources: those the native build compiles, then the
 # Windows-only ones (*_win32.cpp) from the win64 build, parsed by clang for the MinGW target
