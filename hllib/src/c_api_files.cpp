@@ -67,6 +67,7 @@ hl_status HLLIB_CALL hl_read(const hl_package* package, uint32_t file, hl_byte_s
 
 hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
                                  hl_chunk_report* report) {
+  if (report) *report = {};  // filled in on every way out, failures too
   return call(
       "validating a file",
       [&] {
@@ -85,6 +86,7 @@ hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
 hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item, const char* destination,
                                 int keep_existing, hl_extract_observer observer, void* user,
                                 hl_extract_summary* summary) {
+  if (summary) *summary = {};  // filled in on every way out, failures too
   return call(
       "extracting",
       [&] {

@@ -125,7 +125,7 @@ HLLIB_API const char* HLLIB_CALL hl_last_message(void);
 /* Opens and checks a package. *package is set on HL_OK; close it with hl_close. */
 HLLIB_API hl_status HLLIB_CALL hl_open(const char* path, hl_package** package);
 HLLIB_API void HLLIB_CALL hl_close(hl_package* package);
-/* NCF only: the folder that holds the package's files on disk. */
+/* NCF only: the folder that holds the package's files on disk; HL_INVALID for a GCF. */
 HLLIB_API hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder);
 HLLIB_API hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts);
 HLLIB_API hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t index,
@@ -138,13 +138,14 @@ HLLIB_API hl_status HLLIB_CALL hl_file_count_below(const hl_package* package, ui
                                                    uint32_t* count);
 HLLIB_API hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item,
                                             const char** name);
-/* The item's path from the root, names joined by `separator`; "" for the root. */
+/* The item's path from the root, names joined by `separator` (not '\0'); "" for the root. */
 HLLIB_API hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t item,
                                             char separator, const char** path);
 /* The item at `path` below the root, names separated by '\' or '/', matched exactly first,
  * then without regard to ASCII case; "" is the root. HL_ITEM_NOT_FOUND when there is none. */
 HLLIB_API hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item);
-/* Every item below `folder`, depth first in directory order. */
+/* Every item below `folder`, depth first in directory order, its path's names joined by
+ * `separator` (not '\0'). */
 HLLIB_API hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
                                        hl_item_visitor visit, void* user);
 
