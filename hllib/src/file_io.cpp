@@ -52,8 +52,8 @@ Status copyByReading(const File& source, uint64_t sourceOffset, File& target, ui
   return {};
 }
 
-Status Folder::checkReplaceable(const Path& name, const FileIdentity* keep,
-                                size_t keepCount) const {
+Status Folder::checkReplaceable(const Path& name, const FileIdentity* keep, size_t keepCount,
+                                uint32_t* permissions) const {
   Entry entry;
   Status status = inspect(name, entry);
   if (!status.ok() || entry.kind == PathKind::Missing) return status;
@@ -63,6 +63,7 @@ Status Folder::checkReplaceable(const Path& name, const FileIdentity* keep,
   if (std::find(keep, keep + keepCount, entry.identity) != keep + keepCount)
     return {ErrorCode::WriteFailed, what + "it is the package itself"};
   if (!entry.writable) return {ErrorCode::WriteFailed, what + "it is read-only"};
+  if (permissions) *permissions = entry.permissions;
   return {};
 }
 

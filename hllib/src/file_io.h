@@ -140,8 +140,10 @@ class Folder {
   std::unique_ptr<File> createTemporary(const std::string& stem, uint32_t permissions,
                                         OwnedTemporary& temporary, Status& status) const;
   // Ok when `name` is missing, or is a writable regular file other than the ones in `keep`.
-  // Links, folders and devices are never replaced.
-  Status checkReplaceable(const Path& name, const FileIdentity* keep, size_t keepCount) const;
+  // Links, folders and devices are never replaced. `permissions`, when given, receives the
+  // permission bits of the file there (POSIX), so that its replacement is no more open.
+  Status checkReplaceable(const Path& name, const FileIdentity* keep, size_t keepCount,
+                          uint32_t* permissions = nullptr) const;
   // Renames `from` over `to`, both in this folder; a link at `to` is replaced, not followed.
   Status replace(const Path& from, const Path& to) const;
   // Renames `from` to `to` only when nothing stands at `to`; ErrorCode::Exists otherwise.
@@ -156,6 +158,7 @@ class Folder {
     PathKind kind = PathKind::Missing;
     FileIdentity identity;
     bool writable = false;
+    uint32_t permissions = 0666;  // the bits on POSIX; Windows has none
   };
   Folder(const Path& path, intptr_t handle) : path_(path), handle_(handle) {}
   // What is at `name`, without following a link.

@@ -335,6 +335,7 @@ Status Folder::inspect(const Path& name, Entry& entry) const {
                : S_ISDIR(info.st_mode) ? PathKind::Folder
                                        : PathKind::Other;
   entry.identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  entry.permissions = static_cast<uint32_t>(info.st_mode & 0777);
   // A file without its owner's write permission is read-only, as on Windows, even to root.
   entry.writable = (info.st_mode & S_IWUSR) != 0 &&
                    ::faccessat(fd(handle_), name.c_str(), W_OK, AT_EACCESS) == 0;

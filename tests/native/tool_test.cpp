@@ -241,10 +241,14 @@ TEST_F(Tool, ExtractionAndTheListFileWriteWhatThePackageHolds) {
   fs::path package = folder / fs::u8path("p\xc3\xa4\x63kage.gcf");
   fs::copy_file(package_, package);
   fs::path list = folder / fs::u8path("l\xc3\xafst.txt");
+  writeFile(list, {});  // private: the list that replaces it must not open it up
+  fs::permissions(list, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::perms mode = fs::status(list).permissions();
   ToolResult result = run(words("-e", "root\\maps\\sub\\deep.txt", "-p", package, "-lf", list, "-d",
                                 out_, "-e", "root\\sound"));
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(readText(list), kExpectedList);
+  EXPECT_EQ(fs::status(list).permissions(), mode);
   const ExpectedFiles expected = expectedFiles(mixedTree(4096));
   EXPECT_EQ(readFile(out_ / "deep.txt"), expected.at("maps\\sub\\deep.txt"));
   EXPECT_EQ(readFile(out_ / "sound" / "big.wav"), expected.at("sound\\big.wav"));
