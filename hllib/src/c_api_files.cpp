@@ -11,6 +11,9 @@ using namespace hl::capi;
 
 namespace {
 
+static_assert(static_cast<int>(DefragmentResult::RewrittenUnwatched) == HL_REWRITTEN_UNWATCHED,
+              "hl_defragment hands the library's result over as it is");
+
 // A file's package, or why there is none.
 Status fileOf(const hl_package* handle, uint32_t file, const Package*& package) {
   Status status = packageOf(handle, file, package);

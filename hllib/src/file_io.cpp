@@ -14,6 +14,12 @@ Status endedEarly(const Path& path, uint64_t offset) {
                                   "while being read?)"};
 }
 
+Status opensForWriting(const Path& path) {
+  Status status;
+  File::open(path, File::Mode::Update, status);
+  return status;
+}
+
 void OwnedTemporary::adopt(const Folder* folder, Path path) noexcept {
   discard();
   folder_ = folder;

@@ -5,16 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <tuple>
 
 #include "file_io.h"
 #include "layout.h"
 #include "package_image.h"
 #include "test_support.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -391,12 +388,11 @@ TEST_F(Tool, ValidationTellsDamagedFromUnchecked) {
   EXPECT_NE(result.out.find("damaged: root\\maps\\sub\\deep.txt"), std::string::npos) << result.out;
 }
 
-#if defined(_WIN32)
+#if defined(_WIN32) || defined(__linux__)
 // A running game keeps its packages open for reading and writing and lets others do the same.
 TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
-  HANDLE held = CreateFileW(package_.c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::fstream held(package_, std::ios::in | std::ios::out | std::ios::binary);
+  ASSERT_TRUE(held.is_open());
   const std::vector<uint8_t> before = readFile(package_);
   fs::path list = scratch_ / "tmp.txt";
   EXPECT_EQ(run(words("-p", package_, "-lf", list, "-d", out_, "-e", "root\\sound")).exitCode, 0);
@@ -406,12 +402,13 @@ TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
   EXPECT_EQ(defragmented.exitCode, 13) << defragmented.err;
   EXPECT_NE(defragmented.err.find("in use by another program"), std::string::npos)
       << defragmented.err;
-  CloseHandle(held);
+  held.close();
   EXPECT_EQ(readFile(package_), before);
   EXPECT_TRUE(defragmentTemporaries(package_).empty());
   EXPECT_EQ(run(words("-p", package_, "-f")).exitCode, 0) << "free again";
 }
-#else
+#endif
+#if !defined(_WIN32)
 TEST(ToolNames, SingleByteNamesAreUtf8OnTheCommandLineAndOnDisk) {
   ScratchFolder scratch;
   // "é1.txt" and "Café\€.txt": the package's single-byte code page, then UTF-8.

@@ -102,7 +102,10 @@ typedef struct hl_extract_summary {
 typedef enum hl_defragment_result {
   HL_REWRITTEN = 0,            /* the package was replaced by its defragmented copy */
   HL_ALREADY_DEFRAGMENTED = 1, /* nothing to change: the package was left untouched */
-  HL_NOTHING_TO_DO = 2         /* an NCF package holds no data blocks */
+  HL_NOTHING_TO_DO = 2,        /* an NCF package holds no data blocks */
+  /* Replaced too, but programs that may hold the package open for writing could not be looked
+   * for (a file system without leases, a package of another user): their writes are lost. */
+  HL_REWRITTEN_UNWATCHED = 3
 } hl_defragment_result;
 
 /* Told of every item below a folder, in directory order, with its path relative to it. */
@@ -181,7 +184,10 @@ static inline int hl_path_is_listable(const char* path, size_t length) {
 HLLIB_API hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
                                                   hl_path_observer unlistable, void* user);
 /* Rewrites the GCF package at `path` with every file's blocks consecutive; the original is
- * replaced only by a complete, checked copy. `force` rewrites even one already in order. */
+ * replaced only by a complete, checked copy. `force` rewrites even one already in order.
+ * HL_IN_USE: another run holds it or another program holds it open for writing; one that
+ * opens it so meanwhile waits for the run, which stops and leaves the package as it was (the
+ * message says when that program came in the instant of the swap, too late to keep it). */
 HLLIB_API hl_status HLLIB_CALL hl_defragment(const char* path, int force, hl_progress progress,
                                              void* user, hl_defragment_result* result);
 
