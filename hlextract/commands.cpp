@@ -197,6 +197,10 @@ class Session final : public ConsoleHost {
       case HL_REWRITTEN:
         say("defragmented " + shown);
         break;
+      case HL_REWRITTEN_UNWATCHED:
+        say("defragmented " + shown +
+            " (other programs that may hold it open could not be checked)");
+        break;
       case HL_ALREADY_DEFRAGMENTED:
         say(shown + " is not fragmented");
         break;

@@ -28,6 +28,12 @@ static_assert(sameCode(HL_OK, ErrorCode::Ok) && sameCode(HL_OPEN_FAILED, ErrorCo
 namespace {
 thread_local std::string lastMessage;
 thread_local std::string handedOut;
+
+// A NUL separator would end the handed-out path at the first one.
+Status checkSeparator(char separator) {
+  if (separator != '\0') return {};
+  return {ErrorCode::Invalid, "the separator cannot be the NUL character"};
+}
 }  // namespace
 
 hl_status finish(const Status& status) {
@@ -154,7 +160,8 @@ hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t item, char
       "reading an item's path",
       [&] {
         const Package* p = nullptr;
-        Status status = packageOf(package, item, p);
+        Status status = checkSeparator(separator);
+        if (status.ok()) status = packageOf(package, item, p);
         if (status.ok()) *path = handOut(packageNameToUtf8(p->path(item, separator)));
         return status;
       },
@@ -181,7 +188,8 @@ hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char se
       "walking the package",
       [&] {
         const Package* p = nullptr;
-        Status status = packageOf(package, folder, p);
+        Status status = checkSeparator(separator);
+        if (status.ok()) status = packageOf(package, folder, p);
         if (!status.ok()) return status;
         return p->walk(folder, separator, [&](uint32_t item, const std::string& relative) {
           visit(user, item, packageNameToUtf8(relative).c_str());

@@ -11,6 +11,9 @@ using namespace hl::capi;
 
 namespace {
 
+static_assert(static_cast<int>(DefragmentResult::RewrittenUnwatched) == HL_REWRITTEN_UNWATCHED,
+              "hl_defragment hands the library's result over as it is");
+
 // A file's package, or why there is none.
 Status fileOf(const hl_package* handle, uint32_t file, const Package*& package) {
   Status status = packageOf(handle, file, package);
@@ -67,6 +70,7 @@ hl_status HLLIB_CALL hl_read(const hl_package* package, uint32_t file, hl_byte_s
 
 hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
                                  hl_chunk_report* report) {
+  if (report) *report = {};  // filled in on every way out, failures too
   return call(
       "validating a file",
       [&] {
@@ -85,6 +89,7 @@ hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
 hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item, const char* destination,
                                 int keep_existing, hl_extract_observer observer, void* user,
                                 hl_extract_summary* summary) {
+  if (summary) *summary = {};  // filled in on every way out, failures too
   return call(
       "extracting",
       [&] {

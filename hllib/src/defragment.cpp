@@ -15,21 +15,13 @@
 namespace hl {
 namespace {
 
-// Asked before anything is written, as a rename would replace even a read-only package.
-Status checkWritable(const io::Path& path) {
-  Status status;
-  std::unique_ptr<io::File> file = io::File::open(path, io::File::Mode::Update, status);
-  if (!file) return {ErrorCode::WriteFailed, "the package cannot be changed: " + status.message()};
-  return {};
-}
-
 Status checkCopyAt(const Package& original, const DefragmentPlan& plan, const io::Path& temporary,
-                   const DefragmentOptions& options) {
+                   const StepReport& report) {
   Status status;
   std::unique_ptr<Package> copy = Package::open(temporary, status);
   if (!copy)
     return {ErrorCode::WriteFailed, "the defragmented copy does not open: " + status.message()};
-  return checkCopy(original, plan, *copy, options);
+  return checkCopy(original, plan, *copy, report);
 }
 
 // The file a symbolic link names is the one to rewrite: renaming over the link would replace
@@ -76,15 +68,31 @@ std::unique_ptr<io::File> createCopy(const io::Path& package, const io::FileLock
 
 Status refused(const std::string& why) { return {ErrorCode::Refused, why}; }
 
+Status writerCame(const io::Path& path) {
+  return {ErrorCode::InUse,
+          io::describe(path) + " was opened for writing by another program: left as it was"};
+}
+
 Status run(const io::Path& given, const DefragmentOptions& options, uint64_t stopAfterBlocks,
            DefragmentResult& result) {
   const io::Path path = resolveLink(given);
-  // Asked before the lock is taken: on Windows the lock lets no one open it for writing.
-  Status writable = checkWritable(path);  // reported only when there is something to write
-  Status status;
+  Status status, writable;  // writable: reported only when there is something to write
   // Held to the end: no other run, nor any other writer that asks, works on the package now.
-  std::unique_ptr<io::FileLock> lock = io::FileLock::acquire(path, status);
+  std::unique_ptr<io::FileLock> lock = io::FileLock::acquire(path, status, &writable);
   if (!lock) return status;
+  // Programs that hold the package open for writing refuse the run; one that opens it so
+  // later waits for the run to end, which then stops with the package as it was. Nothing of
+  // this process may hold it open for writing meanwhile: that would break the watch too.
+  const io::FileLock::Watch watch = lock->watchWriters();
+  if (watch == io::FileLock::Watch::WriterHolds)
+    return {ErrorCode::InUse,
+            io::describe(path) + " is in use by another program: it holds it open for writing"};
+  // Asked at every step of the copy and of its check; the run stops at the first one after a
+  // writer came, and lets that writer on as soon as it has stopped.
+  const StepReport report = [&](uint64_t done, uint64_t total) {
+    if (options.progress) options.progress(done, total);
+    return lock->writerArrived() ? writerCame(path) : Status();
+  };
   std::unique_ptr<Package> original = Package::open(path, status);
   if (!original) return status;
   if (original->type() == PackageType::Ncf) {
@@ -110,7 +118,7 @@ Status run(const io::Path& given, const DefragmentOptions& options, uint64_t sto
   std::unique_ptr<io::File> out = createCopy(path, *lock, temporary, status);
   if (!out) return status;
   bool stopped = false;
-  status = writeDefragmented(model, plan, options, stopAfterBlocks, *out, stopped);
+  status = writeDefragmented(model, plan, report, stopAfterBlocks, *out, stopped);
   if (stopped) {  // as a killed run would, it leaves the copy behind
     temporary.keep();
     return status;
@@ -118,12 +126,13 @@ Status run(const io::Path& given, const DefragmentOptions& options, uint64_t sto
   if (status.ok()) status = out->flush();
   if (status.ok()) status = out->close();
   out.reset();
-  if (status.ok()) status = checkCopyAt(*original, plan, temporary.path(), options);
+  if (status.ok()) status = checkCopyAt(*original, plan, temporary.path(), report);
   original.reset();  // Windows cannot replace a file that is open or mapped
   // Once renamed, the copy is the package: it is locked before, so no run slips in between.
   std::unique_ptr<io::FileLock> copyLock;
   if (status.ok()) copyLock = io::FileLock::acquire(temporary.path(), status);
   if (!status.ok()) return status;
+  if (lock->writerArrived()) return writerCame(path);
   lock->releaseBeforeReplace();
   // The copy is complete, flushed and checked; one rename now swaps it in, so at every
   // moment the package's name holds either the whole original or the whole copy.
@@ -131,7 +140,16 @@ Status run(const io::Path& given, const DefragmentOptions& options, uint64_t sto
   temporary.keep();
   // Best effort: the rename is done; a failed folder flush leaves it merely not yet durable.
   io::flushFolder(path.parent_path());
-  result = DefragmentResult::Rewritten;
+  // A writer whose open reached the old package between the last look and the rename waits
+  // for the lease and then writes into the replaced file, where its changes are lost: never a
+  // success. Asked once more after the rename, as every later open finds the copy.
+  if (lock->writerArrived())
+    return {ErrorCode::InUse, io::describe(path) +
+                                  " was opened for writing by another program "
+                                  "while it was replaced: what that program "
+                                  "writes goes to the old package and is lost"};
+  result = watch == io::FileLock::Watch::Taken ? DefragmentResult::Rewritten
+                                               : DefragmentResult::RewrittenUnwatched;
   return {};
 }
 

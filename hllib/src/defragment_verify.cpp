@@ -84,7 +84,7 @@ Status compareFragment(const PackageData& old, const PlannedFragment& fragment,
 }  // namespace
 
 Status checkCopy(const Package& original, const DefragmentPlan& plan, const Package& copy,
-                 const DefragmentOptions& options) {
+                 const StepReport& report) {
   DefragmentPlan copyPlan;
   Status status = planDefragment(copy, copyPlan);
   if (!status.ok()) return differs(status.message());
@@ -114,10 +114,10 @@ Status checkCopy(const Package& original, const DefragmentPlan& plan, const Pack
     status = compareFragment(old, fragment, bufferBytes, oldBytes.get(), stream);
     if (!status.ok()) return status;
     checked += fragment.blocks;
-    if (options.progress &&
-        (checked >= reported + kReportEvery || i + 1 == plan.fragments.size())) {
+    if (checked >= reported + kReportEvery || i + 1 == plan.fragments.size()) {
       reported = checked;
-      options.progress(uint64_t{plan.usedBlocks} + checked, uint64_t{plan.usedBlocks} * 2);
+      status = report(uint64_t{plan.usedBlocks} + checked, uint64_t{plan.usedBlocks} * 2);
+      if (!status.ok()) return status;
     }
   }
 

@@ -73,9 +73,9 @@ Status writeFragmentationMap(const PackageData& d, const DefragmentPlan& plan, i
 // are as long as the old layout allows, writes always long.
 class BlockCopier {
  public:
-  BlockCopier(const PackageData& d, const DefragmentOptions& options, uint64_t stopAfterBlocks,
+  BlockCopier(const PackageData& d, const StepReport& report, uint64_t stopAfterBlocks,
               uint32_t total, io::File& out)
-      : d_(d), options_(options), stopAfter_(stopAfterBlocks), total_(total), out_(out) {
+      : d_(d), report_(report), stopAfter_(stopAfterBlocks), total_(total), out_(out) {
     capacity_ = static_cast<uint32_t>(std::max<uint64_t>(1, kBufferBytes / d.blockSize));
   }
 
@@ -130,7 +130,8 @@ class BlockCopier {
  private:
   Status advance(uint32_t blocks) {
     done_ += blocks;
-    if (options_.progress) options_.progress(done_, uint64_t{total_} * 2);
+    Status status = report_(done_, uint64_t{total_} * 2);
+    if (!status.ok()) return status;
     if (stopAfter_ && done_ >= stopAfter_) {
       stopped_ = true;
       return {ErrorCode::WriteFailed,
@@ -147,7 +148,7 @@ class BlockCopier {
   }
 
   const PackageData& d_;
-  const DefragmentOptions& options_;
+  const StepReport& report_;
   uint64_t stopAfter_;
   uint32_t total_;
   io::File& out_;
@@ -159,10 +160,9 @@ class BlockCopier {
 };
 
 // Whole blocks are copied, so the bytes after a fragment's end in its last block survive too.
-Status writeDataBlocks(const PackageData& d, const DefragmentPlan& plan,
-                       const DefragmentOptions& options, uint64_t stopAfterBlocks, io::File& out,
-                       bool& stopped) {
-  BlockCopier copier(d, options, stopAfterBlocks, plan.usedBlocks, out);
+Status writeDataBlocks(const PackageData& d, const DefragmentPlan& plan, const StepReport& report,
+                       uint64_t stopAfterBlocks, io::File& out, bool& stopped) {
+  BlockCopier copier(d, report, stopAfterBlocks, plan.usedBlocks, out);
   Status status;
   for (const PlannedFragment& fragment : plan.fragments) {
     uint32_t runStart = d.blockEntry(fragment.entry).firstDataBlock, runLength = 1;
@@ -187,9 +187,8 @@ Status writeDataBlocks(const PackageData& d, const DefragmentPlan& plan,
 
 }  // namespace
 
-Status writeDefragmented(const PackageData& d, const DefragmentPlan& plan,
-                         const DefragmentOptions& options, uint64_t stopAfterBlocks, io::File& out,
-                         bool& stopped) {
+Status writeDefragmented(const PackageData& d, const DefragmentPlan& plan, const StepReport& report,
+                         uint64_t stopAfterBlocks, io::File& out, bool& stopped) {
   stopped = false;
   uint64_t mapEnd = d.sections.fragmentationMap + uint64_t{d.blockCount} * fm::kEntrySize;
   uint64_t dataEnd = d.blockOffset(d.blockCount);
@@ -197,7 +196,7 @@ Status writeDefragmented(const PackageData& d, const DefragmentPlan& plan,
   if (status.ok()) status = writeBlockEntries(d, plan, out);
   if (status.ok()) status = writeFragmentationMap(d, plan, out);
   if (status.ok()) status = out.copyFrom(*d.file, mapEnd, mapEnd, d.firstBlockOffset - mapEnd);
-  if (status.ok()) status = writeDataBlocks(d, plan, options, stopAfterBlocks, out, stopped);
+  if (status.ok()) status = writeDataBlocks(d, plan, report, stopAfterBlocks, out, stopped);
   // The free blocks read as zeros once the file reaches its full size; anything the original
   // kept past its data area is carried over.
   if (status.ok()) status = out.setSize(dataEnd);

@@ -14,6 +14,12 @@ Status endedEarly(const Path& path, uint64_t offset) {
                                   "while being read?)"};
 }
 
+Status opensForWriting(const Path& path) {
+  Status status;
+  File::open(path, File::Mode::Update, status);
+  return status;
+}
+
 void OwnedTemporary::adopt(const Folder* folder, Path path) noexcept {
   discard();
   folder_ = folder;
@@ -52,8 +58,8 @@ Status copyByReading(const File& source, uint64_t sourceOffset, File& target, ui
   return {};
 }
 
-Status Folder::checkReplaceable(const Path& name, const FileIdentity* keep,
-                                size_t keepCount) const {
+Status Folder::checkReplaceable(const Path& name, const FileIdentity* keep, size_t keepCount,
+                                uint32_t* permissions) const {
   Entry entry;
   Status status = inspect(name, entry);
   if (!status.ok() || entry.kind == PathKind::Missing) return status;
@@ -63,6 +69,7 @@ Status Folder::checkReplaceable(const Path& name, const FileIdentity* keep,
   if (std::find(keep, keep + keepCount, entry.identity) != keep + keepCount)
     return {ErrorCode::WriteFailed, what + "it is the package itself"};
   if (!entry.writable) return {ErrorCode::WriteFailed, what + "it is read-only"};
+  if (permissions) *permissions = entry.permissions;
   return {};
 }
 

@@ -85,12 +85,27 @@ class File {
 class FileLock {
  public:
   // The file at `path` when the lock was taken; ErrorCode::InUse when another holder has it.
-  static std::unique_ptr<FileLock> acquire(const Path& path, Status& status);
+  // `writable`, when given, tells whether the file opens for writing, asked where that
+  // disturbs no holder: before the lock on Windows (which keeps writers out), after it
+  // elsewhere (an open for writing would break another run's watch, see watchWriters).
+  static std::unique_ptr<FileLock> acquire(const Path& path, Status& status,
+                                           Status* writable = nullptr);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
   uint32_t linkCount() const { return links_; }
+  // Keeps other programs' writes out for as long as the lock lives, or notices them. Windows:
+  // the lock's sharing already refuses them. Linux: a lease, which makes a program that opens
+  // the file for writing wait until the lock ends; writerArrived() then turns true. Taken
+  // means one of these holds; Unavailable where neither can be had (a file system without
+  // leases, a file of another user): writers go unnoticed there. This process must hold the
+  // file open for writing nowhere while it is watched.
+  enum class Watch { Taken, WriterHolds, Unavailable };
+  Watch watchWriters();
+  // Another program has opened the file for writing since watchWriters and waits for the lock
+  // to end: whatever replaces the file now, that program writes into the old one.
+  bool writerArrived() const;
   // Windows cannot rename over an open file: there the lock ends here, before a replace.
   void releaseBeforeReplace();
 
@@ -100,11 +115,15 @@ class FileLock {
   void release();
   intptr_t handle_;
   uint32_t links_;
+  bool watched_ = false;
 };
 
 // Copies through a buffer in user space: what File::copyFrom does where the kernel cannot.
 Status copyByReading(const File& source, uint64_t sourceOffset, File& target, uint64_t offset,
                      uint64_t count);
+
+// Ok when the file at `path` opens for reading and writing, else the error that open met.
+Status opensForWriting(const Path& path);
 
 // The error of a read that finds the end of a file before `offset`, although the file was
 // long enough when it was opened: another program shortened it.
@@ -140,8 +159,10 @@ class Folder {
   std::unique_ptr<File> createTemporary(const std::string& stem, uint32_t permissions,
                                         OwnedTemporary& temporary, Status& status) const;
   // Ok when `name` is missing, or is a writable regular file other than the ones in `keep`.
-  // Links, folders and devices are never replaced.
-  Status checkReplaceable(const Path& name, const FileIdentity* keep, size_t keepCount) const;
+  // Links, folders and devices are never replaced. `permissions`, when given, receives the
+  // permission bits of the file there (POSIX), so that its replacement is no more open.
+  Status checkReplaceable(const Path& name, const FileIdentity* keep, size_t keepCount,
+                          uint32_t* permissions = nullptr) const;
   // Renames `from` over `to`, both in this folder; a link at `to` is replaced, not followed.
   Status replace(const Path& from, const Path& to) const;
   // Renames `from` to `to` only when nothing stands at `to`; ErrorCode::Exists otherwise.
@@ -156,6 +177,7 @@ class Folder {
     PathKind kind = PathKind::Missing;
     FileIdentity identity;
     bool writable = false;
+    uint32_t permissions = 0666;  // the bits on POSIX; Windows has none
   };
   Folder(const Path& path, intptr_t handle) : path_(path), handle_(handle) {}
   // What is at `name`, without following a link.

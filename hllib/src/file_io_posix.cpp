@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -117,7 +118,7 @@ std::unique_ptr<File> File::createLike(const Path& path, const FileLock& model, 
   return std::unique_ptr<File>(new File(path, handle, 0));
 }
 
-std::unique_ptr<FileLock> FileLock::acquire(const Path& path, Status& status) {
+std::unique_ptr<FileLock> FileLock::acquire(const Path& path, Status& status, Status* writable) {
   // The lock is on the file an open reached; a rename may have put another file at the path
   // since, so the two are compared and the lock taken again on the new one.
   for (int attempt = 0; attempt < 8; ++attempt) {
@@ -143,6 +144,7 @@ std::unique_ptr<FileLock> FileLock::acquire(const Path& path, Status& status) {
         status = {ErrorCode::OpenFailed, "cannot open " + describe(path) + ": not a regular file"};
         return nullptr;
       }
+      if (writable) *writable = opensForWriting(path);
       return std::unique_ptr<FileLock>(new FileLock(
           handle, static_cast<uint32_t>(std::min<nlink_t>(locked.st_nlink, 0xFFFFFFFFu))));
     }
@@ -157,6 +159,35 @@ FileLock::~FileLock() { release(); }
 void FileLock::release() {
   if (handle_ >= 0) ::close(fd(handle_));
   handle_ = -1;
+}
+
+// A read lease: the kernel grants it only while no one holds the file open for writing, and
+// breaks it when someone opens it so, holding that open back until the lease ends. A break is
+// told by a signal to the lease's owner, by default SIGIO, which ends a process; the library
+// installs no handler, so the signal becomes SIGURG, ignored unless its program handles it,
+// before the lease is taken, and the owner (set to this process by F_SETLEASE) is then
+// cleared so no signal is sent at all. A break is found by asking (writerArrived).
+FileLock::Watch FileLock::watchWriters() {
+#if defined(__linux__)
+  const int handle = fd(handle_);
+  if (::fcntl(handle, F_SETSIG, SIGURG) != 0) return Watch::Unavailable;
+  if (::fcntl(handle, F_SETLEASE, F_RDLCK) != 0)  // EINVAL: no leases here; EACCES: not ours
+    return errno == EAGAIN ? Watch::WriterHolds : Watch::Unavailable;
+  ::fcntl(handle, F_SETOWN, 0);
+  watched_ = true;
+  return Watch::Taken;
+#else
+  return Watch::Unavailable;
+#endif
+}
+
+// A pending break turns the lease into the type it is being broken to: F_UNLCK, here.
+bool FileLock::writerArrived() const {
+#if defined(__linux__)
+  return watched_ && ::fcntl(fd(handle_), F_GETLEASE) != F_RDLCK;
+#else
+  return false;
+#endif
 }
 
 // A rename over a file another process has open is fine here: the lock stays to the end.
@@ -335,6 +366,7 @@ Status Folder::inspect(const Path& name, Entry& entry) const {
                : S_ISDIR(info.st_mode) ? PathKind::Folder
                                        : PathKind::Other;
   entry.identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  entry.permissions = static_cast<uint32_t>(info.st_mode & 0777);
   // A file without its owner's write permission is read-only, as on Windows, even to root.
   entry.writable = (info.st_mode & S_IWUSR) != 0 &&
                    ::faccessat(fd(handle_), name.c_str(), W_OK, AT_EACCESS) == 0;

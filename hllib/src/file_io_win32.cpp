@@ -102,7 +102,8 @@ namespace {
 constexpr DWORD kLockOffsetHigh = 0x40000000u;
 }  // namespace
 
-std::unique_ptr<FileLock> FileLock::acquire(const Path& path, Status& status) {
+std::unique_ptr<FileLock> FileLock::acquire(const Path& path, Status& status, Status* writable) {
+  if (writable) *writable = opensForWriting(path);
   // Readers and a rename of the file stay possible; no one else may open it for writing.
   HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -140,6 +141,12 @@ void FileLock::release() {
   if (handleOf(handle_) != INVALID_HANDLE_VALUE) CloseHandle(handleOf(handle_));
   handle_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 }
+
+// The lock's handle shares no writing: a writer that holds the file makes acquire fail, and
+// one that comes later cannot open it.
+FileLock::Watch FileLock::watchWriters() { return Watch::Taken; }
+
+bool FileLock::writerArrived() const { return false; }
 
 void FileLock::releaseBeforeReplace() { release(); }
 

@@ -52,11 +52,13 @@ Status writeFileList(const Package& package, const std::filesystem::path& target
     std::unique_ptr<io::Folder> folder = io::Folder::open(target.parent_path(), status);
     if (!folder) return status;
     const io::FileIdentity itself = modelOf(package).file->identity();
-    status = folder->checkReplaceable(name, &itself, 1);
+    uint32_t permissions = 0666;  // a list that replaces a file is no more open than it
+    status = folder->checkReplaceable(name, &itself, 1, &permissions);
     if (!status.ok()) return status;
 
     io::OwnedTemporary temporary;
-    std::unique_ptr<io::File> out = folder->createTemporary("~hllist", 0666, temporary, status);
+    std::unique_ptr<io::File> out =
+        folder->createTemporary("~hllist", permissions, temporary, status);
     if (!out) return status;
     status = writeLines(package, *out, target, unlistable);
     if (status.ok()) status = out->close();

@@ -62,6 +62,9 @@ uint32_t Package::parent(uint32_t item) const noexcept {
 
 Status Package::setContentRoot(const std::filesystem::path& root) {
   return guarded("setting the content folder", [&] {
+    if (type() == PackageType::Gcf)
+      return Status(ErrorCode::Invalid,
+                    "a GCF package holds its files' data itself: it takes no content folder");
     data_->contentRoot = root;
     return Status();
   });

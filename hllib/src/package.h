@@ -85,7 +85,7 @@ class Package {
   // Every item below `folder`, depth first in directory order.
   Status walk(uint32_t folder, char separator, const ItemVisitor& visit) const;
 
-  // NCF only: the folder that holds the package's files on disk.
+  // NCF only: the folder that holds the package's files on disk; ErrorCode::Invalid for a GCF.
   Status setContentRoot(const std::filesystem::path& root);
 
   Status inspect(uint32_t file, FileInfo& info) const;

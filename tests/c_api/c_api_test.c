@@ -111,6 +111,15 @@ int main(void) {
   CHECK(hl_item_facts(package, HL_ROOT_ITEM, &item_facts) == HL_OK &&
         item_facts.parent == HL_NO_ITEM);
   CHECK(hl_file_count_below(package, HL_ROOT_ITEM, &count) == HL_OK && count == facts.file_count);
+  CHECK(hl_set_content_root(package, "tree") == HL_INVALID && strlen(hl_last_message()) > 0);
+  /* A NUL separator would cut the path; reports come back zeroed from a failure too. */
+  CHECK(hl_item_path(package, item, '\0', &text) == HL_INVALID);
+  CHECK(hl_walk(package, HL_ROOT_ITEM, '\0', count_files, walk_user) == HL_INVALID);
+  memset(&report, 0xAB, sizeof report), memset(&summary, 0xAB, sizeof summary);
+  CHECK(hl_validate(package, HL_ROOT_ITEM, &report) == HL_INVALID && !report.checksummed_chunks &&
+        !report.bad_chunks && !report.not_checked);
+  CHECK(hl_extract(package, facts.item_count, "out", 0, NULL, NULL, &summary) == HL_INVALID &&
+        !summary.files_written && !summary.failures && !summary.bytes_written && !summary.skipped);
 
   /* Facts, bytes, extraction and checksums of one file, against the tree's copy. */
   expected = slurp("tree/maps/de_vault.bsp");

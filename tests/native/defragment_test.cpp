@@ -15,6 +15,13 @@
 #include "package_image.h"
 #include "test_support.h"
 
+#if defined(__linux__)
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <thread>
+#endif
+
 namespace {
 
 using namespace testing_support;
@@ -218,6 +225,23 @@ TEST(Defragment, StoppedAndConcurrentRunsLeaveTheOriginalIntact) {
   std::vector<fs::path> left = defragmentTemporaries(path);
   EXPECT_EQ(left.size(), std::size(stops)) << "one copy of its own per run";
   for (const fs::path& copy : left) EXPECT_EQ(fs::status(copy).permissions(), mode) << copy;
+#if defined(__linux__)
+  // A program that opens the package for writing is held back until the run has stopped, the
+  // package as it was. The first open, not waiting, makes the run meet it at its next step.
+  std::thread writer;
+  int opened = -1;
+  DefragmentOptions watched;
+  watched.progress = [&](uint64_t, uint64_t) {
+    if (writer.joinable()) return;
+    EXPECT_EQ(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC), -1) << "held back";
+    writer = std::thread([&] { opened = ::open(path.c_str(), O_RDWR | O_CLOEXEC); });
+  };
+  DefragmentResult stopped{};
+  EXPECT_EQ(hl::defragment(path, watched, stopped).code(), hl::ErrorCode::InUse);
+  writer.join();
+  EXPECT_EQ(::close(opened), 0) << "the held-back open went through";
+  EXPECT_TRUE(readFile(path) == old);
+#endif
 
   const fs::path link = scratch / "link.gcf";
   std::error_code noLinks;  // Wine makes none

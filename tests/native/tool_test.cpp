@@ -5,16 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <tuple>
 
 #include "file_io.h"
 #include "layout.h"
 #include "package_image.h"
 #include "test_support.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -241,10 +238,14 @@ TEST_F(Tool, ExtractionAndTheListFileWriteWhatThePackageHolds) {
   fs::path package = folder / fs::u8path("p\xc3\xa4\x63kage.gcf");
   fs::copy_file(package_, package);
   fs::path list = folder / fs::u8path("l\xc3\xafst.txt");
+  writeFile(list, {});  // private: the list that replaces it must not open it up
+  fs::permissions(list, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::perms mode = fs::status(list).permissions();
   ToolResult result = run(words("-e", "root\\maps\\sub\\deep.txt", "-p", package, "-lf", list, "-d",
                                 out_, "-e", "root\\sound"));
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(readText(list), kExpectedList);
+  EXPECT_EQ(fs::status(list).permissions(), mode);
   const ExpectedFiles expected = expectedFiles(mixedTree(4096));
   EXPECT_EQ(readFile(out_ / "deep.txt"), expected.at("maps\\sub\\deep.txt"));
   EXPECT_EQ(readFile(out_ / "sound" / "big.wav"), expected.at("sound\\big.wav"));
@@ -387,12 +388,11 @@ TEST_F(Tool, ValidationTellsDamagedFromUnchecked) {
   EXPECT_NE(result.out.find("damaged: root\\maps\\sub\\deep.txt"), std::string::npos) << result.out;
 }
 
-#if defined(_WIN32)
+#if defined(_WIN32) || defined(__linux__)
 // A running game keeps its packages open for reading and writing and lets others do the same.
 TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
-  HANDLE held = CreateFileW(package_.c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::fstream held(package_, std::ios::in | std::ios::out | std::ios::binary);
+  ASSERT_TRUE(held.is_open());
   const std::vector<uint8_t> before = readFile(package_);
   fs::path list = scratch_ / "tmp.txt";
   EXPECT_EQ(run(words("-p", package_, "-lf", list, "-d", out_, "-e", "root\\sound")).exitCode, 0);
@@ -402,12 +402,13 @@ TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
   EXPECT_EQ(defragmented.exitCode, 13) << defragmented.err;
   EXPECT_NE(defragmented.err.find("in use by another program"), std::string::npos)
       << defragmented.err;
-  CloseHandle(held);
+  held.close();
   EXPECT_EQ(readFile(package_), before);
   EXPECT_TRUE(defragmentTemporaries(package_).empty());
   EXPECT_EQ(run(words("-p", package_, "-f")).exitCode, 0) << "free again";
 }
-#else
+#endif
+#if !defined(_WIN32)
 TEST(ToolNames, SingleByteNamesAreUtf8OnTheCommandLineAndOnDisk) {
   ScratchFolder scratch;
   // "é1.txt" and "Café\€.txt": the package's single-byte code page, then UTF-8.

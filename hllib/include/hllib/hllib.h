@@ -102,7 +102,10 @@ typedef struct hl_extract_summary {
 typedef enum hl_defragment_result {
   HL_REWRITTEN = 0,            /* the package was replaced by its defragmented copy */
   HL_ALREADY_DEFRAGMENTED = 1, /* nothing to change: the package was left untouched */
-  HL_NOTHING_TO_DO = 2         /* an NCF package holds no data blocks */
+  HL_NOTHING_TO_DO = 2,        /* an NCF package holds no data blocks */
+  /* Replaced too, but programs that may hold the package open for writing could not be looked
+   * for (a file system without leases, a package of another user): their writes are lost. */
+  HL_REWRITTEN_UNWATCHED = 3
 } hl_defragment_result;
 
 /* Told of every item below a folder, in directory order, with its path relative to it. */
@@ -125,7 +128,7 @@ HLLIB_API const char* HLLIB_CALL hl_last_message(void);
 /* Opens and checks a package. *package is set on HL_OK; close it with hl_close. */
 HLLIB_API hl_status HLLIB_CALL hl_open(const char* path, hl_package** package);
 HLLIB_API void HLLIB_CALL hl_close(hl_package* package);
-/* NCF only: the folder that holds the package's files on disk. */
+/* NCF only: the folder that holds the package's files on disk; HL_INVALID for a GCF. */
 HLLIB_API hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder);
 HLLIB_API hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts);
 HLLIB_API hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t index,
@@ -138,13 +141,14 @@ HLLIB_API hl_status HLLIB_CALL hl_file_count_below(const hl_package* package, ui
                                                    uint32_t* count);
 HLLIB_API hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item,
                                             const char** name);
-/* The item's path from the root, names joined by `separator`; "" for the root. */
+/* The item's path from the root, names joined by `separator` (not '\0'); "" for the root. */
 HLLIB_API hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t item,
                                             char separator, const char** path);
 /* The item at `path` below the root, names separated by '\' or '/', matched exactly first,
  * then without regard to ASCII case; "" is the root. HL_ITEM_NOT_FOUND when there is none. */
 HLLIB_API hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item);
-/* Every item below `folder`, depth first in directory order. */
+/* Every item below `folder`, depth first in directory order, its path's names joined by
+ * `separator` (not '\0'). */
 HLLIB_API hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
                                        hl_item_visitor visit, void* user);
 
@@ -180,7 +184,10 @@ static inline int hl_path_is_listable(const char* path, size_t length) {
 HLLIB_API hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
                                                   hl_path_observer unlistable, void* user);
 /* Rewrites the GCF package at `path` with every file's blocks consecutive; the original is
- * replaced only by a complete, checked copy. `force` rewrites even one already in order. */
+ * replaced only by a complete, checked copy. `force` rewrites even one already in order.
+ * HL_IN_USE: another run holds it or another program holds it open for writing; one that
+ * opens it so meanwhile waits for the run, which stops and leaves the package as it was (the
+ * message says when that program came in the instant of the swap, too late to keep it). */
 HLLIB_API hl_status HLLIB_CALL hl_defragment(const char* path, int force, hl_progress progress,
                                              void* user, hl_defragment_result* result);
 
