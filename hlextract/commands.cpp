@@ -32,7 +32,7 @@ class Session final : public ConsoleHost {
     }
     if (args_.verbose)
       for (uint32_t n = 0; n < package_.facts().warning_count; ++n)
-        std::fprintf(stderr, "hlextract: warning: %s\n", package_.warning(n).c_str());
+        std::fprintf(stderr, "hlextract: warning: %s\n", printable(package_.warning(n)).c_str());
     if (!args_.contentRoot.empty()) package_.setContentRoot(args_.contentRoot);
     if (args_.list) list();
     if (!args_.listFile.empty()) writeListFile();
@@ -50,8 +50,9 @@ class Session final : public ConsoleHost {
   void fail(const hllib::Status& status) override { fail(status, exitCodeFor(status.code)); }
 
  private:
+  // A message is one line, whatever names and typed words it holds.
   void fail(const hllib::Status& status, int code) {
-    std::fprintf(stderr, "hlextract: %s\n", status.message.c_str());
+    std::fprintf(stderr, "hlextract: %s\n", printable(status.message).c_str());
     if (exitCode_ == kExitOk) exitCode_ = code;
   }
 
@@ -76,7 +77,7 @@ class Session final : public ConsoleHost {
       std::string path = shownName(name);
       hl_item facts = package_.item(item);
       bool file = facts.is_file != 0;
-      if (!hl_path_is_listable(path.data(), path.size())) {
+      if (!hl_path_is_listable(name.data(), name.size())) {
         unlistable(path);
       } else if (!args_.verbose) {
         std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
@@ -96,19 +97,19 @@ class Session final : public ConsoleHost {
     if (!status.ok()) fail(status);
   }
 
-  // A name with a line break would read back as two list lines: it is reported instead.
+  // A name with a line break would read back as two list lines: it is reported instead, its
+  // line break shown as fail() shows every control character.
   void unlistable(const std::string& path) {
-    std::string shown;
-    for (char c : path) shown += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : std::string(1, c);
-    fail({HL_INVALID, "root\\" + shown + ": the name holds a line break"}, kExitUnlistable);
+    fail({HL_INVALID, "root\\" + path + ": the name holds a line break"}, kExitUnlistable);
   }
 
   void extract(uint32_t item, const std::string& shown) override {
     std::filesystem::path destination =
         args_.destination.empty() ? std::filesystem::path(".") : args_.destination;
     // The item's folder, as the package spells it: reported paths below the item follow it.
+    // The root's stored name is part of no path.
     std::string base = "root\\" + package_.path(item);
-    base.resize(base.size() - package_.name(item).size());
+    if (item != HL_ROOT_ITEM) base.resize(base.size() - package_.name(item).size());
     hl_extract_summary summary{};
     hllib::Status status = package_.extract(
         item, destination, args_.keepExisting,
@@ -117,7 +118,7 @@ class Session final : public ConsoleHost {
             say("skipped, already there: " + shownName(base + path));
           else if (!result.ok())
             std::fprintf(stderr, "hlextract: %s: %s\n", shownName(base + path).c_str(),
-                         result.message.c_str());
+                         printable(result.message).c_str());
           else if (args_.verbose)
             say(shownName(base + path));
         },
@@ -134,7 +135,13 @@ class Session final : public ConsoleHost {
 
   // A file is intact only when its bytes matched stored checksums. One whose package stores
   // none is "not checked": it fails the run with its own code unless something worse was met.
+  // So is each file of an NCF read without -n, and the command line is said once to lack it.
   void validate(uint32_t item, const std::string& shown) override {
+    const bool noFolder = package_.facts().type == HL_NCF && args_.contentRoot.empty();
+    if (noFolder && !saidNoFolder_) {
+      saidNoFolder_ = true;
+      fail({HL_INVALID, "an NCF package keeps its files on disk: give their folder with -n"});
+    }
     uint32_t checked = 0, bad = 0, unchecked = 0;
     bool stopped = false;  // the package shrank: every later file would fail the same way
     auto check = [&](uint32_t file, const std::string& path) {
@@ -142,9 +149,11 @@ class Session final : public ConsoleHost {
       ++checked;
       hl_chunk_report report{};
       hllib::Status status = package_.validate(file, report);
-      if (status.ok() && report.not_checked) {
+      if (noFolder || (status.ok() && report.not_checked)) {
         ++unchecked;
-        std::printf("not checked: %s: the package stores no checksums for it\n", path.c_str());
+        std::printf("not checked: %s: %s\n", path.c_str(),
+                    noFolder ? "the content folder is not given (-n)"
+                             : "the package stores no checksums for it");
         return;
       }
       if (status.ok()) {
@@ -157,7 +166,7 @@ class Session final : public ConsoleHost {
                   : status.code == HL_ENCRYPTED   ? "encrypted"
                   : status.code == HL_OPEN_FAILED ? "unreadable"
                                                   : "damaged",
-                  path.c_str(), status.message.c_str());
+                  path.c_str(), printable(status.message).c_str());
       if (exitCode_ == kExitOk) exitCode_ = exitCodeFor(status.code);
       hl_package_facts facts = package_.facts();
       stopped = facts.type == HL_GCF && facts.file_shrank;
@@ -213,6 +222,7 @@ class Session final : public ConsoleHost {
   const Arguments& args_;
   hllib::Package package_;
   int exitCode_ = kExitOk;
+  bool saidNoFolder_ = false;
 };
 
 }  // namespace

@@ -137,7 +137,7 @@ class Console {
 
   // Names and paths as the package stores them: filters and ".." work on its single bytes.
   std::string stored(uint32_t item) const { return storedName(package_.path(item)); }
-  std::string shown(uint32_t item) const { return "root\\" + stored(item); }
+  std::string shown(uint32_t item) const { return printable("root\\" + stored(item)); }
   uint32_t lookUp(const std::string& storedPath) const {
     return package_.find(utf8Name(storedPath));
   }
@@ -183,6 +183,7 @@ class Console {
       if (facts.parent != folder) return;
       std::string name = storedName(package_.name(item));
       if (!filter.empty() && !matchesWildcard(filter, name)) return;
+      name = printable(name);
       if (facts.is_file) {
         ++files;
         std::printf("%12u  %s\n", facts.size, name.c_str());
@@ -219,7 +220,7 @@ class Console {
     if (package_.facts().type == HL_NCF)
       std::printf("  data blocks: none, an NCF package's files lie on disk\n");
     else if (!status.ok())
-      std::printf("  data blocks: unknown, %s\n", status.message.c_str());
+      std::printf("  data blocks: unknown, %s\n", printable(status.message).c_str());
     else
       std::printf("  data blocks: %u\n  fragmented:  %s\n", layout.blocks,
                   layout.fragmented ? "yes" : "no");
@@ -240,7 +241,7 @@ class Console {
     package_.walk(HL_ROOT_ITEM, '\\', [&](uint32_t item, const std::string& path) {
       if (!matchesWildcard(filter, storedName(package_.name(item)))) return;
       ++found;
-      std::printf("root\\%s%s\n", storedName(path).c_str(), isFile(item) ? "" : "\\");
+      std::printf("root\\%s%s\n", printable(storedName(path)).c_str(), isFile(item) ? "" : "\\");
     });
     std::printf("%u items found\n", found);
   }

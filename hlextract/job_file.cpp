@@ -73,13 +73,6 @@ bool readJobs(const std::filesystem::path& path, std::vector<Job>& jobs, std::st
   return true;
 }
 
-// The reason on one line, as the result line must be.
-std::string oneLine(std::string text) {
-  for (char& c : text)
-    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
-  return text;
-}
-
 }  // namespace
 
 int runJobFile(const hllib::Package& package, const std::filesystem::path& jobFile) {
@@ -120,7 +113,7 @@ int runJobFile(const hllib::Package& package, const std::filesystem::path& jobFi
     if (status.ok())
       std::printf("%zu\tok\n", n);
     else
-      std::printf("%zu\tfailed\t%s\n", n, oneLine(status.message).c_str());
+      std::printf("%zu\tfailed\t%s\n", n, printable(status.message).c_str());  // one line
     if (!status.ok() && exitCode == kExitOk) exitCode = exitCodeFor(status.code);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
       std::fprintf(stderr, "hlextract: the results are no longer read; stopped after job %zu\n", n);

@@ -19,6 +19,21 @@ std::string utf8Name(const std::string& stored) {
   return hl_name_to_utf8(stored.c_str(), &text) == HL_OK ? text : stored;
 }
 
+std::string printable(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+    } else {
+      shown += "\\x";
+      shown += "0123456789ABCDEF"[byte >> 4];
+      shown += "0123456789ABCDEF"[byte & 0xF];
+    }
+  }
+  return shown;
+}
+
 #if defined(_WIN32)
 namespace {
 
@@ -43,7 +58,7 @@ bool toItemPath(const NativeString& word, std::string& path) {
   path = utf8Name(narrow(word, CP_ACP, &unspellable));
   return !unspellable;
 }
-std::string shownName(const std::string& name) { return storedName(name); }
+std::string shownName(const std::string& name) { return printable(storedName(name)); }
 #else
 // The command line and the terminal speak UTF-8, as the library does.
 std::string toUtf8(const NativeString& word) { return word; }
@@ -51,7 +66,7 @@ bool toItemPath(const NativeString& word, std::string& path) {
   path = word;
   return true;
 }
-std::string shownName(const std::string& name) { return name; }
+std::string shownName(const std::string& name) { return printable(name); }
 #endif
 
 }  // namespace hlextract

@@ -33,7 +33,7 @@ Status readStructure(const PackageData& data, uint64_t offset, uint8_t* out, uin
   if (offset > fileSize || size > fileSize - offset)
     return Status::truncation(std::string("package is truncated: the ") + what + " at offset " +
                               hex(offset) + " needs " + std::to_string(size) +
-                              " bytes, the file has " + std::to_string(fileSize));
+                              " bytes, the file has " + std::to_string(fileSize) + " bytes");
   return data.file->readAt(offset, out, size);
 }
 
@@ -218,7 +218,8 @@ Status locateDataArea(PackageData& data, uint64_t& offset, const Hypothesis& gue
   if (end > data.file->size())
     return Status::truncation("package is truncated: its " + std::to_string(data.blockCount) +
                               " data blocks end at " + std::to_string(end) +
-                              " bytes, the file has " + std::to_string(data.file->size()));
+                              " bytes, the file has " + std::to_string(data.file->size()) +
+                              " bytes");
   return {};
 }
 
@@ -306,9 +307,9 @@ std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& statu
     data->warnings.push_back("the file header checksum does not match its fields");
   if (data->type == PackageType::Gcf &&
       le32(header + fh::kFileSize) != static_cast<uint32_t>(data->file->size()))
-    data->warnings.push_back("the file header gives a size of " +
-                             std::to_string(le32(header + fh::kFileSize)) +
-                             " bytes, the file has " + std::to_string(data->file->size()));
+    data->warnings.push_back(
+        "the file header gives a size of " + std::to_string(le32(header + fh::kFileSize)) +
+        " bytes, the file has " + std::to_string(data->file->size()) + " bytes");
 
   status =
       data->metadata.open(*data->file, data->sections.metadataEnd, data->sections.directoryEntries,
