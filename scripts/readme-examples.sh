@@ -38,7 +38,7 @@ awk -v out="$scratch" '
   }
   /^```/ && inside { inside = 0; skip = 0; expected = ""; next }
   inside && !skip { print >> (file ".sh"); next }
-  !/^[[:space:]]*$/ { skip = 0; expected = "" }
+  !inside && !/^[[:space:]]*$/ { skip = 0; expected = "" }
 ' README.md
 
 passed=0
