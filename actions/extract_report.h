@@ -13,7 +13,8 @@ struct EntryFailure {
 };
 
 // "<n> of <count> entries were not extracted:", then the first ten as "root\<entry>: <reason>",
-// one a line, and how many more there are.
+// one a line, and how many more there are. When all share one reason, it follows the first line
+// and the entries stand alone. Entries are shown as shownName gives them.
 std::wstring notExtractedText(size_t count, const std::vector<EntryFailure>& failures);
 
 }  // namespace vaultpick

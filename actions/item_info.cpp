@@ -25,9 +25,9 @@ std::wstring extractableText(const std::wstring& package) {
 }
 
 std::wstring infoText(const ItemFacts& facts) {
-  return L"GCF File: \t\t" + packageName(facts.package) + L"\r\n" + L"File: \t\t" + facts.quote +
-         toolItemPath(facts.item) + facts.quote + L"\r\n" + L"Number: \t\t" +
-         std::to_wstring(facts.listIndex + 1) + L"\r\n" + L"Extractable: \t" +
+  return L"GCF File: \t\t" + shownName(packageName(facts.package)) + L"\r\n" + L"File: \t\t" +
+         facts.quote + shownName(toolItemPath(facts.item)) + facts.quote + L"\r\n" +
+         L"Number: \t\t" + std::to_wstring(facts.listIndex + 1) + L"\r\n" + L"Extractable: \t" +
          extractableText(facts.package) + L"\r\n" + L"\r\n" + L"Description: \t" +
          orNotAvailable(facts.description) + L"\r\n" + L"File Version: \t" +
          orNotAvailable(facts.version);

@@ -17,8 +17,8 @@ struct ItemFacts {
   std::wstring version;      // likewise
 };
 
-// Seven lines joined by CR LF: package name, item, number, extractable, an empty line,
-// description and file version ("Not available" for an empty value).
+// Seven lines joined by CR LF: package name, item (both as shownName gives them), number,
+// extractable, an empty line, description and file version ("Not available" for an empty value).
 std::wstring infoText(const ItemFacts& facts);
 
 }  // namespace vaultpick

@@ -32,6 +32,19 @@ std::wstring packageName(const std::wstring& package) { return afterLast(package
 
 std::wstring itemFileName(const std::wstring& item) { return afterLast(item, L'\\'); }
 
+std::wstring shownName(const std::wstring& name) {
+  static constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
+  std::wstring shown;
+  shown.reserve(name.size());
+  for (const wchar_t c : name) {
+    if (c < L' ' || c == L'\x7F')
+      shown += {L'\\', L'x', kHexDigits[(c >> 4) & 0xF], kHexDigits[c & 0xF]};
+    else
+      shown += c;
+  }
+  return shown;
+}
+
 std::optional<ItemDestination> itemDestination(const std::wstring& destination,
                                                const std::wstring& item) {
   const size_t last = item.rfind(L'\\');

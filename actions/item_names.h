@@ -18,6 +18,10 @@ bool hasPackageExtension(const std::wstring& path);
 std::wstring packageName(const std::wstring& package);
 // The part of an item path after its last "\"; all of it when it holds none.
 std::wstring itemFileName(const std::wstring& item);
+// A name as the program's boxes show it: each control character (below 0x20, and 0x7F) as
+// "\xNN" with two upper-case hex digits, so a name cannot break a box's lines or hide in it.
+// The tool writes names in its messages the same way.
+std::wstring shownName(const std::wstring& name);
 
 // Where the whole-package extraction puts one item: the folders to create below the chosen
 // folder, and the folder the tool writes the item into.

@@ -7,7 +7,7 @@
 #include "resources/texts.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
-#include "toolbridge/wait.h"
+#include "toolbridge/tool_run.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -28,8 +28,14 @@ void Form2::mnu8_Click() {
                           text::kApplicationTitle, MB_ICONERROR);
     return;
   }
-  Wait(extractCommand(temporaryFolder(), form1_.Text2(), copyFolder->path(), item), true);
+  const ToolRun run =
+      runTool(extractCommand(temporaryFolder(), form1_.Text2(), copyFolder->path(), item));
   if (!form1_.alive()) return;
+  // The tool's own reason, rather than the shell's complaint about a copy that is not there.
+  if (!run.succeeded()) {
+    reportToolFailure(commonDialog1_, form1_.window(), text::kFileNotOpened, run);
+    return;
+  }
   const std::wstring copy = copyFolder->path() + L"\\" + itemFileName(item);
   // The copy outlives the started process: many applications hand the file to an instance of
   // theirs that is already running and end at once, and the shell then reports no process.

@@ -23,9 +23,11 @@ inline constexpr wchar_t kCantMakeCopyFolder[] =
 // A tool run that failed: what failed, then the tool's reason below it.
 inline constexpr wchar_t kPackageNotOpened[] = L"The package could not be opened.";
 inline constexpr wchar_t kFileNotExtracted[] = L"The file was not extracted.";
+inline constexpr wchar_t kFileNotOpened[] = L"The file was not opened.";
 inline constexpr wchar_t kPackageNotDefragmented[] = L"The package was not defragmented.";
 // "<n> of <count>" comes before it; then one "root\<entry>: <reason>" line for each of the first
-// ten, and how many more there are.
+// ten (or, when all share one reason, that reason once and the entries alone), and how many more
+// there are.
 inline constexpr wchar_t kEntriesNotExtracted[] = L" entries were not extracted:";
 inline constexpr wchar_t kMoreEntriesBefore[] = L"and ";
 inline constexpr wchar_t kMoreEntriesAfter[] = L" more.";

@@ -14,19 +14,6 @@ namespace {
 
 using namespace testing_support;
 
-// Every file below `folder` on disk, by path relative to it with '\\' separators.
-ExpectedFiles filesOnDisk(const fs::path& folder) {
-  ExpectedFiles files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (!entry.is_regular_file()) continue;
-    std::string relative = fs::relative(entry.path(), folder).generic_u8string();
-    for (char& c : relative)
-      if (c == '/') c = '\\';
-    files[relative] = readFile(entry.path());
-  }
-  return files;
-}
-
 // Extracts the item at `path`; the items reported failing with `code` go to `failed`.
 hl::Status extract(const hl::Package& package, const std::string& path, const fs::path& destination,
                    hl::ExtractSummary& summary, std::vector<std::string>* failed = nullptr,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "actions/extract_report.h"
+#include "actions/item_info.h"
 #include "actions/item_names.h"
 #include "actions/private_folder_name.h"
 #include "actions/version_text.h"
@@ -183,6 +184,9 @@ TEST(ItemNames, ExtensionsAndNamesAreCutAtTheLastMark) {
                                 {L"C:\\v1.5\\demo", L"5\\demo"}});
   expectEach(packageName, {{L"C:\\Games\\demo.gcf", L"demo.gcf"}, {L"demo.gcf", L"demo.gcf"}});
   expectEach(itemFileName, {{L"a\\b\\c.txt", L"c.txt"}, {L"c.txt", L"c.txt"}, {L"", L""}});
+  // Control characters show as \xNN in boxes; all else, code page letters included, stays.
+  expectEach(shownName, {{L"a\x01\tb\x1f\x7f.txt", L"a\\x01\\x09b\\x1F\\x7F.txt"},
+                         {L" ~\x80\u00fc\\x", L" ~\x80\u00fc\\x"}});
   EXPECT_TRUE(isNcfPackage(L"D:\\x.ncf") && isNcfPackage(L"ncf"));
   for (const wchar_t* other : {L"D:\\x.NCF", L"D:\\x.Ncf", L"D:\\x.gcf", L"C:\\v1.5\\demo"})
     EXPECT_FALSE(isNcfPackage(other)) << other;
@@ -253,14 +257,20 @@ TEST(ShownTexts, VersionsAndTheFailuresOfAnExtraction) {
   EXPECT_EQ(translationCode(table, 3), L"");
   EXPECT_EQ(translationCode(nullptr, 0), L"");
 
-  std::vector<EntryFailure> failures;
-  std::wstring expected = L"12 of 40 entries were not extracted:\n";
-  for (int i = 1; i <= 12; ++i) {
-    failures.push_back({L"d\\f" + std::to_wstring(i), L"reason " + std::to_wstring(i)});
-    if (i <= 10)
-      expected += L"\nroot\\d\\f" + std::to_wstring(i) + L": reason " + std::to_wstring(i);
+  // Reasons of their own follow each entry; one that all share is said once, above them.
+  for (const bool shared : {false, true}) {
+    std::vector<EntryFailure> failures;
+    std::wstring expected = L"12 of 40 entries were not extracted:\n"s + (shared ? L"gone\n" : L"");
+    for (int i = 1; i <= 12; ++i) {
+      const std::wstring n = std::to_wstring(i), reason = shared ? L"gone" : L"reason " + n;
+      failures.push_back({L"d\\f" + n + L"\x7f", reason});
+      if (i <= 10) expected += L"\nroot\\d\\f" + n + L"\\x7F" + (shared ? L"" : L": " + reason);
+    }
+    EXPECT_EQ(notExtractedText(40, failures), expected + L"\nand 2 more.");
   }
-  EXPECT_EQ(notExtractedText(40, failures), expected + L"\nand 2 more.");
+  EXPECT_NE(infoText({L"C:\\p\x7f.gcf", L"\"", L"a\\b\x01", 0, L"", L""})
+                .find(L"p\\x7F.gcf\r\nFile: \t\t\"root\\a\\b\\x01\""),
+            std::wstring::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -141,6 +142,17 @@ std::set<std::string> namesIn(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder))
     names.insert(entry.path().filename().u8string());
   return names;
+}
+
+ExpectedFiles filesOnDisk(const fs::path& folder) {
+  ExpectedFiles files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::string relative = fs::relative(entry.path(), folder).generic_u8string();
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    files[relative] = readFile(entry.path());
+  }
+  return files;
 }
 
 fs::path::string_type arg(const char* utf8) { return fs::u8path(utf8).native(); }

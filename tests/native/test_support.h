@@ -59,6 +59,8 @@ std::vector<fs::path> defragmentTemporaries(const fs::path& package);
 std::string stateOf(const fs::path& path);
 // The names directly in `folder`.
 std::set<std::string> namesIn(const fs::path& folder);
+// Every file below `folder` on disk, by path relative to it ('\\'-separated), and its bytes.
+ExpectedFiles filesOnDisk(const fs::path& folder);
 
 struct ToolResult {
   int exitCode = -1;

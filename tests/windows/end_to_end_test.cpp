@@ -8,11 +8,10 @@ using namespace program_testing;
 
 using vaultpick::Form1;
 
-// The child's visible Form1, waited for up to 15 s; nullptr when none showed.
-HWND waitForForm1(const ChildProcess& child) {
+// The child's visible window of the class, waited for up to 15 s; nullptr when none showed.
+HWND waitForWindow(const ChildProcess& child, const wchar_t* windowClass) {
   for (int i = 0; i < 300; Sleep(50), ++i)
-    for (HWND window = nullptr;
-         (window = FindWindowExW(nullptr, window, L"VaultpickForm1", nullptr));) {
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, windowClass, nullptr));) {
       DWORD owner = 0;
       GetWindowThreadProcessId(window, &owner);
       if (owner == GetProcessId(child.process.get()) && IsWindowVisible(window)) return window;
@@ -20,16 +19,29 @@ HWND waitForForm1(const ChildProcess& child) {
   return nullptr;
 }
 
-TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineAndEndsWhenClosed) {
+TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineReportsAFailedOpenAndEndsWhenClosed) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
-  TestPackage package = makeTestPackage(scratch / "end to end.gcf");
+  TestPackage package = makeTestPackage(scratch / "end to end.gcf", smallTree(8192));
   ChildProcess program(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\"");
-  HWND form = waitForForm1(program);
+  HWND form = waitForWindow(program, L"VaultpickForm1");
   ASSERT_NE(form, nullptr) << "Form1 never showed";
   EXPECT_EQ(windowText(form), L"Vaultpick - by Morvane");
   EXPECT_EQ(windowText(GetDlgItem(form, Form1::kIdText2)), package.path.wstring());
-  EXPECT_EQ(listBoxEntries(GetDlgItem(form, Form1::kIdList1)), package.entries);
+  HWND list = GetDlgItem(form, Form1::kIdList1);
+  EXPECT_EQ(listBoxEntries(list), package.entries);
+  // Shell Execute File (the fourth command down) on a damaged entry: the box is the program's own.
+  SendMessageW(list, LB_SETCURSEL, package.index(L"partial.bin"), 0);
+  PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
+  HWND menu = waitForWindow(program, L"#32768");
+  for (WORD key : {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN})
+    PostMessageW(menu, WM_KEYDOWN, key, 1);
+  HWND box = waitForWindow(program, L"#32770");
+  EXPECT_TRUE(box && GetWindow(box, GW_OWNER) == form && windowText(box) == L"Vaultpick");
+  const std::wstring text = windowText(GetDlgItem(box, 0xFFFF));  // a box's text has this id
+  EXPECT_EQ(text.rfind(L"The file was not opened.\n\nroot\\partial.bin: ", 0), 0u)
+      << fs::path(text).u8string();
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
   PostMessageW(form, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.exitCode(10000), 0u);
 }

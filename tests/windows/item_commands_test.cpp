@@ -9,16 +9,6 @@
 namespace {
 using namespace program_testing;
 
-// Every file below a folder, as path ('\\'-separated) and bytes.
-ExpectedFiles filesBelow(const fs::path& folder) {
-  ExpectedFiles files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    if (entry.is_regular_file())
-      files[fs::relative(entry.path(), folder).make_preferred().u8string()] =
-          readFile(entry.path());
-  return files;
-}
-
 // Records what handlers do to Form1's window, List1, both buttons and ProgressBar1, in order, as
 // short lines: "caption <text>", "<name> off" / "<name> on", "Max <n>", "Value <n>".
 struct WindowEvents {
@@ -82,7 +72,7 @@ TEST_F(ItemCommands, ExtractFileWritesJustTheItemAndADriveRootWorksForBothComman
   events.watchForm1(form);
   extractInto(out);
   const auto expected = expectedFiles(mixedTree(8192));
-  EXPECT_EQ(filesBelow(out), (ExpectedFiles{{"deep.txt", expected.at("maps\\sub\\deep.txt")}}));
+  EXPECT_EQ(filesOnDisk(out), (ExpectedFiles{{"deep.txt", expected.at("maps\\sub\\deep.txt")}}));
   ASSERT_EQ(dialogs.folders.size(), 1u);
   const ScriptedDialogs::Shown& chooser = dialogs.folders[0];
   EXPECT_EQ(chooser.title + std::to_wstring(chooser.style), L"Choose a Dir...1");
@@ -102,7 +92,7 @@ TEST_F(ItemCommands, ExtractFileWritesJustTheItemAndADriveRootWorksForBothComman
   fs::remove(drive / "deep.txt");
   events.lines.clear();
   extractInto(drive, true);
-  EXPECT_TRUE(filesBelow(drive) == expected);
+  EXPECT_TRUE(filesOnDisk(drive) == expected);
   // The window is locked, the bar steps through the entries and all is restored afterwards.
   const size_t entries = package.entries.size();
   std::vector<std::wstring> bar = {L"Max " + std::to_wstring(entries - 1)};
@@ -147,7 +137,7 @@ TEST_F(ItemCommands, ClosingTheWindowStopsExtractWholeBetweenTwoItems) {
   EXPECT_EQ(runningTools(), 0);
   EXPECT_LT(stopped, 1.0) << "the tool took " << stopped << " s to stop";
   // What was written is whole, and nothing half-written stays behind.
-  const auto written = filesBelow(out), expected = expectedFiles(tree);
+  const auto written = filesOnDisk(out), expected = expectedFiles(tree);
   EXPECT_LT(written.size(), expected.size());
   for (const auto& [name, bytes] : written)
     EXPECT_TRUE(expected.count(name) && bytes == expected.at(name)) << name;
@@ -155,38 +145,38 @@ TEST_F(ItemCommands, ClosingTheWindowStopsExtractWholeBetweenTwoItems) {
 }
 
 TEST_F(ItemCommands, ExtractWritesEveryOtherEntryAndNamesTheFailedOnesInOneBox) {
-  Node partial = Node::file("partial.bin", Content::pattern(3000, 1));
-  partial.storedBytes = 5;
-  Node locked = Node::file("locked.bin", Content::pattern(300, 2));
-  locked.extraFlags = 0x100;
-  const Node tree = Node::folder(
-      "", {Node::file("first.txt", Content::pattern(10, 3)),
-           Node::folder("docs", {partial, Node::file("fine.txt", Content::pattern(20, 4)), locked}),
-           Node::folder("nul", {Node::file("device.txt", Content::text("x"))}),
-           Node::file("readonly.txt", Content::text("new")),
-           Node::file("last.txt", Content::pattern(30, 5))});
+  // Beside a damaged (partial.bin) and an encrypted item (locked.bin): a folder named like a
+  // device, and a file whose copy at the destination may not be replaced.
+  Node tree = smallTree(512);
+  tree.children.push_back(Node::folder("nul", {Node::file("device.txt", Content::text("x"))}));
+  tree.children.push_back(Node::file("readonly.txt", Content::text("new")));
   Options unsafeNames;
   unsafeNames.allowUnsafeNames = true;
   open(makePackage(tree, unsafeNames, scratch / "p.gcf"));
   const std::vector<std::wstring> entries = listBoxEntries(form.List1());
-  // Extract File of a damaged item writes nothing and says so.
-  select(static_cast<int>(std::find(entries.begin(), entries.end(), L"docs\\partial.bin") -
-                          entries.begin()));
+  // Extract File and Shell Execute of a damaged item write nothing and give the tool's reason;
+  // the shell is handed nothing.
+  select(static_cast<int>(SendMessageW(form.List1(), LB_FINDSTRINGEXACT, -1,
+                                       reinterpret_cast<LPARAM>(L"partial.bin"))));
   extractInto(out);
   EXPECT_TRUE(fs::is_empty(out));
   expectOneBox(dialogs, L"The file was not extracted.\n\n");
+  const std::wstring reason = lastMessage().substr(29);
   dialogs.messages.clear();
-  // A file of the user's that may not be replaced stays as it was.
+  form2().mnu8_Click();
+  expectOneBox(dialogs, L"The file was not opened.\n\n" + reason, false);
+  EXPECT_TRUE(dialogs.shellOpens.empty() && dialogs.messages[0].owner == form.window());
+  dialogs.messages.clear();
   writeFile(out / "readonly.txt", {'m', 'i', 'n', 'e'});
   SetFileAttributesW((out / "readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   extractInto(out, true);
   SetFileAttributesW((out / "readonly.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 
   auto expected = expectedFiles(tree);
-  for (const char* failed : {"docs\\partial.bin", "docs\\locked.bin", "nul\\device.txt"})
+  for (const char* failed : {"partial.bin", "locked.bin", "nul\\device.txt"})
     expected.erase(failed);
   expected["readonly.txt"] = {'m', 'i', 'n', 'e'};
-  EXPECT_TRUE(filesBelow(out) == expected);
+  EXPECT_TRUE(filesOnDisk(out) == expected);
   // The four, in list order, each with a reason.
   expectOneBox(dialogs,
                L"4 of " + std::to_wstring(entries.size()) + L" entries were not extracted:\n");
@@ -219,7 +209,7 @@ TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
   EXPECT_FALSE(fs::exists(L"C:\\abs"));
   const auto deep = expectedFiles(mixedTree(8192));
   EXPECT_TRUE(
-      filesBelow(out) ==
+      filesOnDisk(out) ==
       (ExpectedFiles{{"a file", {'x'}}, {"maps\\sub\\deep.txt", deep.at("maps\\sub\\deep.txt")}}));
   ASSERT_GE(events.lines.size(), 8u);
   EXPECT_EQ(events.lines[4], L"Max " + std::to_wstring(kEntries + 1));
@@ -339,16 +329,20 @@ TEST_F(ItemCommands, ShellExecuteOpensAPrivateCopyThatStaysAndLocksTheWindowMean
   EXPECT_TRUE(readFile(temp.path() / "HLExtract.exe") == tool);
 
   EXPECT_EQ(namesIn(temp.path()).size(), toolFiles.size() + 1);
-  // A folder that cannot be made is said so.
+  // A folder that cannot be made, or a TEMP without the tool, is said so; the shell gets nothing.
   select(0);
-  {
-    ScopedEnvironmentVariable otherTemp(L"TEMP", temp.path() / "missing");
+  const fs::path missing = temp.path() / "missing";
+  const std::pair<fs::path, std::wstring> failures[] = {
+      {missing,
+       L"Error. Cant make a folder for the copy in the temporary folder:\r\n" + missing.wstring()},
+      {scratch.path(), L"The file was not opened.\n\nThe extraction tool could not be started: "}};
+  for (const auto& [otherTemp, box] : failures) {
+    ScopedEnvironmentVariable variable(L"TEMP", otherTemp);
     form2().mnu8_Click();
+    expectOneBox(dialogs, box, otherTemp == scratch.path());
+    dialogs.messages.clear();
   }
-  expectOneBox(dialogs,
-               L"Error. Cant make a folder for the copy in the temporary folder:\r\n" +
-                   (temp.path() / "missing").wstring(),
-               false);
+  EXPECT_EQ(dialogs.shellOpens.size(), 1u);
   // Closing the window ends the wait for the application and leaves it running.
   ChildProcess application(L"vaultpick_test_child.exe", L"30000");
   dialogs.willStart = vaultpick::UniqueHandle(
