@@ -14,6 +14,12 @@ Status endedEarly(const Path& path, uint64_t offset) {
                                   "while being read?)"};
 }
 
+Status notAFolder(const Path& blocking, const Path& path) {
+  return {ErrorCode::WriteFailed, "cannot create folder " + describe(path) + ": " +
+                                      (blocking == path ? "something else is there"
+                                                        : describe(blocking) + " is not a folder")};
+}
+
 void OwnedTemporary::adopt(const Folder* folder, Path path) noexcept {
   discard();
   folder_ = folder;
