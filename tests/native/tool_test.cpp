@@ -246,45 +246,39 @@ TEST_F(Tool, EachOptionChangesItsModesAndIsRefusedWithTheOthers) {
   ASSERT_EQ(run(words("-p", whole, "-f")).exitCode, 0);
   const std::string job = out_.u8string() + '\0' + "root\\sound" + '\0';
   writeFile(jobs, std::vector<uint8_t>(job.begin(), job.end()));
-  const std::pair<std::string, Words> modes[] = {{"-l", words("-l")},
-                                                 {"-lf", words("-lf", list)},
-                                                 {"-e", words("-d", out_, "-e", "root\\sound")},
-                                                 {"-t", words("-t", "root\\sound")},
-                                                 {"--jobs", words("--jobs", jobs)},
-                                                 {"-c", words("-d", out_, "-c")},
-                                                 {"-f", words("-f")}};
-  struct Option {
-    Words words;
-    std::string modes;  // those it goes with
-    fs::path package;
-  };
-  const Option options[] = {{words("-d", out_ / "d"), "-e -c", package_},
-                            {words("-n", content), "-l -e -t --jobs -c", ncf},
-                            {words("-o"), "-e --jobs -c", package_},
-                            {words("-s"), "-e -t --jobs -c -f", package_},
-                            {words("--verbose"), "-l -e -t --jobs -c -f", package_},
-                            {words("-r"), "-f", whole}};
+  // clang-format off
+  const std::pair<std::string, Words> modes[] = {{"-l", words("-l")}, {"-lf", words("-lf", list)},
+      {"-e", words("-d", out_, "-e", "root\\sound")}, {"-t", words("-t", "root\\sound")},
+      {"--jobs", words("--jobs", jobs)}, {"-c", words("-d", out_, "-c")}, {"-f", words("-f")}};
+  const std::pair<Words, std::string> options[] = {  // each with the modes it goes with
+      {words("-d", out_ / "d"), "-e -c"}, {words("-n", content), "-l -e -t --jobs -c"},
+      {words("-o"), "-e --jobs -c"}, {words("-s"), "-e -t --jobs -c -f"},
+      {words("--verbose"), "-l -e -t --jobs -c -f"}, {words("-r"), "-f"}};
+  // clang-format on
   // Exit code, output and every file written, from a fresh package and one file already there.
-  auto outcome = [&](const Option& option, const Words& mode, bool with) {
+  auto outcome = [&](const Words& option, const Words& mode, bool with) {
     fs::remove_all(out_);
-    fs::remove(list);
     fs::create_directories(out_ / "sound");
     writeFile(out_ / "sound" / "big.wav", {'m'});
-    fs::copy_file(option.package, work, fs::copy_options::overwrite_existing);
+    const bool forNcf = option[0] == arg("-n");  // in a listing with states
+    fs::copy_file(forNcf                   ? ncf
+                  : option[0] == arg("-r") ? whole
+                                           : package_,
+                  work, fs::copy_options::overwrite_existing);
     Words w = words("-p", work);
     w.insert(w.end(), mode.begin(), mode.end());
-    if (with) w.insert(w.end(), option.words.begin(), option.words.end());
-    if (option.package == ncf) w.push_back(arg("--verbose"));  // -l shows states only so
+    if (with) w.insert(w.end(), option.begin(), option.end());
+    if (forNcf) w.push_back(arg("--verbose"));
     ToolResult r = run(w, "extract root\\sound\nvalidate root\\sound\n");
-    std::string state = std::to_string(r.exitCode) + r.out + r.err + stateOf(list);
+    std::string state = std::to_string(r.exitCode) + r.out + r.err;
     for (const auto& entry : fs::recursive_directory_iterator(out_))
       state += entry.path().u8string() + stateOf(entry.path());
     return state;
   };
-  for (const Option& option : options)
+  for (const auto& [option, goesWith] : options)
     for (const auto& [name, mode] : modes) {
-      const std::string given = fs::path(option.words[0]).u8string(), with = " " + name + " ";
-      if ((" " + option.modes + " ").find(with) != std::string::npos)
+      const std::string given = fs::path(option[0]).u8string(), with = " " + name + " ";
+      if ((" " + goesWith + " ").find(with) != std::string::npos)
         EXPECT_NE(outcome(option, mode, true), outcome(option, mode, false)) << given << with;
       else
         EXPECT_EQ(outcome(option, mode, true).rfind("2hlextract: " + given + " goes with ", 0), 0u)
@@ -294,25 +288,26 @@ TEST_F(Tool, EachOptionChangesItsModesAndIsRefusedWithTheOthers) {
 
 // A folder the user names is theirs: made with its missing parents, reached through links.
 TEST_F(Tool, NamedFoldersAreMadeWithTheirParentsAndReachedThroughLinks) {
-  std::vector<fs::path> folders = {scratch_ / "new" / "deep" / "er"};
-  fs::create_directories(scratch_ / "real");
+  const fs::path real = scratch_ / "real";
+  fs::create_directories(real);
   std::error_code noLinks;  // Wine makes no symbolic links
-  fs::create_directory_symlink(scratch_ / "real", scratch_ / "linked", noLinks);
-  if (!noLinks) folders.push_back(scratch_ / "linked");
-  for (const fs::path& folder : folders) {
-    const std::string job = (folder / "jobs").u8string() + '\0' + "root\\readme.txt" + '\0';
-    writeFile(scratch_ / "j", std::vector<uint8_t>(job.begin(), job.end()));
-    for (const Words& w : {words("-p", package_, "-d", folder, "-e", "root\\maps"),
-                           words("-p", package_, "--jobs", scratch_ / "j"),
-                           words("-p", package_, "-d", folder, "-c"),
-                           words("-p", package_, "-lf", folder / "list.txt")}) {
-      ToolResult result = run(w, "extract sound\n");
-      EXPECT_EQ(result.exitCode, 0) << folder << ": " << result.err;
-    }
-    EXPECT_EQ(namesIn(folder), (std::set<std::string>{"maps", "jobs", "sound", "list.txt"}));
-  }
-  if (!noLinks) EXPECT_EQ(namesIn(scratch_ / "real").size(), 4u) << "written where the link leads";
-  EXPECT_TRUE(noLinks || fs::is_symlink(scratch_ / "linked"));
+  fs::create_directory_symlink(real, scratch_ / "linked", noLinks);
+  const fs::path linked = noLinks ? real : scratch_ / "linked";
+  std::string jobs;
+  for (const fs::path& folder : {scratch_ / "1" / "jobs", linked})
+    jobs += folder.u8string() + '\0' + "root\\readme.txt" + '\0';
+  writeFile(scratch_ / "j", std::vector<uint8_t>(jobs.begin(), jobs.end()));
+  for (const Words& w :
+       {words("-p", package_, "--jobs", scratch_ / "j"),
+        words("-p", package_, "-d", scratch_ / "2" / "e", "-e", "root\\maps", "-c"),
+        words("-p", package_, "-d", linked, "-e", "root\\maps", "-c"),
+        words("-p", package_, "-lf", scratch_ / "3" / "l" / "list.txt"),
+        words("-p", package_, "-lf", linked / "list.txt")})
+    EXPECT_EQ(run(w, "extract sound\n").exitCode, 0) << w.back();
+  for (const char* made : {"1/jobs/readme.txt", "2/e/maps", "2/e/sound", "3/l/list.txt"})
+    EXPECT_TRUE(fs::exists(scratch_ / made)) << made;
+  EXPECT_EQ(namesIn(real), (std::set<std::string>{"readme.txt", "maps", "sound", "list.txt"}));
+  EXPECT_TRUE(noLinks || fs::is_symlink(linked));
 }
 
 // Files and folders land as they are stored, with options in any order and paths outside the
