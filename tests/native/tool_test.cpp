@@ -261,10 +261,8 @@ TEST_F(Tool, EachOptionChangesItsModesAndIsRefusedWithTheOthers) {
     fs::create_directories(out_ / "sound");
     writeFile(out_ / "sound" / "big.wav", {'m'});
     const bool forNcf = option[0] == arg("-n");  // in a listing with states
-    fs::copy_file(forNcf                   ? ncf
-                  : option[0] == arg("-r") ? whole
-                                           : package_,
-                  work, fs::copy_options::overwrite_existing);
+    fs::remove(work);                            // MinGW's copy_file does not overwrite
+    fs::copy_file(forNcf ? ncf : option[0] == arg("-r") ? whole : package_, work);
     Words w = words("-p", work);
     w.insert(w.end(), mode.begin(), mode.end());
     if (with) w.insert(w.end(), option.begin(), option.end());
