@@ -33,6 +33,10 @@ class Session final : public ConsoleHost {
     if (args_.verbose)
       for (uint32_t n = 0; n < package_.facts().warning_count; ++n)
         std::fprintf(stderr, "hlextract: warning: %s\n", printable(package_.warning(n)).c_str());
+    if (!args_.contentRoot.empty() && package_.facts().type == HL_GCF) {
+      fail({HL_INVALID, "-n goes with an NCF package: a GCF package holds its own data"});
+      return exitCode_;
+    }
     if (!args_.contentRoot.empty()) package_.setContentRoot(args_.contentRoot);
     if (args_.list) list();
     if (!args_.listFile.empty()) writeListFile();
@@ -41,7 +45,7 @@ class Session final : public ConsoleHost {
       if (uint32_t item = resolve(word, shown); item != HL_NO_ITEM) extract(item, shown);
     for (const NativeString& word : args_.validate)
       if (uint32_t item = resolve(word, shown); item != HL_NO_ITEM) validate(item, shown);
-    if (!args_.jobs.empty()) keepFirstFailure(runJobFile(package_, args_.jobs));
+    if (!args_.jobs.empty()) keepFirstFailure(runJobFile(package_, args_));
     if (args_.console) runConsole(package_, *this);
     if (args_.defragment) defragment();
     return exitCode_;

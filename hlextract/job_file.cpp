@@ -1,10 +1,11 @@
 // --jobs: many extractions from one reading of the package.
 #include "job_file.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,16 @@ bool fromJobText(const std::string& utf8, NativeString& word) {
 
 // The whole file is read and checked before anything is extracted.
 bool readJobs(const std::filesystem::path& path, std::vector<Job>& jobs, std::string& error) {
+  // Read by istream, which turns a failing read (a folder, a broken disk) into its bad bit.
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) {
-    error = "cannot read the job file '" + path.u8string() + "'";
+  std::string bytes;
+  char buffer[64 * 1024];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+    bytes.append(buffer, static_cast<size_t>(in.gcount()));
+  if (!in.is_open() || in.bad()) {
+    error = "cannot read the job file '" + path.u8string() + "'" +
+            (errno ? std::string(": ") + std::strerror(errno) : "");
     return false;
   }
   std::vector<NativeString> fields;
@@ -75,10 +82,10 @@ bool readJobs(const std::filesystem::path& path, std::vector<Job>& jobs, std::st
 
 }  // namespace
 
-int runJobFile(const hllib::Package& package, const std::filesystem::path& jobFile) {
+int runJobFile(const hllib::Package& package, const Arguments& options) {
   std::vector<Job> jobs;
   std::string error;
-  if (!readJobs(jobFile, jobs, error)) {
+  if (!readJobs(options.jobs, jobs, error)) {
     std::fprintf(stderr, "hlextract: %s\n", error.c_str());
     return kExitBadJobFile;
   }
@@ -93,27 +100,36 @@ int runJobFile(const hllib::Package& package, const std::filesystem::path& jobFi
   for (size_t n = 1; n <= jobs.size(); ++n) {
     const Job& job = jobs[n - 1];
     hllib::Status status;
+    hl_extract_summary summary{};
     const uint32_t item = findItem(package, job.item);
     if (item == HL_NO_ITEM) {
       status = {HL_ITEM_NOT_FOUND, "no such item in the package"};
     } else {
-      hl_extract_summary summary{};
       std::string firstFailure;
       status = package.extract(
-          item, job.folder, false,
+          item, job.folder, options.keepExisting,
           [&](const std::string& path, const hllib::Status& result) {
-            if (!result.ok() && firstFailure.empty())
+            const bool kept = result.code == HL_EXISTS;
+            if (!result.ok() && !kept && firstFailure.empty())
               firstFailure = storedName(path) + ": " + result.message;
+            if (options.verbose)
+              std::printf("%zu\t%s\t%s\n", n,
+                          result.ok() ? "extracted"
+                          : kept      ? "kept"
+                                      : "not extracted",
+                          printable(storedName(path)).c_str());
           },
           summary);
       // A folder's reason names the file inside it that failed first.
       if (!status.ok() && !package.item(item).is_file && !firstFailure.empty())
         status = {status.code, firstFailure};
     }
-    if (status.ok())
-      std::printf("%zu\tok\n", n);
-    else
+    if (!status.ok())
       std::printf("%zu\tfailed\t%s\n", n, printable(status.message).c_str());  // one line
+    else if (summary.skipped > 0 && !options.quiet)
+      std::printf("%zu\tok\t%u already there, kept\n", n, summary.skipped);
+    else if (!options.quiet)
+      std::printf("%zu\tok\n", n);
     if (!status.ok() && exitCode == kExitOk) exitCode = exitCodeFor(status.code);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
       std::fprintf(stderr, "hlextract: the results are no longer read; stopped after job %zu\n", n);

@@ -2,13 +2,12 @@
 // one result line for each on standard output as it finishes.
 #pragma once
 
-#include <filesystem>
-
+#include "arguments.h"
 #include "hllib/hllib.hpp"
 
 namespace hlextract {
 
-// Runs the job file's jobs in order and gives the exit code: 0 when every item was written,
+// Runs the jobs of options.jobs in order and gives the exit code: 0 when every item was written,
 // else the code of the first that failed; kExitBadJobFile (nothing done) for a file that is not
 // a job file, kExitJobsStopped when the results could no longer be written (the caller stopped
 // reading them: the run ends between two items).
@@ -16,6 +15,11 @@ namespace hlextract {
 // The job file is UTF-8: for each job the destination folder, a NUL byte, the item path
 // (root\...), a NUL byte. Each result line is "<n> TAB ok" or "<n> TAB failed TAB <reason>",
 // n counting the jobs from 1.
-int runJobFile(const hllib::Package& package, const std::filesystem::path& jobFile);
+//
+// With options.keepExisting a job whose files were partly or wholly there already ends in
+// "<n> TAB ok TAB <k> already there, kept"; options.quiet leaves out the lines of jobs that did
+// not fail; options.verbose adds, before each result line, "<n> TAB extracted|kept|not
+// extracted TAB <path>" for every file of the job.
+int runJobFile(const hllib::Package& package, const Arguments& options);
 
 }  // namespace hlextract

@@ -20,6 +20,12 @@ Status opensForWriting(const Path& path) {
   return status;
 }
 
+Status notAFolder(const Path& blocking, const Path& path) {
+  return {ErrorCode::WriteFailed, "cannot create folder " + describe(path) + ": " +
+                                      (blocking == path ? "something else is there"
+                                                        : describe(blocking) + " is not a folder")};
+}
+
 void OwnedTemporary::adopt(const Folder* folder, Path path) noexcept {
   discard();
   folder_ = folder;

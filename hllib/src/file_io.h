@@ -129,10 +129,17 @@ Status opensForWriting(const Path& path);
 // long enough when it was opened: another program shortened it.
 Status endedEarly(const Path& path, uint64_t offset);
 
+// The error for `path`, or the parent `blocking` on its way, holding something other than a
+// folder where a folder must be made.
+Status notAFolder(const Path& blocking, const Path& path);
+
 enum class PathKind { Missing, File, Folder, Other };
 PathKind pathKind(const Path& path);  // does not follow a final symbolic link
 
-Status createFolder(const Path& path);  // succeeds when the folder already exists
+// Makes the folder a caller named, with its missing parents (as `mkdir -p`), reached as the
+// system resolves the path: through symbolic links and junctions. Succeeds when a folder is
+// already there; anything else at the path or at a parent is refused.
+Status createFolder(const Path& path);
 // Replaces `target` by `source` in one step, also when `target` exists.
 Status replaceFile(const Path& source, const Path& target);
 void removeFile(const Path& path);  // best effort: used to clean up after a failure

@@ -281,15 +281,32 @@ PathKind pathKind(const Path& path) {
   return PathKind::Other;
 }
 
-Status createFolder(const Path& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return {};
+namespace {
+
+// `folder` and its missing parents; `named` is the whole path the caller gave, for messages.
+Status createFolders(const Path& folder, const Path& named) {
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) == 0)
+    return S_ISDIR(info.st_mode) ? Status() : notAFolder(folder, named);
   int error = errno;
-  if (error == EEXIST && pathKind(path) == PathKind::Folder) return {};
-  if (error == EEXIST)
-    return {ErrorCode::WriteFailed,
-            "cannot create folder " + describe(path) + ": something else is there"};
-  return osError(ErrorCode::WriteFailed, "cannot create folder", path, error);
+  if (error == ENOENT || error == ENOTDIR) {
+    const Path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder) {
+      Status status = createFolders(parent, named);
+      if (!status.ok()) return status;
+    }
+    if (::mkdir(folder.c_str(), 0777) == 0) return {};
+    error = errno;
+    // Made by another program meanwhile; a dangling link stays something else.
+    if (error == EEXIST && ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return {};
+    if (error == EEXIST) return notAFolder(folder, named);
+  }
+  return osError(ErrorCode::WriteFailed, "cannot create folder", named, error);
 }
+
+}  // namespace
+
+Status createFolder(const Path& path) { return createFolders(path.empty() ? "." : path, path); }
 
 Status replaceFile(const Path& source, const Path& target) {
   if (::rename(source.c_str(), target.c_str()) != 0)
@@ -330,8 +347,7 @@ std::unique_ptr<Folder> Folder::child(const Path& name, Status& status) const {
   if (handle >= 0) return std::unique_ptr<Folder>(new Folder(path, handle));
   int error = errno;
   status = error == ENOTDIR || error == ELOOP
-               ? Status(ErrorCode::WriteFailed,
-                        "cannot create folder " + describe(path) + ": something else is there")
+               ? notAFolder(path, path)
                : osError(ErrorCode::WriteFailed, "cannot open folder", path, error);
   return nullptr;
 }

@@ -230,15 +230,47 @@ PathKind pathKind(const Path& path) {
   return PathKind::File;
 }
 
-Status createFolder(const Path& path) {
-  if (CreateDirectoryW(path.c_str(), nullptr)) return {};
-  DWORD error = GetLastError();
-  if (error == ERROR_ALREADY_EXISTS && pathKind(path) == PathKind::Folder) return {};
-  if (error == ERROR_ALREADY_EXISTS)
-    return {ErrorCode::WriteFailed,
-            "cannot create folder " + describe(path) + ": something else is there"};
-  return osError(ErrorCode::WriteFailed, "cannot create folder", path, error);
+namespace {
+
+// Whether what the system reaches at `path`, through links and junctions, is a folder; false
+// with `error` set when nothing can be opened there.
+bool reachesFolder(const Path& path, DWORD& error) {
+  HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  error = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  bool folder = GetFileInformationByHandle(handle, &info) &&
+                (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  CloseHandle(handle);
+  return folder;
 }
+
+// `folder` and its missing parents; `named` is the whole path the caller gave, for messages.
+Status createFolders(const Path& folder, const Path& named) {
+  DWORD error = ERROR_SUCCESS;
+  if (reachesFolder(folder, error)) return {};
+  if (error == ERROR_SUCCESS) return notAFolder(folder, named);
+  if (isMissing(error)) {
+    const Path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder) {
+      Status status = createFolders(parent, named);
+      if (!status.ok()) return status;
+    }
+    if (CreateDirectoryW(folder.c_str(), nullptr)) return {};
+    error = GetLastError();
+    // Made by another program meanwhile; a dangling link stays something else.
+    DWORD again = ERROR_SUCCESS;
+    if (error == ERROR_ALREADY_EXISTS && reachesFolder(folder, again)) return {};
+    if (error == ERROR_ALREADY_EXISTS) return notAFolder(folder, named);
+  }
+  return osError(ErrorCode::WriteFailed, "cannot create folder", named, error);
+}
+
+}  // namespace
+
+Status createFolder(const Path& path) { return createFolders(path.empty() ? L"." : path, path); }
 
 Status replaceFile(const Path& source, const Path& target) {
   // Windows refuses to replace a read-only file; Wine replaces it. The user's mark holds on both.
@@ -284,8 +316,7 @@ std::unique_ptr<Folder> Folder::child(const Path& name, Status& status) const {
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     CloseHandle(handle);
-    status = {ErrorCode::WriteFailed,
-              "cannot create folder " + describe(path) + ": something else is there"};
+    status = notAFolder(path, path);
     return nullptr;
   }
   return std::unique_ptr<Folder>(new Folder(path, reinterpret_cast<intptr_t>(handle)));

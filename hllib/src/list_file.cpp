@@ -48,8 +48,9 @@ Status writeFileList(const Package& package, const std::filesystem::path& target
     if (name.empty())
       return {ErrorCode::WriteFailed,
               "cannot write the list file " + io::describe(target) + ": it names a folder"};
-    Status status;
-    std::unique_ptr<io::Folder> folder = io::Folder::open(target.parent_path(), status);
+    Status status = io::createFolder(target.parent_path());
+    std::unique_ptr<io::Folder> folder;
+    if (status.ok()) folder = io::Folder::open(target.parent_path(), status);
     if (!folder) return status;
     const io::FileIdentity itself = modelOf(package).file->identity();
     uint32_t permissions = 0666;  // a list that replaces a file is no more open than it

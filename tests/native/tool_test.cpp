@@ -149,6 +149,9 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
       {"... in the console", words("-p", names, "-c"), 2, {"  " + escaped + "\n", "root\\" + escaped + "\n", "root\\" + escaped + "\n  size:"}, {"root\\" + escaped + " is a file"}, 0, typed.c_str()},
       {"root named other than root", words("-p", rootNamed, "-d", out_, "-e", "root\\", "--verbose", "-c"), 0, {"root\\sound\\big.wav\n", "from root\\\n", "root\\sound\\big.wav\n", "from root\\\n"}, {}, 0, "extract root\n"},
       {"write failed", words("-p", package_, "-d", scratch_ / "a-file", "-e", "root"), 10, {}, {}},
+      {"write below a file", words("-p", package_, "-d", scratch_ / "a-file" / "x", "-e", "root"), 10, {}, {"is not a folder"}},
+      {"-n for a GCF", words("-p", package_, "-n", out_, "-d", out_, "-e", "root"), 2, {""}, {"-n goes with an NCF package"}, kExact},
+      {"-s and --verbose", words("-p", package_, "-d", out_, "-e", "root", "-s", "--verbose"), 2, {""}, {"contradict"}, kExact},
       // Standard output that cannot be written fails the run.
       {"-l, no output", words("-p", package_, "-l"), 10, {}, {"cannot write to standard output"}, kNoOutput},
       {"-t, no output", words("-p", package_, "-t", "root\\"), 10, {}, {"standard output"}, kNoOutput},
@@ -258,6 +261,78 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
   EXPECT_FALSE(fs::exists(out_ / "locked.bin"));
 }
 
+// Each option changes what every mode it goes with does, and is refused with any other mode.
+TEST_F(Tool, EachOptionChangesItsModesAndIsRefusedWithTheOthers) {
+  const fs::path content = scratch_ / "content", list = scratch_ / "list.txt";
+  fs::create_directories(content);
+  const fs::path ncf = makePackage(mixedTree(4096), ncfLayout(content), scratch_ / "game.ncf");
+  const fs::path whole = scratch_ / "whole.gcf", work = scratch_ / "work", jobs = scratch_ / "j";
+  fs::copy_file(package_, whole);
+  ASSERT_EQ(run(words("-p", whole, "-f")).exitCode, 0);
+  const std::string job = out_.u8string() + '\0' + "root\\sound" + '\0';
+  writeFile(jobs, std::vector<uint8_t>(job.begin(), job.end()));
+  // clang-format off
+  const std::pair<std::string, Words> modes[] = {{"-l", words("-l")}, {"-lf", words("-lf", list)},
+      {"-e", words("-d", out_, "-e", "root\\sound")}, {"-t", words("-t", "root\\sound")},
+      {"--jobs", words("--jobs", jobs)}, {"-c", words("-d", out_, "-c")}, {"-f", words("-f")}};
+  const std::pair<Words, std::string> options[] = {  // each with the modes it goes with
+      {words("-d", out_ / "d"), "-e -c"}, {words("-n", content), "-l -e -t --jobs -c"},
+      {words("-o"), "-e --jobs -c"}, {words("-s"), "-e -t --jobs -c -f"},
+      {words("--verbose"), "-l -e -t --jobs -c -f"}, {words("-r"), "-f"}};
+  // clang-format on
+  // Exit code, output and every file written, from a fresh package and one file already there.
+  auto outcome = [&](const Words& option, const Words& mode, bool with) {
+    fs::remove_all(out_);
+    fs::create_directories(out_ / "sound");
+    writeFile(out_ / "sound" / "big.wav", {'m'});
+    const bool forNcf = option[0] == arg("-n");  // in a listing with states
+    fs::remove(work);                            // MinGW's copy_file does not overwrite
+    fs::copy_file(forNcf ? ncf : option[0] == arg("-r") ? whole : package_, work);
+    Words w = words("-p", work);
+    w.insert(w.end(), mode.begin(), mode.end());
+    if (with) w.insert(w.end(), option.begin(), option.end());
+    if (forNcf) w.push_back(arg("--verbose"));
+    ToolResult r = run(w, "extract root\\sound\nvalidate root\\sound\n");
+    std::string state = std::to_string(r.exitCode) + r.out + r.err;
+    for (const auto& entry : fs::recursive_directory_iterator(out_))
+      state += entry.path().u8string() + stateOf(entry.path());
+    return state;
+  };
+  for (const auto& [option, goesWith] : options)
+    for (const auto& [name, mode] : modes) {
+      const std::string given = fs::path(option[0]).u8string(), with = " " + name + " ";
+      if ((" " + goesWith + " ").find(with) != std::string::npos)
+        EXPECT_NE(outcome(option, mode, true), outcome(option, mode, false)) << given << with;
+      else
+        EXPECT_EQ(outcome(option, mode, true).rfind("2hlextract: " + given + " goes with ", 0), 0u)
+            << given << with;
+    }
+}
+
+// A folder the user names is theirs: made with its missing parents, reached through links.
+TEST_F(Tool, NamedFoldersAreMadeWithTheirParentsAndReachedThroughLinks) {
+  const fs::path real = scratch_ / "real";
+  fs::create_directories(real);
+  std::error_code noLinks;  // Wine makes no symbolic links
+  fs::create_directory_symlink(real, scratch_ / "linked", noLinks);
+  const fs::path linked = noLinks ? real : scratch_ / "linked";
+  std::string jobs;
+  for (const fs::path& folder : {scratch_ / "1" / "jobs", linked})
+    jobs += folder.u8string() + '\0' + "root\\readme.txt" + '\0';
+  writeFile(scratch_ / "j", std::vector<uint8_t>(jobs.begin(), jobs.end()));
+  for (const Words& w :
+       {words("-p", package_, "--jobs", scratch_ / "j"),
+        words("-p", package_, "-d", scratch_ / "2" / "e", "-e", "root\\maps", "-c"),
+        words("-p", package_, "-d", linked, "-e", "root\\maps", "-c"),
+        words("-p", package_, "-lf", scratch_ / "3" / "l" / "list.txt"),
+        words("-p", package_, "-lf", linked / "list.txt")})
+    EXPECT_EQ(run(w, "extract sound\n").exitCode, 0) << w.back();
+  for (const char* made : {"1/jobs/readme.txt", "2/e/maps", "2/e/sound", "3/l/list.txt"})
+    EXPECT_TRUE(fs::exists(scratch_ / made)) << made;
+  EXPECT_EQ(namesIn(real), (std::set<std::string>{"readme.txt", "maps", "sound", "list.txt"}));
+  EXPECT_TRUE(noLinks || fs::is_symlink(linked));
+}
+
 // Files and folders land as they are stored, with options in any order and paths outside the
 // system's code page; the list file names every file.
 TEST_F(Tool, ExtractionAndTheListFileWriteWhatThePackageHolds) {
@@ -341,6 +416,17 @@ TEST_F(Tool, JobsRunInOrderWithOneResultLineEach) {
   EXPECT_TRUE(readFile(a / "deep.txt") == expected.at("maps\\sub\\deep.txt"));
   EXPECT_TRUE(readFile(b / "readme.txt") == expected.at("readme.txt"));
   EXPECT_TRUE(readFile(a / "sound" / "big.wav") == expected.at("sound\\big.wav"));
+  // Files kept, and every file named; only failures.
+  writeFile(a / "deep.txt", {'m'});
+  fs::remove(b / "readme.txt");
+  result = run(words("-p", package_, "--jobs", scratch_ / "jobs", "-o", "--verbose"));
+  EXPECT_EQ(result.out,
+            "1\tkept\tdeep.txt\n1\tok\t1 already there, kept\n2\tfailed\tno such item in the "
+            "package\n3\textracted\treadme.txt\n3\tok\n4\tkept\tsound\\big.wav\n4\tkept\tsound"
+            "\\one.byte\n4\tok\t2 already there, kept\n");
+  EXPECT_EQ(readFile(a / "deep.txt"), std::vector<uint8_t>{'m'});
+  result = run(words("-p", package_, "--jobs", scratch_ / "jobs", "-s"));
+  EXPECT_EQ(result.out, "2\tfailed\tno such item in the package\n");
 
   // A job file that is not one is refused before anything is written.
   for (const std::string& bad :
@@ -352,6 +438,7 @@ TEST_F(Tool, JobsRunInOrderWithOneResultLineEach) {
     EXPECT_EQ(result.out, "");
     EXPECT_FALSE(fs::exists(c));
   }
+  EXPECT_EQ(run(words("-p", package_, "--jobs", scratch_.path())).exitCode, 22) << "a folder";
 }
 
 TEST_F(Tool, KeepExistingLeavesFilesByteForByteAndReportsThemSkipped) {

@@ -163,8 +163,9 @@ HLLIB_API hl_status HLLIB_CALL hl_read(const hl_package* package, uint32_t file,
 HLLIB_API hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
                                            hl_chunk_report* report);
 
-/* Writes `item` into the folder `destination` (created when missing): a file under its own
- * name, a folder with its whole tree, the root's contents directly. Items that cannot be
+/* Writes `item` into the folder `destination` (made with its missing parents, reached through
+ * links as the system resolves the path): a file under its own name, a folder with its whole
+ * tree, the root's contents directly. Below it no link is followed. Items that cannot be
  * written are reported and skipped; the result is the first failure. With keep_existing, a
  * file already there is left as it is and reported as HL_EXISTS, which is no failure. The
  * observer may be null; so may `summary`. */
@@ -180,7 +181,8 @@ static inline int hl_path_is_listable(const char* path, size_t length) {
   return 1;
 }
 /* Writes the list file (every file's "root\..." path, CR LF after each) to `target`, replaced
- * only once complete. One path with a line break fails the whole list. */
+ * only once complete; its missing folders are made. One path with a line break fails the whole
+ * list. */
 HLLIB_API hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
                                                   hl_path_observer unlistable, void* user);
 /* Rewrites the GCF package at `path` with every file's blocks consecutive; the original is
