@@ -182,7 +182,7 @@ Node mixedTree(uint32_t blockSize) {
               Node::folder(
                   "maps",
                   {
-                      Node::file("de_dust.bsp", Content::pattern(blockSize * 3 + 17, 1)),
+                      Node::file("arena01.bsp", Content::pattern(blockSize * 3 + 17, 1)),
                       Node::folder("sub",
                                    {
                                        Node::file("deep.txt", Content::pattern(blockSize - 1, 2)),

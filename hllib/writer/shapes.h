@@ -37,7 +37,7 @@ Shape ncf(const std::filesystem::path& contentRoot);
 
 // --- test and seed trees
 // Nested folders, an empty folder and file, files of odd sizes around the block size, and a file
-// over one checksum chunk (70000 bytes): readme.txt, empty.dat, maps\de_dust.bsp,
+// over one checksum chunk (70000 bytes): readme.txt, empty.dat, maps\arena01.bsp,
 // maps\sub\deep.txt, maps\sub\exact.bin, maps\empty folder, sound\big.wav, sound\one.byte and
 // "name with spaces, commas.txt".
 Node mixedTree(uint32_t blockSize);

@@ -15,8 +15,8 @@ namespace {
 using layout::kNone32;
 constexpr uint32_t kLastInBucket = 0x80000000u;
 
-// Steam's own name hash is not known, so lookups in its hash table are never relied on; this
-// one (FNV-1a over the ASCII-lowercased name) at least groups names the way a case-insensitive
+// The game client's own name hash is not known, so lookups in its hash table are never relied on;
+// this one (FNV-1a over the ASCII-lowercased name) at least groups names the way a case-insensitive
 // lookup would.
 uint32_t nameHash(std::string_view name) {
   uint32_t hash = 2166136261u;

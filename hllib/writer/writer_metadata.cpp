@@ -136,8 +136,8 @@ void appendDirectoryMap(const Plan& plan, const Options& options, ByteWriter& ou
   for (const PlannedItem& item : plan.items) out.add32(isGcf(options) ? item.firstFragment : 0);
 }
 
-// The signature stays zero: what it covers and Valve's key are unknown, so no package of ours
-// passes Steam's check anyway.
+// The signature stays zero: what it covers and the platform's key are unknown, so no package of
+// ours passes the game client's check anyway.
 void appendChecksums(const Plan& plan, const std::vector<uint32_t>& checksums, ByteWriter& out) {
   namespace ch = layout::checksum_header;
   namespace cm = layout::checksum_map_header;

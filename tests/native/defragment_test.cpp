@@ -370,7 +370,7 @@ TEST(Defragment, KeepsTheMapHeaderAndUnreachedData) {
   const uint64_t map = image.fragmentationHeaderAt();
   hl::putLe32(&bytes[map + 4], 0);
   hl::putLe32(&bytes[map + 12], hl::fieldSum(&bytes[map], 3));
-  const uint32_t item = image.itemNamed("de_dust.bsp"), entry = image.directoryMap.at(item);
+  const uint32_t item = image.itemNamed("arena01.bsp"), entry = image.directoryMap.at(item);
   std::vector<uint8_t> data = wholeBlocks(image, bytes, item);
   ASSERT_TRUE(image.directoryMapHeaderAt);
   hl::putLe32(&bytes[*image.directoryMapHeaderAt + 8 + 4ull * item],

@@ -36,7 +36,7 @@ void expectInOrder(const std::string& text, const std::vector<std::string>& expe
 }
 
 const char kExpectedList[] =
-    "root\\readme.txt\r\nroot\\empty.dat\r\nroot\\maps\\de_dust.bsp\r\n"
+    "root\\readme.txt\r\nroot\\empty.dat\r\nroot\\maps\\arena01.bsp\r\n"
     "root\\maps\\sub\\deep.txt\r\nroot\\maps\\sub\\exact.bin\r\nroot\\sound\\big.wav\r\n"
     "root\\sound\\one.byte\r\nroot\\name with spaces, commas.txt\r\n";
 
@@ -169,8 +169,8 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
       {"-s failing", words("-s", "-p", package_, "-d", out_, "-e", "root\\nope"), 7, {""}, {"root\\nope"}, kExact},
       // An NCF lists alone, and reads its files from the content folder it is given.
       {"NCF without its folder", extract(ncf, "root\\maps"), 2, {}, {}},
-      {"NCF listing", words("-p", ncf, "-l", "--verbose"), 0, {"not checked     root\\maps\\de_dust.bsp"}, {}},
-      {"NCF validated without its folder", words("-p", ncf, "-c"), 2, {"not checked: root\\maps\\de_dust.bsp: the content folder is not given (-n)\n", " 0 not, 3 not checked\n", " 0 not, 3 not checked\n"}, {"give their folder with -n"}, 0, "validate maps\nvalidate maps\n"},
+      {"NCF listing", words("-p", ncf, "-l", "--verbose"), 0, {"not checked     root\\maps\\arena01.bsp"}, {}},
+      {"NCF validated without its folder", words("-p", ncf, "-c"), 2, {"not checked: root\\maps\\arena01.bsp: the content folder is not given (-n)\n", " 0 not, 3 not checked\n", " 0 not, 3 not checked\n"}, {"give their folder with -n"}, 0, "validate maps\nvalidate maps\n"},
       {"NCF with its folder", words("-p", ncf, "-n", content, "-d", out_, "-e", "root\\maps", "-t", "root\\"), 0, {}, {}},
       // Defragmentation, in this order on one package.
       {"defragment", words("-p", fragmented, "-f"), 0, {"defragmented " + shown + "\n"}, {}, kExact},
@@ -184,7 +184,7 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
       {"defragment flagged", words("-p", scratch_ / "flagged.gcf", "-f"), 14, {""}, {"in use or being updated"}, kExact},
       // Console sessions.
       {"moving and listing", console, 0,
-       {"          25  readme.txt\n", "    <folder>  maps\\\n", rootListed, "  de_dust.bsp\n",
+       {"          25  readme.txt\n", "    <folder>  maps\\\n", rootListed, "  arena01.bsp\n",
         "    <folder>  empty folder\\\n", "2 folders, 1 files in root\\maps\n",
         "        4095  deep.txt\n0 folders, 1 files in root\\maps\\sub\n",
         "       70000  big.wav\n0 folders, 1 files in root\\sound\n",
