@@ -1,11 +1,11 @@
 // Defragment GCF: the tool rewrites the open package in place while the window is locked.
+#include "actions/form2.h"
 #include "resources/texts.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
 #include "toolbridge/tool_run.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
 
 namespace vaultpick {
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "actions/extract_report.h"
+#include "actions/form2.h"
 #include "actions/item_names.h"
 #include "resources/texts.h"
 #include "toolbridge/job_run.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
 #include "win32/message_pump.h"
 
 namespace vaultpick {

@@ -1,4 +1,5 @@
 // Extract File: the selected entry into a folder the user picks.
+#include "actions/form2.h"
 #include "actions/item_names.h"
 #include "resources/texts.h"
 #include "toolbridge/command_lines.h"
@@ -6,7 +7,6 @@
 #include "toolbridge/tool_run.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
 
 namespace vaultpick {
 

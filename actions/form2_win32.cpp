@@ -5,12 +5,12 @@
 
 #include <utility>
 
+#include "actions/form2.h"
 #include "actions/private_folder.h"
 #include "resources/resource_ids.h"
 #include "resources/texts.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
 
 namespace vaultpick {
 
@@ -31,6 +31,12 @@ constexpr MenuPicture kMenuPictures[] = {{0, 3}, {2, 1}, {3, 1}, {5, 2}, {6, 4},
 Form2::Form2(Form1& form1, Dialogs& commonDialog1) : form1_(form1), commonDialog1_(commonDialog1) {}
 
 Form2::~Form2() { Unload(); }
+
+std::unique_ptr<ItemMenu> loadForm2(Form1& form1) {
+  auto form2 = std::make_unique<Form2>(form1, form1.commonDialog1());
+  form2->Load(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(form1.window(), GWLP_HINSTANCE)));
+  return form2;
+}
 
 bool Form2::Load(HINSTANCE instance) {
   WNDCLASSEXW windowClass{};

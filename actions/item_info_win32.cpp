@@ -1,5 +1,6 @@
 // Info: a box about the selected entry, with the description and file version read from a
 // copy of the item.
+#include "actions/form2.h"
 #include "actions/item_info.h"
 #include "actions/item_names.h"
 #include "actions/private_folder.h"
@@ -10,7 +11,6 @@
 #include "toolbridge/wait.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
 
 namespace vaultpick {
 

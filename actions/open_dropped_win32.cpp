@@ -2,22 +2,23 @@
 #include <windows.h>
 
 #include "actions/item_names.h"
+#include "actions/open_dropped.h"
 #include "ui/form1.h"
 #include "ui/list_package.h"
 
 namespace vaultpick {
 
-void Form1::Form_DropFiles(const std::vector<std::wstring>& files) {
+void Form_DropFiles(Form1& form1, const std::vector<std::wstring>& files) {
   // Only when Open could be pressed: not while a command has the window locked.
-  if (!IsWindowEnabled(command1_)) return;
+  if (!IsWindowEnabled(form1.Command1())) return;
   for (const std::wstring& file : files) {
     const DWORD attributes = GetFileAttributesW(file.c_str());
     if (!hasPackageExtension(file) || attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes & FILE_ATTRIBUTE_DIRECTORY))
       continue;
-    SendMessageW(list1_, LB_RESETCONTENT, 0, 0);
-    setText2(file);
-    ListPackage(*this);
+    SendMessageW(form1.List1(), LB_RESETCONTENT, 0, 0);
+    form1.setText2(file);
+    ListPackage(form1);
     return;
   }
 }

@@ -2,6 +2,7 @@
 // with it, from a private copy that stays until the program ends.
 #include <memory>
 
+#include "actions/form2.h"
 #include "actions/item_names.h"
 #include "actions/private_folder.h"
 #include "resources/texts.h"
@@ -10,7 +11,6 @@
 #include "toolbridge/tool_run.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
 #include "win32/message_pump.h"
 
 namespace vaultpick {

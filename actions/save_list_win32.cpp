@@ -3,11 +3,11 @@
 
 #include <optional>
 
+#include "actions/form2.h"
 #include "resources/texts.h"
 #include "toolbridge/environment.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
 #include "win32/handles.h"
 
 namespace vaultpick {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Checks the tests' size against the product's (scripts/test-size.sh), then builds the
-# configurations and runs every test suite:
+# Checks the tests' size against the product's (scripts/test-size.sh) and the program's layers
+# (scripts/layers.sh), then builds the configurations and runs every test suite:
 #   build/native  Debian g++     built, tests run natively; clang-tidy over our sources
 #   build/win64   x86_64 MinGW   built, tests run under Wine (private prefix, Xvfb display)
 #   build/win32   i686 MinGW     built, tests run under 32-bit Wine (a 32-bit prefix of its own)
@@ -46,6 +46,8 @@ run_ctest() {  # run_ctest NAME: CTest over build/NAME, its output kept for the 
 
 # The tests' size against the product's first: a failure here needs no build to show.
 step "test size" bash scripts/test-size.sh
+# Each program folder includes only the folders below it (ARCHITECTURE.md).
+step "layers" bash scripts/layers.sh
 step "build native" build native -DVAULTPICK_TARGET=native && native_built=1 || native_built=0
 step "build win64" build win64 -DVAULTPICK_TARGET=win64 && win64_built=1 || win64_built=0
 step "build win32" build win32 -DVAULTPICK_TARGET=win32 && win32_built=1 || win32_built=0

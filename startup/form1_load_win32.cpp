@@ -2,6 +2,7 @@
 #include "actions/private_folder.h"
 #include "association/file_association.h"
 #include "startup/command_text.h"
+#include "startup/form1_handlers.h"
 #include "toolbridge/environment.h"
 #include "ui/form1.h"
 #include "ui/list_package.h"
@@ -10,7 +11,7 @@
 
 namespace vaultpick {
 
-void Form1::Form_Load(const std::wstring& commandText) {
+void Form_Load(Form1& form1, const std::wstring& commandText) {
   // Written on every start, so the tool always matches this program. A file that cannot be
   // written (a tool of another instance still running) stays and is used.
   Entladen(temporaryFolder(), L"HLExtract.exe");
@@ -22,17 +23,17 @@ void Form1::Form_Load(const std::wstring& commandText) {
   if (argument.empty()) return;
   // The association's switches, only when written exactly so; anything else is a path.
   if (argument == L"-regme") {
-    RegMeAsStandard(commonDialog1_);
+    RegMeAsStandard(form1.commonDialog1());
     return;
   }
   if (argument == L"-delmyregs") {
-    DelMyRegsStandard(commonDialog1_);
+    DelMyRegsStandard(form1.commonDialog1());
     return;
   }
   const std::wstring package = unquotePackageArgument(argument);
   if (!FileExists(trimSpaces(package))) return;
-  setText2(package);
-  ListPackage(*this);
+  form1.setText2(package);
+  ListPackage(form1);
 }
 
 }  // namespace vaultpick

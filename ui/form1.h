@@ -13,7 +13,19 @@
 namespace vaultpick {
 
 class Dialogs;
-class Form2;
+class Form1;
+class ItemMenu;
+
+// What Form1 runs that the program's layers above ui/ define, handed in when it is made (the
+// program's own set: startup/form1_handlers.h).
+struct Form1Handlers {
+  // The start-up work, with the program's command-line text.
+  void (*Form_Load)(Form1& form1, const std::wstring& commandText);
+  // Files dropped on the window.
+  void (*Form_DropFiles)(Form1& form1, const std::vector<std::wstring>& files);
+  // Form2, made and loaded on first use.
+  std::unique_ptr<ItemMenu> (*loadForm2)(Form1& form1);
+};
 
 class Form1 {
  public:
@@ -27,7 +39,7 @@ class Form1 {
     kIdProgressBar1,
   };
 
-  explicit Form1(Dialogs& commonDialog1);
+  Form1(Dialogs& commonDialog1, const Form1Handlers& handlers);
   ~Form1();
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
@@ -53,12 +65,9 @@ class Form1 {
   // double-click does; the context-menu key and Shift+F10 pop up the item menu at the selected
   // entry. True when the key was taken.
   bool List1_KeyDown(int keyCode, int shift);
-  // Files dropped on the window: the first package among them (.gcf or .ncf, in any case) opens
-  // as if chosen with Open; anything else changes nothing. In actions/open_dropped_win32.cpp.
-  void Form_DropFiles(const std::vector<std::wstring>& files);
 
-  // Form2, loaded on first use.
-  Form2& form2();
+  // Form2's item menu, loaded on first use.
+  ItemMenu& form2();
 
   // False once the window has been closed (also in the middle of a handler that waited).
   bool alive() const { return window_ != nullptr; }
@@ -89,7 +98,6 @@ class Form1 {
   void onCommand(WORD id, WORD code);
 
   void Form_Initialize(HINSTANCE instance);
-  void Form_Load(const std::wstring& commandText);  // startup/form1_load_win32.cpp
   void Form_Unload();
   void createControls(HINSTANCE instance, int dpi);
   static LRESULT CALLBACK list1Procedure(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
@@ -97,6 +105,7 @@ class Form1 {
   void popUpItemMenu(POINT inList1);
 
   Dialogs& commonDialog1_;
+  Form1Handlers handlers_;
   HWND window_ = nullptr;
   HWND command1_ = nullptr;
   HWND text1_ = nullptr;
@@ -107,7 +116,7 @@ class Form1 {
   HWND progressBar1_ = nullptr;
   HWND lastFocus_ = nullptr;
   UniqueGdi<HFONT> font_;
-  std::unique_ptr<Form2> form2_;
+  std::unique_ptr<ItemMenu> form2_;
 };
 
 }  // namespace vaultpick

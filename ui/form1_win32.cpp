@@ -14,7 +14,7 @@
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form1_layout.h"
-#include "ui/form2.h"
+#include "ui/item_menu.h"
 #include "ui/list_package.h"
 
 namespace vaultpick {
@@ -87,7 +87,8 @@ std::wstring windowText(HWND window) {
 
 }  // namespace
 
-Form1::Form1(Dialogs& commonDialog1) : commonDialog1_(commonDialog1) {}
+Form1::Form1(Dialogs& commonDialog1, const Form1Handlers& handlers)
+    : commonDialog1_(commonDialog1), handlers_(handlers) {}
 
 Form1::~Form1() {
   form2_.reset();
@@ -101,7 +102,7 @@ Form1::~Form1() {
 bool Form1::Load(HINSTANCE instance, const std::wstring& commandText) {
   Form_Initialize(instance);
   if (!window_) return false;
-  Form_Load(commandText);
+  handlers_.Form_Load(*this, commandText);
   return alive();
 }
 
@@ -203,11 +204,8 @@ std::wstring Form1::ListEntry(int index) const {
 void Form1::setProgressMax(int max) { SendMessageW(progressBar1_, PBM_SETRANGE32, 0, max); }
 void Form1::setProgressValue(int value) { SendMessageW(progressBar1_, PBM_SETPOS, value, 0); }
 
-Form2& Form1::form2() {
-  if (!form2_) {
-    form2_ = std::make_unique<Form2>(*this, commonDialog1_);
-    form2_->Load(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE)));
-  }
+ItemMenu& Form1::form2() {
+  if (!form2_) form2_ = handlers_.loadForm2(*this);
   return *form2_;
 }
 
@@ -231,7 +229,7 @@ void Form1::List1_MouseUp(int button, int /*shift*/, int x, int y) {
 }
 
 void Form1::popUpItemMenu(POINT inList1) {
-  Form2& menuOwner = form2();
+  ItemMenu& menuOwner = form2();
   HMENU itemMenu = menuOwner.itemMenu();
   SetMenuDefaultItem(itemMenu, GetMenuItemID(itemMenu, 0), FALSE);
   ClientToScreen(list1_, &inList1);
@@ -322,7 +320,7 @@ LRESULT Form1::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
       const std::vector<std::wstring> files = droppedFiles(drop);
       // Released before the listing, which handles messages while the tool runs.
       DragFinish(drop);
-      Form_DropFiles(files);
+      handlers_.Form_DropFiles(*this, files);
       return 0;
     }
     case WM_CLOSE:

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "actions/form2.h"
 #include "actions/item_names.h"
+#include "startup/form1_handlers.h"
 #include "stopwatch.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
@@ -23,7 +25,6 @@
 #include "toolbridge/wait.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
-#include "ui/form2.h"
 
 namespace {
 
@@ -96,14 +97,14 @@ int wmain(int argc, wchar_t** argv) {
   ChosenFolder dialogs;
   std::vector<double> whole, tool;
   {
-    vaultpick::Form1 form(dialogs);
+    vaultpick::Form1 form(dialogs, vaultpick::form1Handlers());
     if (!load(form, package, entries)) return fail("the package did not list every entry");
     form.Show();
     for (int run = 0; run < runs; ++run) {
       const fs::path out = emptyFolder(scratch / L"out");
       dialogs.folder = out.wstring();
       double begin = now();
-      form.form2().mnu4_Click();
+      static_cast<vaultpick::Form2&>(form.form2()).mnu4_Click();
       whole.push_back(now() - begin);
       if (dialogs.failed || filesBelow(out) != static_cast<size_t>(entries))
         return fail("Extract whole GCF did not extract every entry");
@@ -121,7 +122,7 @@ int wmain(int argc, wchar_t** argv) {
   // The earlier way: the program made each entry's folders, then ran the tool for that entry.
   double perEntry = 0;
   if (perEntryEntries > 0) {
-    vaultpick::Form1 form(dialogs);
+    vaultpick::Form1 form(dialogs, vaultpick::form1Handlers());
     if (!load(form, perEntryPackage, perEntryEntries))
       return fail("the package did not list every entry");
     const fs::path out = emptyFolder(scratch / L"per-entry-out");

@@ -163,7 +163,7 @@ TEST(RegMe, StopsAtTheFirstFailedWriteDelMyRegsAtTheFirstMissingKeyAndBothAreSwi
   const std::pair<const wchar_t*, bool> switches[] = {
       {L"  -regme  ", true}, {L"-delmyregs", false}, {L"-REGME", false}};
   for (const auto& [commandText, registered] : switches) {
-    vaultpick::Form1 form(dialogs);
+    vaultpick::Form1 form(dialogs, vaultpick::form1Handlers());
     EXPECT_TRUE(form.Load(GetModuleHandleW(nullptr), commandText));
     EXPECT_TRUE(listBoxEntries(form.List1()).empty() && form.Text2().empty());
     EXPECT_EQ(isRegistered(), registered);

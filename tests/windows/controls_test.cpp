@@ -21,7 +21,8 @@ struct Started {
   std::vector<std::wstring> registrations;
   vaultpick::ControlLibraries controls;
   ScriptedDialogs dialogs;
-  vaultpick::Form1 form{dialogs};  // after them: its windows go before the libraries
+  // After them: its windows go before the libraries.
+  vaultpick::Form1 form{dialogs, vaultpick::form1Handlers()};
   bool alive = false;
 };
 

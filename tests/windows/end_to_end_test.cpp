@@ -1,7 +1,7 @@
 // vaultpick.exe as a process of its own, and the item menu as mouse and keyboard reach it.
 #include "program_support.h"
 #include "resources/resource_ids.h"
-#include "ui/form2.h"
+#include "ui/item_menu.h"
 
 namespace {
 using namespace program_testing;

@@ -42,7 +42,7 @@ TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndOpensAQuotedPackagePathOnly)
   for (const auto& [commandText, text2] : cases) {
     SCOPED_TRACE(fs::path(commandText).u8string());
     ScriptedDialogs dialogs;
-    vaultpick::Form1 form(dialogs);
+    vaultpick::Form1 form(dialogs, vaultpick::form1Handlers());
     ASSERT_TRUE(form.Load(GetModuleHandleW(nullptr), commandText));
     for (const wchar_t* file : {L"HLExtract.exe", L"HLLib.dll"})
       EXPECT_TRUE(readFile(temp.path() / file) == readFile(binFolder() / file));
@@ -55,7 +55,7 @@ TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndOpensAQuotedPackagePathOnly)
   }
   // As while another instance's tool runs: the file cannot be replaced, and is used.
   ScriptedDialogs dialogs;
-  vaultpick::Form1 form(dialogs);
+  vaultpick::Form1 form(dialogs, vaultpick::form1Handlers());
   vaultpick::UniqueHandle busy(CreateFileW((temp.path() / L"HLExtract.exe").c_str(), GENERIC_READ,
                                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(busy);

@@ -1,10 +1,10 @@
 // The item menu's six commands on real windows, with the real tool and a private TEMP.
 #include <array>
 
+#include "actions/form2.h"
 #include "actions/private_folder_name.h"
 #include "program_support.h"
 #include "resources/resource_ids.h"
-#include "ui/form2.h"
 
 namespace {
 using namespace program_testing;
@@ -47,7 +47,8 @@ class ItemCommands : public FormTest {
     toolFiles = namesIn(temp.path());
     fs::create_directory(out);
   }
-  vaultpick::Form2& form2() { return form.form2(); }
+  // Form1 holds its Form2 as the item menu it pops up.
+  vaultpick::Form2& form2() { return static_cast<vaultpick::Form2&>(form.form2()); }
   void extractInto(const fs::path& folder, bool whole = false) {
     dialogs.will(folder.wstring());
     whole ? form2().mnu4_Click() : form2().mnu2_Click();
@@ -382,7 +383,7 @@ TEST_F(ItemCommands, StartRemovesTheCopyFoldersOfEndedRunsOnly) {
       makeCopyFolder(
           vaultpick::privateFolderName({stillGoing.processId, stillGoing.creationTime - 1}, 2)),
       makeCopyFolder(vaultpick::privateFolderName({0xFFFFFFF0u, 1}, 3))};
-  vaultpick::Form1 next{dialogs};
+  vaultpick::Form1 next{dialogs, vaultpick::form1Handlers()};
   ASSERT_TRUE(next.Load(GetModuleHandleW(nullptr), L""));
   for (const fs::path& folder : kept) EXPECT_TRUE(fs::exists(folder / "sub" / "copy.txt"));
   for (const fs::path& folder : removed) EXPECT_FALSE(fs::exists(folder)) << folder.u8string();

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "../native/test_support.h"
+#include "startup/form1_handlers.h"
 #include "toolbridge/command_lines.h"
 #include "toolbridge/environment.h"
 #include "ui/dialogs.h"
@@ -220,7 +221,7 @@ class FormTest : public ::testing::Test {
   PrivateTemp temp;
   ScratchFolder scratch;
   ScriptedDialogs dialogs;
-  vaultpick::Form1 form{dialogs};
+  vaultpick::Form1 form{dialogs, vaultpick::form1Handlers()};
 };
 
 // A program of this build's bin folder started with `arguments`, ended by force if still running
