@@ -499,7 +499,8 @@ TEST_F(Tool, PackageHeldOpenByAnotherProgramIsReadButNotDefragmented) {
   held.close();
   EXPECT_EQ(readFile(package_), before);
   EXPECT_TRUE(defragmentTemporaries(package_).empty());
-  EXPECT_EQ(run(words("-p", package_, "-f")).exitCode, 0) << "free again";
+  defragmented = run(words("-p", package_, "-f"));
+  EXPECT_EQ(defragmented.exitCode, 0) << "free again: " << defragmented.err;
 }
 #endif
 #if !defined(_WIN32)
