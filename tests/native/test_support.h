@@ -67,7 +67,9 @@ struct ToolResult {
   std::string out;
   std::string err;
 };
-// Runs the hlextract program that this build made, with `arguments` passed unchanged and
+// The hlextract program that this build made.
+fs::path toolPath();
+// Runs it with `arguments` passed unchanged and
 // `input` as its standard input (a file, so never a terminal). With `outputFails`, every write
 // to its standard output fails (a full device; a read-only handle on Windows), and `out` stays
 // empty.
