@@ -28,9 +28,8 @@ namespace {
 using namespace testing_support;
 using Clock = std::chrono::steady_clock;
 
-// Runs the tool with its output and errors into one pipe that is drained only after `midway`
-// ran, once the first output came: the tool has begun and, held by the full pipe, cannot have
-// gone much further. The work must give more output than the pipe holds.
+// Runs the tool, its output and errors into one small pipe read only after `midway` ran, once
+// the first output came: the full pipe holds the tool near its start until then.
 ToolResult runToolHeld(std::vector<std::string> words, const std::function<void()>& midway) {
   int ends[2] = {-1, -1}, status = 0;
   EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
@@ -56,9 +55,8 @@ ToolResult runToolHeld(std::vector<std::string> words, const std::function<void(
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), said, {}};
 }
 
-// Extraction and validation, each cut short by the package shrinking to half its size after it
-// was opened, stop at the first file the package cannot give, with one error that says why
-// (validation then says why it stopped).
+// Extraction and validation, cut short by the package shrinking to half after it was opened, stop
+// at the first file it cannot give with one error that says why (validation: and why it stopped).
 TEST(UnstableInput, ToolSurvivesAPackageThatShrinksWhileReading) {
   ScratchFolder scratch;
   fs::path path = scratch / "p.gcf";
