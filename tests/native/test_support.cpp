@@ -166,7 +166,7 @@ std::string readText(const fs::path& path) {
 
 #if defined(_WIN32)
 
-static fs::path toolPath() {
+fs::path toolPath() {
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   return fs::path(self).parent_path() / L"HLExtract.exe";
@@ -217,7 +217,7 @@ ToolResult runTool(const std::vector<std::wstring>& arguments, const std::string
 
 #else
 
-static fs::path toolPath() {
+fs::path toolPath() {
   return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract";
 }
 

@@ -67,10 +67,10 @@ struct ToolResult {
   std::string out;
   std::string err;
 };
-// Runs the hlextract program that this build made, with `arguments` passed unchanged and
-// `input` as its standard input (a file, so never a terminal). With `outputFails`, every write
-// to its standard output fails (a full device; a read-only handle on Windows), and `out` stays
-// empty.
+fs::path toolPath();  // the hlextract program that this build made
+// Runs it with `arguments` passed unchanged and `input` as its standard input (a file, so never a
+// terminal). With `outputFails`, every write to its standard output fails (a full device; a
+// read-only handle on Windows), and `out` stays empty.
 ToolResult runTool(const std::vector<fs::path::string_type>& arguments,
                    const std::string& input = {}, bool outputFails = false);
 

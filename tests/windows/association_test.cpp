@@ -22,7 +22,8 @@ class CleanAssociation {
  public:
   CleanAssociation() : turn_(CreateMutexW(nullptr, FALSE, L"Vaultpick association tests")) {
     // An abandoned turn (a test process that crashed) is a turn all the same.
-    if (turn_) WaitForSingleObject(turn_.get(), 60000);
+    const DWORD waited = turn_ ? WaitForSingleObject(turn_.get(), 60000) : WAIT_FAILED;
+    EXPECT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) << "no turn: " << waited;
     clean();
   }
   ~CleanAssociation() {

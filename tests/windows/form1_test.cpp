@@ -17,10 +17,6 @@ std::wstring sleepCommand(int milliseconds, const fs::path& doneFile) {
          std::to_wstring(milliseconds) + L" " + quoteArgument(doneFile.wstring());
 }
 
-double secondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndOpensAQuotedPackagePathOnly) {
   PrivateTemp temp;
   ScratchFolder scratch;
@@ -151,10 +147,8 @@ TEST_F(Form1Test, WindowsAnswerDuringALongWaitAndClosingEndsItLeavingTheChildToF
   // Open is pressed while the long child runs: the nested listing ends inside the wait.
   PostMessageW(form.window(), WM_COMMAND, MAKEWPARAM(vaultpick::Form1::kIdCommand1, BN_CLICKED),
                reinterpret_cast<LPARAM>(form.Command1()));
-  auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(vaultpick::Wait(sleepCommand(1500, scratch / "done")));
-  EXPECT_GE(secondsSince(start), 1.4);
-  EXPECT_TRUE(fs::exists(scratch / "done"));
+  EXPECT_TRUE(fs::exists(scratch / "done"));  // the wait lasted to the child's end
   EXPECT_EQ(listBoxEntries(form.List1()), package.entries);
 
   // The close arrives while the listing waits for the tool: the dead window is not touched.
@@ -163,13 +157,12 @@ TEST_F(Form1Test, WindowsAnswerDuringALongWaitAndClosingEndsItLeavingTheChildToF
   form.Command1_Click();
   EXPECT_FALSE(form.alive());
   EXPECT_TRUE(takeQuitMessage());
-  // A wait that begins as the program ends gives up at once; the child is not killed.
+  // A wait that begins as the program ends gives up long before its child ends, not killing it.
   PostQuitMessage(0);
-  start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(vaultpick::Wait(sleepCommand(1500, scratch / "later")));
-  EXPECT_LT(secondsSince(start), 1.0);
+  EXPECT_FALSE(vaultpick::Wait(sleepCommand(10000, scratch / "later")));
+  EXPECT_FALSE(fs::exists(scratch / "later"));
   EXPECT_TRUE(takeQuitMessage());
-  EXPECT_TRUE(pumpUntil([&] { return fs::exists(scratch / "later"); }, std::chrono::seconds(5)));
+  EXPECT_TRUE(pumpUntil([&] { return fs::exists(scratch / "later"); }, std::chrono::seconds(60)));
 }
 
 TEST(ToolRun, GivesTheOutcomeAndRetriesOnlyPassingStartFailures) {

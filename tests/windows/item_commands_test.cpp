@@ -123,23 +123,17 @@ TEST_F(ItemCommands, ClosingTheWindowStopsExtractWholeBetweenTwoItems) {
   const Node tree = manyFilesTree(4000, 50);
   open(makeTestPackage(scratch / "p.gcf", tree).path);
   // The user closes the window once the third entry is done.
-  std::chrono::steady_clock::time_point closed;
   events.watchForm1(form);
   events.onLine = [&](const std::wstring& line) {
-    if (line != L"Value 2") return;
-    PostMessageW(form.window(), WM_CLOSE, 0, 0);
-    closed = std::chrono::steady_clock::now();
+    if (line == L"Value 2") PostMessageW(form.window(), WM_CLOSE, 0, 0);
   };
   extractInto(out, true);
-  const double stopped =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - closed).count();
   EXPECT_FALSE(form.alive());
   EXPECT_TRUE(takeQuitMessage());
   EXPECT_EQ(runningTools(), 0);
-  EXPECT_LT(stopped, 1.0) << "the tool took " << stopped << " s to stop";
   // What was written is whole, and nothing half-written stays behind.
   const auto written = filesOnDisk(out), expected = expectedFiles(tree);
-  EXPECT_LT(written.size(), expected.size());
+  EXPECT_LT(written.size(), expected.size() / 2) << "the tool went on after the pipe closed";
   for (const auto& [name, bytes] : written)
     EXPECT_TRUE(expected.count(name) && bytes == expected.at(name)) << name;
   EXPECT_TRUE(dialogs.messages.empty());
@@ -367,8 +361,8 @@ TEST_F(ItemCommands, StartRemovesTheCopyFoldersOfEndedRunsOnly) {
   };
   const vaultpick::RunIdentity stillGoing = runOf(running), ended = runOf(killed);
   // Killed; the handle held here keeps its process known to the system all the same.
-  TerminateProcess(killed.process.get(), 1);
-  WaitForSingleObject(killed.process.get(), 5000);
+  ASSERT_TRUE(TerminateProcess(killed.process.get(), 1));
+  ASSERT_EQ(WaitForSingleObject(killed.process.get(), 60000), WAIT_OBJECT_0);
   auto makeCopyFolder = [&](const std::wstring& name) {
     fs::create_directories(temp.path() / name / "sub");
     writeFile(temp.path() / name / "sub" / "copy.txt", {'c'});
