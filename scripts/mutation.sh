@@ -255,16 +255,18 @@ done
 
 # "Name (Failed)" lines of CTest's summary, the first three, joined.
 failed_tests() {
-  sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (\(.*\))$/\1 (\2)/p' "$1" | head -n 3 | paste -sd ' ' -
+  sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\).* (\([A-Za-z ]*\))$/\1 (\2)/p' "$1" | head -n 3 |
+    paste -sd ' ' -
 }
 
+run_start=$SECONDS
 killed=0 timeouts=0 survived=0 stillborn=0 equivalent=0
-survivors=()
+survivors=() stillborns=()
 applied=""  # the copy's file that holds the current mutant
 while IFS=$'\t' read -r id kind file; do
   if [ "$kind" = equivalent ]; then
     equivalent=$((equivalent + 1))
-    printf '%-11s %-34s %s\n' equivalent "$id" "$(mutants field "$id" equivalent)"
+    printf '%-14s %-36s %s\n' equivalent "$id" "$(mutants field "$id" equivalent)"
     continue
   fi
   start=$SECONDS
@@ -277,7 +279,8 @@ while IFS=$'\t' read -r id kind file; do
   if ! build "$build_name" "$log"; then
     stillborn=$((stillborn + 1))
     outcome=stillborn
-    detail="$(grep -m1 -E 'error' "$log" | cut -c1-100)"
+    detail="$(grep -m1 'error:' "$log" | cut -c1-120)"
+    stillborns+=("$id")
   elif run_tests "$build_name" "$log.tests"; then
     survived=$((survived + 1))
     outcome=survived
@@ -292,18 +295,21 @@ while IFS=$'\t' read -r id kind file; do
     fi
     detail="$(failed_tests "$log.tests")"
   fi
-  printf '%-11s %-34s %4d s  %s\n' "$outcome" "$id" $((SECONDS - start)) "$detail"
+  printf '%-14s %-36s %4d s  %s\n' "$outcome" "$id" $((SECONDS - start)) "$detail"
 done <<<"$selection"
 [ -n "$applied" ] && mutants restore "$applied" "$root" "$src"
 
 run=$((killed + survived))
+built=$((run + stillborn))
 echo
 echo "killed $killed (by a timeout: $timeouts), survived $survived, stillborn $stillborn," \
-  "equivalent $equivalent"
+  "equivalent $equivalent; $((SECONDS - run_start)) s, $(((SECONDS - run_start) / (built ? built : 1)))" \
+  "s per mutant"
 if [ "$run" -gt 0 ]; then
   awk -v k="$killed" -v r="$run" \
     'BEGIN { printf "kill rate of non-equivalent mutants: %.1f %% (%d of %d built)\n", 100 * k / r, k, r }'
 fi
+[ "${#stillborns[@]}" -gt 0 ] && echo "stillborn, their entries to fix: ${stillborns[*]}"
 if [ "${#survivors[@]}" -gt 0 ]; then
   echo "survivors, and what a user would feel:"
   printf '  %s\n' "${survivors[@]}"
