@@ -11,7 +11,8 @@
 #   equivalent         not run: the list says why the change cannot be noticed
 #   bash scripts/mutation.sh [--list] [--timeout SECONDS] [ID PATTERN...]
 # e.g. scripts/mutation.sh 'reader-*' 'tool-exit-*'. --list only checks the list (every fragment
-# found exactly once in its file) and prints it. Each test gets --timeout seconds (default 60).
+# found exactly once in its file) and prints it. Each test may take --timeout seconds (default
+# 60), or three times the slowest test of the unmutated tree when that is more.
 # Per-mutant logs land in build/mutation/logs. On demand, not part of scripts/test.sh; exits 0
 # when every mutant run was killed or stillborn, 1 when some survived, 2 on a bad list or a
 # failing unmutated build.
@@ -228,11 +229,11 @@ needs_asan=0
 grep -q $'\tasan\t' <<<"$selection" && needs_asan=1
 builds=(native)
 [ "$needs_asan" = 1 ] && builds+=(asan)
-configure() {  # configure NAME
+configure() {  # configure NAME SECONDS: SECONDS is each test's time limit
   local extra=()
   [ "$1" = asan ] && extra=("${asan_cmake_args[@]}")
   cmake -S "$src" -B "$work/$1" -G Ninja -DVAULTPICK_TARGET=native -DVAULTPICK_BUILD_BENCH=OFF \
-    "-DVAULTPICK_TEST_TIMEOUT=$timeout" "${extra[@]}" >"$logs/configure-$1.log" 2>&1
+    "-DVAULTPICK_TEST_TIMEOUT=$2" "${extra[@]}" >"$logs/configure-$1.log" 2>&1
 }
 build() {  # build NAME LOG
   cmake --build "$work/$1" -j "$jobs" </dev/null >"$2" 2>&1
@@ -242,15 +243,22 @@ run_tests() {  # run_tests NAME LOG
     </dev/null >"$2" 2>&1
 }
 
-# The unmutated copy first: every test must pass there, or no mutant can be judged.
+# The unmutated copy first: every test must pass there, or no mutant can be judged. Its times
+# set each test's limit: the given one, or three times the slowest test when that is more, so
+# a slow test on a busy machine is not taken for a mutant's hang.
 for name in "${builds[@]}"; do
   start=$SECONDS
-  if ! configure "$name" || ! build "$name" "$logs/baseline-build-$name.log" ||
+  if ! configure "$name" 300 || ! build "$name" "$logs/baseline-build-$name.log" ||
     ! run_tests "$name" "$logs/baseline-test-$name.log"; then
     echo "the unmutated tree fails in build/mutation/$name: see $logs/baseline-*-$name.log" >&2
     exit 2
   fi
-  echo "unmutated $name build and tests pass ($((SECONDS - start)) s)"
+  slowest=$(grep -o 'Passed *[0-9.]* sec' "$logs/baseline-test-$name.log" |
+    awk '$2 > m { m = $2 } END { print int(m + 1) }')
+  limit=$((3 * slowest > timeout ? 3 * slowest : timeout))
+  configure "$name" "$limit" || exit 2
+  echo "unmutated $name build and tests pass ($((SECONDS - start)) s; slowest test $slowest s," \
+    "so each test may take $limit s)"
 done
 
 # "Name (Failed)" lines of CTest's summary, the first three, joined.
