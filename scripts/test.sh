@@ -51,13 +51,10 @@ step "layers" bash scripts/layers.sh
 step "build native" build native -DVAULTPICK_TARGET=native && native_built=1 || native_built=0
 step "build win64" build win64 -DVAULTPICK_TARGET=win64 && win64_built=1 || win64_built=0
 step "build win32" build win32 -DVAULTPICK_TARGET=win32 && win32_built=1 || win32_built=0
-# The native tests once more under AddressSanitizer and UndefinedBehaviorSanitizer; any report
-# aborts the test. -O1 and line tables only keep the extra build short.
-sanitize="-O1 -g1 -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=all"
-step "build asan" build asan -DVAULTPICK_TARGET=native -DVAULTPICK_BUILD_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=Sanitize "-DCMAKE_CXX_FLAGS=$sanitize" "-DCMAKE_C_FLAGS=$sanitize" \
-  "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" \
-  "-DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address,undefined" && asan_built=1 || asan_built=0
+# The native tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# shellcheck source=scripts/asan-flags.sh
+source "$root/scripts/asan-flags.sh"
+step "build asan" build asan "${asan_cmake_args[@]}" && asan_built=1 || asan_built=0
 
 [ "$native_built" = 1 ] && step "test native" run_ctest native
 [ "$asan_built" = 1 ] && step "test asan" run_ctest asan
