@@ -30,8 +30,8 @@ using ExtractObserver = std::function<void(const std::string& path, const Status
 
 // Writes `item` into the folder `destination` (made with its parents, see io::createFolder):
 // a file under its own name, a folder as a folder of its own name with its whole tree, the
-// root's contents directly. Items that cannot be written are reported and skipped; the result is the first
-// failure, or Ok when everything was written. Nothing is written outside `destination`.
+// root's contents directly. Items that cannot be written are reported and skipped; the result is
+// the first failure, or Ok when everything was written. Nothing is written outside `destination`.
 Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
                    const ExtractObserver& observer, ExtractSummary& summary,
                    ExistingFiles existing = ExistingFiles::Replace);

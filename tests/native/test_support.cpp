@@ -217,9 +217,7 @@ ToolResult runTool(const std::vector<std::wstring>& arguments, const std::string
 
 #else
 
-fs::path toolPath() {
-  return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract";
-}
+fs::path toolPath() { return fs::read_symlink("/proc/self/exe").parent_path() / "hlextract"; }
 
 ToolResult runTool(const std::vector<std::string>& arguments, const std::string& input,
                    bool outputFails) {
