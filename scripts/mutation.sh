@@ -4,14 +4,16 @@
 # one fragment of one file; it is applied to a copy of the tree (build/mutation/src, synced from
 # the worktree's files at every run, never the worktree itself), the copy is rebuilt
 # incrementally and the native tests run on it (the AddressSanitizer build for mutants of kind
-# asan). A mutant is
+# asan; the 64-bit Windows build under Wine for mutants of kind wine, the program's: the slow
+# part, a minute or so each). A mutant is
 #   killed             a test failed (killed-timeout: a test ran past its time limit)
 #   survived           every test passed: a fault no test notices
 #   stillborn          the build broke: the mutant says nothing about the tests; fix its entry
 #   equivalent         not run: the list says why the change cannot be noticed
-#   bash scripts/mutation.sh [--list] [--timeout SECONDS] [ID PATTERN...]
+#   bash scripts/mutation.sh [--list] [--timeout SECONDS] [--tests-from REV] [ID PATTERN...]
 # e.g. scripts/mutation.sh 'reader-*' 'tool-exit-*'. --list only checks the list (every fragment
-# found exactly once in its file) and prints it. Each test may take --timeout seconds (default
+# found exactly once in its file) and prints it. --tests-from REV judges the same mutants with
+# the tests of an earlier commit (its tests/ folder in the copy), for a before-and-after. Each test may take --timeout seconds (default
 # 60), or three times the slowest test of the unmutated tree when that is more.
 # Per-mutant logs land in build/mutation/logs. On demand, not part of scripts/test.sh; exits 0
 # when every mutant run was killed or stillborn, 1 when some survived, 2 on a bad list or a
@@ -25,10 +27,11 @@ work="$root/build/mutation"
 jobs=2
 timeout=60
 list_only=0
+tests_from=""
 patterns=()
 
 usage() {
-  echo "usage: scripts/mutation.sh [--list] [--timeout SECONDS] [ID PATTERN...]" >&2
+  echo "usage: scripts/mutation.sh [--list] [--timeout SECONDS] [--tests-from REV] [ID PATTERN...]" >&2
   exit 2
 }
 while [ $# -gt 0 ]; do
@@ -37,6 +40,11 @@ while [ $# -gt 0 ]; do
     --timeout)
       [ $# -ge 2 ] || usage
       timeout="$2"
+      shift
+      ;;
+    --tests-from)
+      [ $# -ge 2 ] || usage
+      tests_from="$2"
       shift
       ;;
     -*) usage ;;
@@ -99,8 +107,8 @@ def parse(path, root):
         if name in seen:
             errors.append(f"{where}: id '{name}' is used twice")
         seen.add(name)
-        if record.get("kind", "asan") != "asan":
-            errors.append(f"{where}: {name}: the only kind is asan")
+        if record.get("kind", "asan") not in ("asan", "wine"):
+            errors.append(f"{where}: {name}: the kinds are asan and wine")
         if not record["find"] or record["find"] == record["replace"]:
             errors.append(f"{where}: {name}: find is empty or the same as replace")
         if not record["feel"].strip() or ("equivalent" in record and not record["equivalent"].strip()):
@@ -220,20 +228,26 @@ src="$work/src"
 logs="$work/logs"
 mkdir -p "$src" "$logs"
 mutants sync "$root" "$src" || exit 2
+if [ -n "$tests_from" ]; then
+  rm -rf "$src/tests"
+  git -C "$root" archive "$tests_from" tests | tar -x -C "$src" ||
+    { echo "no tests/ at '$tests_from'" >&2; exit 2; }
+fi
 
-# The builds of the copy: the native one, and the AddressSanitizer one of scripts/test.sh when a
-# chosen mutant needs it. Each test is given the time limit, so a hang ends as a timeout.
+# The builds of the copy: the native one, the AddressSanitizer one of scripts/test.sh and the
+# 64-bit Windows one when a chosen mutant needs them. Each test is given the time limit, so a
+# hang ends as a timeout.
 # shellcheck source=scripts/asan-flags.sh
 source "$root/scripts/asan-flags.sh"
-needs_asan=0
-grep -q $'\tasan\t' <<<"$selection" && needs_asan=1
 builds=(native)
-[ "$needs_asan" = 1 ] && builds+=(asan)
+grep -q $'\tasan\t' <<<"$selection" && builds+=(asan)
+grep -q $'\twine\t' <<<"$selection" && builds+=(win64)
 configure() {  # configure NAME SECONDS: SECONDS is each test's time limit
-  local extra=()
-  [ "$1" = asan ] && extra=("${asan_cmake_args[@]}")
-  cmake -S "$src" -B "$work/$1" -G Ninja -DVAULTPICK_TARGET=native -DVAULTPICK_BUILD_BENCH=OFF \
-    "-DVAULTPICK_TEST_TIMEOUT=$2" "${extra[@]}" >"$logs/configure-$1.log" 2>&1
+  local extra=(-DVAULTPICK_TARGET=native -DVAULTPICK_BUILD_BENCH=OFF)
+  [ "$1" = asan ] && extra+=("${asan_cmake_args[@]}")
+  [ "$1" = win64 ] && extra=(-DVAULTPICK_TARGET=win64)
+  cmake -S "$src" -B "$work/$1" -G Ninja "-DVAULTPICK_TEST_TIMEOUT=$2" "${extra[@]}" \
+    >"$logs/configure-$1.log" 2>&1
 }
 build() {  # build NAME LOG
   cmake --build "$work/$1" -j "$jobs" </dev/null >"$2" 2>&1
@@ -242,6 +256,18 @@ run_tests() {  # run_tests NAME LOG
   ctest --test-dir "$work/$1" -j "$jobs" --no-tests=error --output-on-failure --stop-on-failure \
     </dev/null >"$2" 2>&1
 }
+
+# The program's tests run under Wine, on a display and prefix of the run's own.
+if [[ " ${builds[*]} " == *" win64 "* ]]; then
+  # shellcheck source=scripts/windows-env.sh
+  source "$root/scripts/windows-env.sh"
+  windows_env_dir="$work/wine-env"
+  windows_env_logs="$logs"
+  trap stop_windows_env EXIT
+  trap 'exit 130' INT TERM
+  start_windows_env >"$logs/wine-env.log" 2>&1 ||
+    { echo "Xvfb and Wine did not start: see $logs/wine-env.log" >&2; exit 2; }
+fi
 
 # The unmutated copy first: every test must pass there, or no mutant can be judged. Its times
 # set each test's limit: the given one, or three times the slowest test when that is more, so
@@ -283,6 +309,7 @@ while IFS=$'\t' read -r id kind file; do
   applied="$file"
   build_name=native
   [ "$kind" = asan ] && build_name=asan
+  [ "$kind" = wine ] && build_name=win64
   log="$logs/$id.log"
   if ! build "$build_name" "$log"; then
     stillborn=$((stillborn + 1))
