@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every shell example of README.md as a reader would: each ```sh block on its own, in a
 # fresh empty folder holding only the demo package (demo.gcf, made by hlmake demo), with the
-# native build's programs first on PATH (built first when missing). A block must exit 0, or with the code that a line
+# native build's programs first on PATH and its shared library on the loader's path (built first
+# when missing). A block must exit 0, or with the code that a line
 # `<!-- exits N -->` right above its fence names. A line `<!-- not an example: why -->` right
 # above a fence leaves that block out (the set-up and test commands, which CI runs itself).
 #   bash scripts/readme-examples.sh [native build folder]
@@ -11,10 +12,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 root="$PWD"
 build="${1:-$root/build/native}"
 bin="$build/bin"
-if [ ! -x "$bin/hlextract" ] || [ ! -x "$bin/hlmake" ]; then  # a fresh folder: build them
-  bash scripts/setup.sh || exit 1
+if [ ! -x "$bin/hlextract" ] || [ ! -x "$bin/hlmake" ] || [ ! -e "$build/lib/libhllib.so" ]; then
+  bash scripts/setup.sh || exit 1  # a fresh folder: build them
   { cmake -S "$root" -B "$build" -G Ninja -DVAULTPICK_TARGET=native >/dev/null &&
-    cmake --build "$build" -j 2 --target hlextract hlmake >/dev/null; } || exit 1
+    cmake --build "$build" -j 2 --target hlextract hlmake hllib >/dev/null; } || exit 1
 fi
 
 scratch=$(mktemp -d)
@@ -51,7 +52,8 @@ for example in "$scratch"/*.sh; do
   folder="$base.run"
   mkdir -p "$folder"
   "$bin/hlmake" demo "$folder/demo.gcf" >/dev/null || { echo "hlmake demo failed" >&2; exit 1; }
-  (cd "$folder" && PATH="$bin:$PATH" bash -e -o pipefail "$example") >"$base.log" 2>&1 </dev/null
+  (cd "$folder" && PATH="$bin:$PATH" LD_LIBRARY_PATH="$build/lib" bash -e -o pipefail "$example") \
+    >"$base.log" 2>&1 </dev/null
   code=$?
   if [ "$code" = "$expected" ]; then
     passed=$((passed + 1))
