@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <tuple>
 
@@ -51,72 +52,6 @@ class Tool : public ::testing::Test {
     return result;
   }
 
-  ScratchFolder scratch_;
-  fs::path package_ = makePackage(mixedTree(4096), gcfLayout(Placement::Scattered, 4096, 0, 3),
-                                  scratch_ / "game.gcf");
-  fs::path out_ = scratch_ / "out";
-};
-
-TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
-  Node partial = Node::file("partial.bin", Content::pattern(3000, 1));
-  partial.storedBytes = 5;
-  Node locked = Node::file("locked.bin", Content::pattern(300, 1));
-  locked.extraFlags = 0x100;
-  Options unsafeNames;
-  unsafeNames.allowUnsafeNames = true;
-  Node clash = Node::folder("clash", {Node::file("same.txt", Content::text("first")),
-                                      Node::file("same.txt", Content::text("second"))});
-  fs::path states =
-      makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x")), clash}),
-                  unsafeNames, scratch_ / "states.gcf");
-  // Names that would retitle and clear the terminal or read back as two list lines show as \xNN
-  // everywhere; the second is never listed, and no list file (nor temporary) is written.
-  const std::string hostile = "x\x1b]0;T\x07\x1b[2J\x7f.txt",
-                    escaped = "x\\x1B]0;T\\x07\\x1B[2J\\x7F.txt";
-  fs::path names = makePackage(Node::folder("", {Node::file("a\r\nb.txt", Content::text("x")),
-                                                 Node::file(hostile, Content::text("x"))}),
-                               unsafeNames, scratch_ / "names.gcf");
-  const std::string jobs = out_.u8string() + '\0' + "root\\" + hostile + '\0',
-                    typed = "dir\nfind x*\ninfo \"" + hostile + "\"\ncd \"" + hostile + "\"\n";
-  writeFile(scratch_ / "jobs", std::vector<uint8_t>(jobs.begin(), jobs.end()));
-  const fs::path lists = scratch_ / "lists";
-  fs::create_directories(lists);
-  writeFile(lists / "list.txt", {'o', 'l', 'd'});
-  writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(100, 'x'));
-  std::vector<uint8_t> cut = readFile(package_);
-  cut.resize(cut.size() - 1);
-  writeFile(scratch_ / "cut.gcf", cut);
-  writeFile(scratch_ / "a-file", {'x'});
-  const package_image::Image image = package_image::decode(package_);
-  const fs::path rootNamed = scratch_ / "root-named.gcf";  // the root named "readme.txt"
-  fs::copy_file(package_, rootNamed);
-  package_image::patch(rootNamed, {{image.itemAt(0), image.items[1].nameOffset}});
-  const fs::path content = scratch_ / "common" / "game";
-  fs::create_directories(content);
-  fs::path ncf = makePackage(mixedTree(8192), ncfLayout(content), scratch_ / "game.ncf");
-  fs::path fragmented = makePackage(mixedTree(512), gcfLayout(Placement::Interleaved, 512, 0, 3),
-                                    scratch_ / "fragmented.gcf");
-  std::vector<uint8_t> flagged = readFile(fragmented);
-  flagged[0x14] = 1;  // the client's "in use or updating" flag
-  writeFile(scratch_ / "flagged.gcf", flagged);
-  const std::string shown = fragmented.u8string();
-  // Held by another holder (as a second run of the tool would hold it).
-  fs::copy_file(fragmented, scratch_ / "held.gcf");
-  hl::Status locking;
-  std::unique_ptr<hl::io::FileLock> lock =
-      hl::io::FileLock::acquire(scratch_ / "held.gcf", locking);
-  ASSERT_TRUE(lock) << locking.message();
-  const std::string sound = "extracted 2 files (70001 bytes) from root\\sound\n";
-  auto extract = [&](const fs::path& package, const char* item) {
-    return words("-p", package, "-d", out_, "-e", item);
-  };
-  auto soundWith = [&](const char* more) {
-    Words w = words("-p", package_, "-d", out_, "-e", "root\\sound");
-    if (*more) w.push_back(arg(more));
-    return w;
-  };
-  const Words console = words("-p", package_, "-c", "-d", out_);
-
   enum : int { kExact = 1, kNoOutput = 2 };  // `out` is the whole output; stdout cannot be written
   struct Run {
     const char* what;
@@ -127,36 +62,151 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
     int flags = 0;
     const char* input = "";
   };
-  const std::string rootListed = "2 folders, 3 files in root\\\n";
+  // Each run in an empty destination: its exit code and output; a failure says why in one line
+  // naming the tool (a console session: one line per mistake), and no run prints a control
+  // character.
+  void expectRuns(const std::vector<Run>& runs) {
+    for (const Run& r : runs) {
+      fs::remove_all(out_);
+      ToolResult result = run(r.words, r.input, r.flags & kNoOutput);
+      EXPECT_EQ(result.exitCode, r.exitCode) << r.what << ": " << result.err << result.out;
+      if (r.flags & kExact) {
+        EXPECT_EQ(result.out, r.out.at(0)) << r.what;
+      } else {
+        expectInOrder(result.out, r.out, r.what);
+      }
+      expectInOrder(result.err, r.err, r.what);
+      if (r.exitCode == 0 && r.err.empty()) {
+        EXPECT_EQ(result.err, "") << r.what;
+      } else if (*r.input) {
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'),
+                  static_cast<ptrdiff_t>(r.err.size()))
+            << r.what << ": " << result.err;
+      } else if (r.exitCode != 0) {
+        EXPECT_EQ(result.err.rfind("hlextract: ", 0), 0u) << r.what << ": " << result.err;
+      }
+      EXPECT_FALSE(
+          std::regex_search(result.out + result.err, std::regex("[\\x00-\\x08\\x0B-\\x1F\\x7F]")))
+          << r.what << ": a control character (or binary data) printed";
+    }
+  }
+
+  static Options unsafeNames() {
+    Options options;
+    options.allowUnsafeNames = true;
+    return options;
+  }
+  Words extract(const fs::path& package, const char* item) {
+    return words("-p", package, "-d", out_, "-e", item);
+  }
+  Words soundWith(const char* more) {
+    Words w = words("-p", package_, "-d", out_, "-e", "root\\sound");
+    if (*more) w.push_back(arg(more));
+    return w;
+  }
+  // A copy of the package with its bytes from `at` on changed: u32 `value` there, or cut off.
+  fs::path changed(const fs::path& from, const std::string& name, uint64_t at,
+                   std::optional<uint32_t> value) {
+    std::vector<uint8_t> bytes = readFile(from);
+    if (value)
+      package_image::patch(bytes, {{at, *value}});
+    else
+      bytes.resize(at);
+    writeFile(scratch_ / name, bytes);
+    return scratch_ / name;
+  }
+
+  ScratchFolder scratch_;
+  fs::path package_ = makePackage(mixedTree(4096), gcfLayout(Placement::Scattered, 4096, 0, 3),
+                                  scratch_ / "game.gcf");
+  fs::path out_ = scratch_ / "out";
+  const std::string sound_ = "extracted 2 files (70001 bytes) from root\\sound\n";
+};
+
+TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
+  Node partial = Node::file("partial.bin", Content::pattern(3000, 1));
+  partial.storedBytes = 5;
+  Node locked = Node::file("locked.bin", Content::pattern(300, 1));
+  locked.extraFlags = 0x100;
+  Node clash = Node::folder("clash", {Node::file("same.txt", Content::text("first")),
+                                      Node::file("same.txt", Content::text("second"))});
+  fs::path states =
+      makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x")), clash}),
+                  unsafeNames(), scratch_ / "states.gcf");
+  writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(100, 'x'));
+  const fs::path cut = changed(package_, "cut.gcf", fs::file_size(package_) - 1, {});
+  Options older = gcfLayout(Placement::Sequential, 4096);
+  older.formatVersion = 3;
+  const fs::path old = makePackage(mixedTree(4096), older, scratch_ / "old.gcf");
+  const fs::path oldCut =
+      changed(old, "old-cut.gcf", package_image::decode(old).directoryAt + 60, {});
+  const fs::path ncf2 =
+      changed(makePackage(mixedTree(8192), ncfLayout(scratch_ / "c"), scratch_ / "game.ncf"),
+              "ncf2.ncf", hl::layout::file_header::kFormatVersion, 2);
+  writeFile(scratch_ / "a-file", {'x'});
+  fs::create_directories(scratch_ / "kept");
+  writeFile(scratch_ / "kept" / "partial.bin", {'k'});
   // clang-format off
-  std::vector<Run> runs = {
-      // Failures: each its own code, and one message line naming the tool.
+  expectRuns({
       {"unknown option", words("-p", package_, "-x"), 2, {}, {}},
       {"missing value", words("-p", package_, "-lf"), 2, {}, {}},
       {"no package", words("-l"), 2, {}, {}},
       {"nothing to do", words("-p", package_), 2, {}, {}},
+      {"-n for a GCF", words("-p", package_, "-n", out_, "-d", out_, "-e", "root"), 2, {""}, {"-n goes with an NCF package"}, kExact},
+      {"-s and --verbose", words("-p", package_, "-d", out_, "-e", "root", "-s", "--verbose"), 2, {""}, {"contradict"}, kExact},
       {"missing package", words("-p", scratch_ / "none.gcf", "-l"), 3, {}, {}},
       {"not a package", words("-p", scratch_ / "text.gcf", "-l"), 4, {}, {}},
-      {"damaged package", words("-p", scratch_ / "cut.gcf", "-l"), 6, {}, {"the file has ", " bytes\n"}},
+      {"NCF of an unknown version", words("-p", ncf2, "-l"), 5, {}, {}},
+      {"damaged package", words("-p", cut, "-l"), 6, {}, {"the file has ", " bytes\n"}},
+      {"older package cut in its directory", words("-p", oldCut, "-l"), 6, {}, {"package is truncated: the directory"}},
       {"item not found", extract(package_, "root\\nope"), 7, {}, {"root\\nope"}},
       {"incomplete item", extract(states, "root\\partial.bin"), 8, {}, {}},
       {"encrypted item", extract(states, "root\\locked.bin"), 9, {}, {}},
+      {"write failed", words("-p", package_, "-d", scratch_ / "a-file", "-e", "root"), 10, {}, {}},
+      {"write below a file", words("-p", package_, "-d", scratch_ / "a-file" / "x", "-e", "root"), 10, {}, {"is not a folder"}},
+      {"list file naming a folder", words("-p", package_, "-lf", (scratch_ / "kept").u8string() + "/"), 10, {}, {"it names a folder"}},
       {"unsafe name", extract(states, "root\\.."), 11, {}, {}},
       {"name clash", extract(states, "root\\clash"), 16, {}, {}},
+      {"-o keeps a file, even one it could not read", words("-p", states, "-d", scratch_ / "kept", "-e", "root\\partial.bin", "-o"), 0, {"skipped, already there: root\\partial.bin\nextracted 0 files (0 bytes) from root\\partial.bin, 1 skipped\n"}, {}, kExact},
+      {"-s failing", words("-s", "-p", package_, "-d", out_, "-e", "root\\nope"), 7, {""}, {"root\\nope"}, kExact},
+  });
+  // clang-format on
+  EXPECT_FALSE(fs::exists(out_ / "partial.bin"));
+  EXPECT_FALSE(fs::exists(out_ / "locked.bin"));
+  EXPECT_EQ(filesOnDisk(scratch_ / "kept"), (ExpectedFiles{{"partial.bin", {'k'}}}))
+      << "no temporary is left beside a kept file";
+}
+
+TEST_F(Tool, OutputModesSayWhatTheyShouldAndNeverPrintAControlCharacter) {
+  // Names that would retitle and clear the terminal or read back as two list lines show as \xNN
+  // everywhere; the second is never listed, and no list file (nor temporary) is written.
+  const std::string hostile = "x\x1b]0;T\x07\x1b[2J\x7f.txt",
+                    escaped = "x\\x1B]0;T\\x07\\x1B[2J\\x7F.txt";
+  fs::path names = makePackage(Node::folder("", {Node::file("a\r\nb.txt", Content::text("x")),
+                                                 Node::file(hostile, Content::text("x"))}),
+                               unsafeNames(), scratch_ / "names.gcf");
+  const std::string jobs = out_.u8string() + '\0' + "root\\" + hostile + '\0',
+                    typed = "dir\nfind x*\ninfo \"" + hostile + "\"\ncd \"" + hostile + "\"\n";
+  writeFile(scratch_ / "jobs", std::vector<uint8_t>(jobs.begin(), jobs.end()));
+  const fs::path lists = scratch_ / "lists";
+  fs::create_directories(lists);
+  writeFile(lists / "list.txt", {'o', 'l', 'd'});
+  const fs::path rootNamed =  // the root named "readme.txt"
+      changed(package_, "root-named.gcf", package_image::decode(package_).itemAt(0),
+              package_image::decode(package_).items[1].nameOffset);
+  // clang-format off
+  std::vector<Run> runs = {
       {"control characters in -l", words("-p", names, "-l"), 15, {"root\\" + escaped + "\n"}, {"root\\a\\x0D\\x0Ab.txt: the name holds a line break"}, kExact},
       {"... in -lf", words("-p", names, "-lf", lists / "list.txt"), 15, {}, {"root\\a\\x0D\\x0Ab.txt", "is not written"}},
       {"... in messages and job results", words("-p", names, "-d", out_, "-e", "root\\" + hostile, "--jobs", scratch_ / "jobs"), 11, {"from root\\" + escaped + ", 1 failed", "1\tfailed\trefusing the item name '" + escaped + "'"}, {"root\\" + escaped + ": refusing the item name '" + escaped + "'"}},
       {"... in the console", words("-p", names, "-c"), 2, {"  " + escaped + "\n", "root\\" + escaped + "\n", "root\\" + escaped + "\n  size:"}, {"root\\" + escaped + " is a file"}, 0, typed.c_str()},
       {"root named other than root", words("-p", rootNamed, "-d", out_, "-e", "root\\", "--verbose", "-c"), 0, {"root\\sound\\big.wav\n", "from root\\\n", "root\\sound\\big.wav\n", "from root\\\n"}, {}, 0, "extract root\n"},
-      {"write failed", words("-p", package_, "-d", scratch_ / "a-file", "-e", "root"), 10, {}, {}},
-      {"write below a file", words("-p", package_, "-d", scratch_ / "a-file" / "x", "-e", "root"), 10, {}, {"is not a folder"}},
-      {"-n for a GCF", words("-p", package_, "-n", out_, "-d", out_, "-e", "root"), 2, {""}, {"-n goes with an NCF package"}, kExact},
-      {"-s and --verbose", words("-p", package_, "-d", out_, "-e", "root", "-s", "--verbose"), 2, {""}, {"contradict"}, kExact},
-      // Standard output that cannot be written fails the run.
+      // Standard output that cannot be written fails the run; --jobs has its own code for it.
       {"-l, no output", words("-p", package_, "-l"), 10, {}, {"cannot write to standard output"}, kNoOutput},
       {"-t, no output", words("-p", package_, "-t", "root\\"), 10, {}, {"standard output"}, kNoOutput},
       {"-e, no output", soundWith(""), 10, {}, {"standard output"}, kNoOutput},
       {"-h, no output", words("-h"), 10, {}, {"standard output"}, kNoOutput},
+      {"--jobs, no output", words("-p", names, "--jobs", scratch_ / "jobs"), 21, {}, {"standard output"}, kNoOutput},
       // Help, version, listing and validation.
       {"help", words("-h"), 0, {"usage: hlextract"}, {}},
       {"version", words("--version"), 0, {}, {}},
@@ -165,24 +215,57 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
       // Silence and detail; the older scripts' options, added below, change nothing.
       {"-s", soundWith("-s"), 0, {""}, {}, kExact},
       {"--quiet", soundWith("--quiet"), 0, {""}, {}, kExact},
-      {"--verbose", soundWith("--verbose"), 0, {"root\\sound\\big.wav\nroot\\sound\\one.byte\n" + sound}, {}, kExact},
-      {"-s failing", words("-s", "-p", package_, "-d", out_, "-e", "root\\nope"), 7, {""}, {"root\\nope"}, kExact},
-      // An NCF lists alone, and reads its files from the content folder it is given.
+      {"--verbose", soundWith("--verbose"), 0, {"root\\sound\\big.wav\nroot\\sound\\one.byte\n" + sound_}, {}, kExact},
+  };
+  // clang-format on
+  for (const char* old : {"", "-m", "-q", "-v", "-o", "-c"})  // -c: a console of no commands
+    runs.push_back({old, soundWith(old), 0, {sound_}, {}, kExact});
+  expectRuns(runs);
+  EXPECT_EQ(readText(lists / "list.txt"), "old") << "the old list stays";
+  EXPECT_EQ(namesIn(lists), std::set<std::string>{"list.txt"});
+}
+
+// An NCF lists alone, and reads its files from the content folder it is given.
+TEST_F(Tool, AnNcfReadsItsFilesFromTheFolderItIsGiven) {
+  const fs::path content = scratch_ / "common" / "game";
+  fs::create_directories(content);
+  fs::path ncf = makePackage(mixedTree(8192), ncfLayout(content), scratch_ / "game.ncf");
+  // clang-format off
+  expectRuns({
       {"NCF without its folder", extract(ncf, "root\\maps"), 2, {}, {}},
       {"NCF listing", words("-p", ncf, "-l", "--verbose"), 0, {"not checked     root\\maps\\arena01.bsp"}, {}},
       {"NCF validated without its folder", words("-p", ncf, "-c"), 2, {"not checked: root\\maps\\arena01.bsp: the content folder is not given (-n)\n", " 0 not, 3 not checked\n", " 0 not, 3 not checked\n"}, {"give their folder with -n"}, 0, "validate maps\nvalidate maps\n"},
       {"NCF with its folder", words("-p", ncf, "-n", content, "-d", out_, "-e", "root\\maps", "-t", "root\\"), 0, {}, {}},
-      // Defragmentation, in this order on one package.
-      {"defragment", words("-p", fragmented, "-f"), 0, {"defragmented " + shown + "\n"}, {}, kExact},
-      {"defragment again", words("-p", fragmented, "-f"), 0, {shown + " is not fragmented\n"}, {}, kExact},
-      {"defragment quietly", words("-p", fragmented, "-f", "-r", "--quiet"), 0, {""}, {}, kExact},
-      {"defragment verbosely", words("-p", fragmented, "-f", "-r", "--verbose"), 0, {"defragmented " + shown + "\n"}, {"100%"}, kExact},
-      {"defragmented validates", words("-p", fragmented, "-t", "root"), 0, {" 0 not"}, {}},
       {"defragment NCF", words("-p", ncf, "-f"), 0, {"an NCF package holds no data to defragment\n"}, {}, kExact},
-      {"defragment missing", words("-p", scratch_ / "none.gcf", "-f"), 3, {""}, {"cannot open"}, kExact},
-      {"defragment held", words("-p", scratch_ / "held.gcf", "-f"), 13, {""}, {"in use"}, kExact},
-      {"defragment flagged", words("-p", scratch_ / "flagged.gcf", "-f"), 14, {""}, {"in use or being updated"}, kExact},
-      // Console sessions.
+  });
+  // clang-format on
+}
+
+TEST_F(Tool, DefragmentationSaysWhatItDidOrWhyNot) {
+  const fs::path fragmented = makePackage(
+      mixedTree(512), gcfLayout(Placement::Interleaved, 512, 0, 3), scratch_ / "fragmented.gcf");
+  const fs::path tidy =
+      makePackage(mixedTree(512), gcfLayout(Placement::Sequential, 512), scratch_ / "tidy.gcf");
+  for (const char* copy : {"quiet.gcf", "verbose.gcf"}) fs::copy_file(fragmented, scratch_ / copy);
+  // The client's "in use or updating" flag.
+  const fs::path flagged = changed(fragmented, "flagged.gcf", 0x14, 1);
+  // clang-format off
+  expectRuns({
+      {"defragment", words("-p", fragmented, "-f"), 0, {"defragmented " + fragmented.u8string() + "\n"}, {}, kExact},
+      {"not fragmented", words("-p", tidy, "-f"), 0, {tidy.u8string() + " is not fragmented\n"}, {}, kExact},
+      {"quietly", words("-p", scratch_ / "quiet.gcf", "-f", "-r", "--quiet"), 0, {""}, {}, kExact},
+      {"verbosely", words("-p", scratch_ / "verbose.gcf", "-f", "-r", "--verbose"), 0, {"defragmented " + (scratch_ / "verbose.gcf").u8string() + "\n"}, {"100%"}, kExact},
+      {"missing", words("-p", scratch_ / "none.gcf", "-f"), 3, {""}, {"cannot open"}, kExact},
+      {"flagged", words("-p", flagged, "-f"), 14, {""}, {"in use or being updated"}, kExact},
+  });
+  // clang-format on
+}
+
+TEST_F(Tool, ConsoleSessionsMoveListFindAndReadUntilExit) {
+  const Words console = words("-p", package_, "-c", "-d", out_);
+  const std::string rootListed = "2 folders, 3 files in root\\\n";
+  // clang-format off
+  expectRuns({
       {"moving and listing", console, 0,
        {"          25  readme.txt\n", "    <folder>  maps\\\n", rootListed, "  arena01.bsp\n",
         "    <folder>  empty folder\\\n", "2 folders, 1 files in root\\maps\n",
@@ -228,37 +311,8 @@ TEST_F(Tool, EachRunExitsWithItsCodeAndSaysWhatItShould) {
        0,
        "frobnicate\ncd nope\ncd ..\ntype sound\\big.wav\ntype maps\ninfo\ndir \"unclosed\n"
        "cd readme.txt\ninfo readme.txt extra\ndir\nexit\ndir\n"},
-  };
+  });
   // clang-format on
-  for (const char* old : {"", "-m", "-q", "-v", "-o", "-c"})  // -c: a console of no commands
-    runs.push_back({old, soundWith(old), 0, {sound}, {}, kExact});
-  for (const Run& r : runs) {
-    fs::remove_all(out_);
-    ToolResult result = run(r.words, r.input, r.flags & kNoOutput);
-    EXPECT_EQ(result.exitCode, r.exitCode) << r.what << ": " << result.err << result.out;
-    if (r.flags & kExact) {
-      EXPECT_EQ(result.out, r.out.at(0)) << r.what;
-    } else {
-      expectInOrder(result.out, r.out, r.what);
-    }
-    expectInOrder(result.err, r.err, r.what);
-    if (r.exitCode == 0 && r.err.empty()) {
-      EXPECT_EQ(result.err, "") << r.what;
-    } else if (*r.input) {
-      EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'),
-                static_cast<ptrdiff_t>(r.err.size()))
-          << r.what << ": " << result.err;
-    } else if (r.exitCode != 0) {
-      EXPECT_EQ(result.err.rfind("hlextract: ", 0), 0u) << r.what << ": " << result.err;
-    }
-    EXPECT_FALSE(
-        std::regex_search(result.out + result.err, std::regex("[\\x00-\\x08\\x0B-\\x1F\\x7F]")))
-        << r.what << ": a control character (or binary data) printed";
-  }
-  EXPECT_EQ(readText(lists / "list.txt"), "old") << "the old list stays";
-  EXPECT_EQ(namesIn(lists), std::set<std::string>{"list.txt"});
-  EXPECT_FALSE(fs::exists(out_ / "partial.bin"));
-  EXPECT_FALSE(fs::exists(out_ / "locked.bin"));
 }
 
 // Each option changes what every mode it goes with does, and is refused with any other mode.
@@ -352,6 +406,11 @@ TEST_F(Tool, ExtractionAndTheListFileWriteWhatThePackageHolds) {
   const ExpectedFiles expected = expectedFiles(mixedTree(4096));
   EXPECT_EQ(readFile(out_ / "deep.txt"), expected.at("maps\\sub\\deep.txt"));
   EXPECT_EQ(readFile(out_ / "sound" / "big.wav"), expected.at("sound\\big.wav"));
+  // A list longer than the pieces it is written in (over 300 KB).
+  const fs::path many = makePackage(manyFilesTree(12000, 500), Options(), scratch_ / "many.gcf");
+  ASSERT_EQ(run(words("-p", many, "-lf", list)).exitCode, 0);
+  const std::string lines = readText(list);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 12000);
 }
 
 // Neither the list file nor an extracted file replaces anything but a writable regular file
@@ -439,22 +498,6 @@ TEST_F(Tool, JobsRunInOrderWithOneResultLineEach) {
     EXPECT_FALSE(fs::exists(c));
   }
   EXPECT_EQ(run(words("-p", package_, "--jobs", scratch_.path())).exitCode, 22) << "a folder";
-}
-
-TEST_F(Tool, KeepExistingLeavesFilesByteForByteAndReportsThemSkipped) {
-  fs::create_directories(out_ / "sound");
-  const std::vector<uint8_t> mine = {'m', 'i', 'n', 'e'};
-  writeFile(out_ / "sound" / "big.wav", mine);
-  ToolResult kept = run(words("-p", package_, "-d", out_, "-e", "root\\sound", "-o"));
-  EXPECT_EQ(kept.exitCode, 0) << kept.err;
-  EXPECT_EQ(kept.out,
-            "skipped, already there: root\\sound\\big.wav\n"
-            "extracted 1 files (1 bytes) from root\\sound, 1 skipped\n");
-  EXPECT_EQ(readFile(out_ / "sound" / "big.wav"), mine);
-  EXPECT_EQ(namesIn(out_ / "sound"), (std::set<std::string>{"big.wav", "one.byte"}))
-      << "no temporary left beside the kept file";
-  EXPECT_EQ(run(words("-p", package_, "-d", out_, "-e", "root\\sound")).exitCode, 0);
-  EXPECT_EQ(readFile(out_ / "sound" / "big.wav"), contentOf(Content::pattern(70000, 4)));
 }
 
 // Damage in every data block makes every file damaged; a file whose checksums are missing is
