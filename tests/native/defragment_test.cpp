@@ -210,7 +210,9 @@ TEST(Defragment, StoppedAndConcurrentRunsLeaveTheOriginalIntact) {
   Node tree = mixedTree(512);
   fs::path path =
       makePackage(tree, gcfLayout(Placement::Interleaved, 512, 2, 3), scratch / "game.gcf");
-  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+  // Bits that a usual umask takes away, so the copy must set them itself.
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write |
+                            fs::perms::others_write);
   const fs::perms mode = fs::status(path).permissions();
   std::vector<uint8_t> old = readFile(path);
   Image before = package_image::decode(path);

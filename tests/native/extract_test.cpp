@@ -28,9 +28,9 @@ hl::Status extract(const hl::Package& package, const std::string& path, const fs
 
 TEST(Extract, HostileNamesNeverLeaveTheDestination) {
   ScratchFolder scratch;
-  const char* hostile[] = {"..",        ".",         "a/b",      "a\\b",     "c:evil",
-                           "CON",       "nul.txt",   "com1",     "LPT9.log", "tab\there",
-                           "trailing.", "trailing ", "quote\"d", "wild*"};
+  const char* hostile[] = {"..",       ".",     "a/b",      "a\\b",      "c:evil",    "CON",
+                           "nul.txt",  "com1",  "LPT9.log", "tab\there", "trailing.", "trailing ",
+                           "quote\"d", "wild*", "",         "con .txt"};
   Node tree = Node::folder("", {Node::file("good.txt", Content::text("good"))});
   Node escape = Node::folder("..", {Node::file("escaped.txt", Content::text("outside"))});
   tree.children.push_back(escape);
@@ -56,6 +56,7 @@ TEST(Extract, HostileNamesNeverLeaveTheDestination) {
 
 // Every file goes through a temporary of a fresh name: files already there and items named
 // like temporaries are never lost, a file that cannot be read leaves an older copy as it was,
+// a folder that cannot be made fails with its files while the first failure decides the result,
 // and the copies are no more open than the package.
 TEST(Extract, TemporariesNeverMeetExistingFilesOrItems) {
   ScratchFolder scratch;
@@ -65,7 +66,8 @@ TEST(Extract, TemporariesNeverMeetExistingFilesOrItems) {
   partial.storedBytes = 10;
   Node tree = Node::folder(
       "", {Node::file("~hlx2.tmp", Content::text("one")), Node::file("b.txt", Content::text("two")),
-           Node::file("~hlx3.tmp", Content::text("three")), partial});
+           Node::file("~hlx3.tmp", Content::text("three")), partial,
+           Node::folder("blocked", {Node::file("x", Content::text("x"))})});
   fs::path packagePath = makePackage(tree, Options(), scratch / "p.gcf");
   auto package = openPackage(packagePath);
   ASSERT_TRUE(package);
@@ -74,13 +76,19 @@ TEST(Extract, TemporariesNeverMeetExistingFilesOrItems) {
   writeFile(out / "~hlx1.tmp", {'u', 's', 'e', 'r'});
   writeFile(out / "b.txt", std::vector<uint8_t>(10000, 'o'));  // an older copy, replaced
   writeFile(out / "save.dat", {'m', 'i', 'n', 'e'});           // mine, kept
+  writeFile(out / "blocked", {'b'});                           // a file where a folder goes
   hl::ExtractSummary summary;
   EXPECT_EQ(extract(*package, "", out, summary).code(), hl::ErrorCode::Incomplete);
   ExpectedFiles expected = expectedFiles(tree);
+  expected.erase("blocked\\x");
   expected["~hlx1.tmp"] = {'u', 's', 'e', 'r'};
   expected["save.dat"] = {'m', 'i', 'n', 'e'};
+  expected["blocked"] = {'b'};
   EXPECT_EQ(filesOnDisk(out), expected) << "no temporary is left";
   EXPECT_EQ(summary.filesWritten, 3u);
+  EXPECT_EQ(summary.failures, 2u);
+  EXPECT_EQ(hl::extractItem(*package, package->itemCount(), out, nullptr, summary).code(),
+            hl::ErrorCode::ItemNotFound);
 
 #if !defined(_WIN32)
   fs::permissions(packagePath, fs::perms::owner_read | fs::perms::owner_write);
@@ -117,6 +125,12 @@ TEST(Extract, AnItemWhoseNameIsTakenInItsFolderFails) {
   EXPECT_EQ(clashes, expected);
   EXPECT_EQ(summary.failures, expected.size());
   EXPECT_EQ(filesOnDisk(scratch / "out"), written);
+  // A lookup prefers the exact name, then the first in another case; a name is whole, a file has
+  // nothing below it.
+  EXPECT_EQ(readAll(*package, package->find("case.txt")), std::vector<uint8_t>{'2'});
+  EXPECT_EQ(readAll(*package, package->find("CASE.TXT")), std::vector<uint8_t>{'1'});
+  for (const char* nothing : {"Case.txt\\same.txt", "CASE.TXTX", "CASE.TX"})
+    EXPECT_EQ(package->find(nothing), hl::kNoItem) << nothing;
 }
 
 #if !defined(_WIN32)

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "defragment.h"
+#include "package_image.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -29,7 +30,8 @@ using namespace testing_support;
 using Clock = std::chrono::steady_clock;
 
 // Runs the tool, its output and errors into one small pipe read only after `midway` ran, once
-// the first output came: the full pipe holds the tool near its start until then.
+// the first output came: the full pipe holds the tool near its start until then. Without
+// `midway`, the pipe is closed there instead: its reader has gone away.
 ToolResult runToolHeld(std::vector<std::string> words, const std::function<void()>& midway) {
   int ends[2] = {-1, -1}, status = 0;
   EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
@@ -48,8 +50,8 @@ ToolResult runToolHeld(std::vector<std::string> words, const std::function<void(
   ::close(ends[1]);
   char buffer[4096];
   ssize_t got = ::read(ends[0], buffer, sizeof buffer);
-  midway();
-  for (; got > 0; got = ::read(ends[0], buffer, sizeof buffer)) said.append(buffer, got);
+  if (midway) midway();
+  for (; got > 0 && midway; got = ::read(ends[0], buffer, sizeof buffer)) said.append(buffer, got);
   ::close(ends[0]);
   EXPECT_EQ(waitpid(pid, &status, 0), pid);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), said, {}};
@@ -71,6 +73,34 @@ TEST(UnstableInput, ToolSurvivesAPackageThatShrinksWhileReading) {
     for (size_t at = 0; (at = result.out.find("shorter than when it was opened", at) + 1);) ++told;
     EXPECT_EQ(told, reasons) << words.at(words.size() - 2) << ": " << result.out;
   }
+}
+
+// The first bytes of a file went with the package's end while it was open; its later bytes still
+// read. The file fails whole, leaving no temporary behind.
+TEST(UnstableInput, AFileCutShortWhileOpenFailsWhole) {
+  ScratchFolder scratch;
+  const fs::path path = makePackage(Node::folder("", {Node::file("f", Content::pattern(12288, 1))}),
+                                    gcfLayout(Placement::Reversed, 4096), scratch / "p.gcf");
+  const package_image::Image image = package_image::decode(path);
+  const std::vector<uint32_t> blocks = package_image::fileBlocks(image, 1).at(0);
+  ASSERT_TRUE(blocks.size() == 3 && blocks[0] > blocks[1] && blocks[1] > blocks[2]);
+  auto package = openPackage(path);
+  fs::resize_file(path, image.firstBlockOffset + uint64_t{blocks[0]} * image.blockSize);
+  fs::create_directories(scratch / "out");
+  EXPECT_EQ(package->extractFile(1, scratch / "out" / "f").code(), hl::ErrorCode::Damaged);
+  EXPECT_TRUE(fs::is_empty(scratch / "out"));
+}
+
+// The reader of --jobs going away ends the run between two items with its own exit code, not
+// with a signal.
+TEST(UnstableInput, JobsStopWhenTheirReaderGoesAway) {
+  ScratchFolder scratch;
+  const fs::path path = makePackage(mixedTree(4096), Options(), scratch / "p.gcf");
+  std::string jobs;
+  for (int i = 0; i < 2000; ++i)  // results enough to fill the pipe many times over
+    jobs += (scratch / "out").u8string() + '\0' + "root\\empty.dat" + '\0';
+  writeFile(scratch / "jobs", std::vector<uint8_t>(jobs.begin(), jobs.end()));
+  EXPECT_EQ(runToolHeld({"-p", path, "--jobs", scratch / "jobs"}, {}).exitCode, 21);
 }
 
 // Opens the FIFO for writing once `seconds` have passed, so a reader that waits for a writer
