@@ -269,6 +269,11 @@ TEST_F(ItemCommands, EveryCommandDoesNothingOnAnEmptyListAndSaveListAppendsTheEx
   ASSERT_EQ(dialogs.saves.size(), 3u);
   EXPECT_EQ(dialogs.saves[0].text + dialogs.saves[0].title, L".txt|*.txt");
   EXPECT_EQ(dialogs.saves[2].title, saved.wstring());
+  // Extract File, Extract whole GCF and Shell Execute do nothing for an NCF package.
+  select(0);
+  form.setText2((scratch / "p.ncf").wstring());
+  for (UINT id : {IDM_MNU2, IDM_MNU4, IDM_MNU8}) form2().onMenuCommand(id);
+  EXPECT_TRUE(dialogs.folders.empty() && dialogs.shellOpens.empty() && dialogs.messages.empty());
 }
 
 TEST_F(ItemCommands, InfoShowsTheVersionFromAPrivateCopyAndLeavesTheUsersFilesAlone) {
