@@ -4,6 +4,8 @@
 // end in a clean error, at once, with nothing written.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "extract.h"
 #include "layout.h"
 #include "package_image.h"
@@ -70,8 +72,10 @@ TEST(Read, NcfFilesComeFromTheContentFolder) {
   EXPECT_EQ(package->validate(readme, report).code(), hl::ErrorCode::Incomplete);
   const uint32_t escaping = package_image::decode(path).itemNamed(outside);
   EXPECT_EQ(package->read(escaping, accept).code(), hl::ErrorCode::UnsafeName);
+  std::ofstream(scratch / "content" / "sound" / "big.wav", std::ios::app) << "more";
   EXPECT_EQ(readAll(*package, package->find("sound\\big.wav")),
-            contentOf(Content::pattern(70000, 4)));
+            contentOf(Content::pattern(70000, 4)))
+      << "only the package's size of a longer file on disk";
 }
 
 // A small fragmented package, damaged one way per case. Its 64-byte blocks make a chain that
