@@ -201,6 +201,7 @@ TEST_F(Damaged, BrokenChainsFailWhenReadAndOnlyThere) {
         {blockEntry + kFileDataSize, 0xFFFFFFF0}, {at_.nextBlockAt(first), first}},
        "more than the package's"},
       {"compressed and encrypted", {{blockEntry + kFlags, flags | 0x0002}}, "encrypted", hl::ErrorCode::Encrypted},
+      {"encrypted by its directory entry", {{at_.itemAt(a) + lo::directory_entry::kFlags, at_.items[a].flags | 0x100}}, "encrypted", hl::ErrorCode::Encrypted},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -234,6 +235,7 @@ TEST_F(Damaged, AFolderOutsideTheTreeLeadsNowhere) {
   ASSERT_TRUE(package) << status.message();
   ASSERT_EQ(package->name(2), "dir");
   EXPECT_EQ(package->fileCountBelow(2), 0u);
+  EXPECT_EQ(package->read(2, accept).code(), hl::ErrorCode::Invalid) << "a folder is no file";
   int visited = 0;
   package->walk(2, '\\', [&](uint32_t, const std::string&) { ++visited; });
   EXPECT_EQ(visited, 0);
