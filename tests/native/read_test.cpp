@@ -236,6 +236,9 @@ TEST_F(Damaged, AFolderOutsideTheTreeLeadsNowhere) {
   ASSERT_EQ(package->name(2), "dir");
   EXPECT_EQ(package->fileCountBelow(2), 0u);
   EXPECT_EQ(package->read(2, accept).code(), hl::ErrorCode::Invalid) << "a folder is no file";
+  int calls = 0;  // a reader that asks to stop is given nothing more
+  EXPECT_TRUE(package->read(3, [&](const uint8_t*, size_t) { return ++calls < 0; }).ok());
+  EXPECT_EQ(calls, 1);
   int visited = 0;
   package->walk(2, '\\', [&](uint32_t, const std::string&) { ++visited; });
   EXPECT_EQ(visited, 0);

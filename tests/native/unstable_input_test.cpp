@@ -88,6 +88,8 @@ TEST(UnstableInput, AFileCutShortWhileOpenFailsWhole) {
   fs::resize_file(path, image.firstBlockOffset + uint64_t{blocks[0]} * image.blockSize);
   fs::create_directories(scratch / "out");
   EXPECT_EQ(package->extractFile(1, scratch / "out" / "f").code(), hl::ErrorCode::Damaged);
+  EXPECT_EQ(package->read(1, [](const uint8_t*, size_t) { return true; }).code(),
+            hl::ErrorCode::Damaged);
   EXPECT_TRUE(fs::is_empty(scratch / "out"));
   // Tables past the first 64 KiB are read when first needed: their loss is the reason given.
   const fs::path many = makePackage(manyFilesTree(4000, 500), Options(), scratch / "many.gcf");
