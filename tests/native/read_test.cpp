@@ -111,6 +111,7 @@ TEST_F(Damaged, EveryPrefixAndWhatIsNoPackageAreRefused) {
     ASSERT_EQ(status.code(),
               length < lo::file_header::kSize ? hl::ErrorCode::NotAPackage : hl::ErrorCode::Damaged)
         << length << ": " << status.message();
+    ASSERT_TRUE(length < lo::file_header::kSize || status.truncated()) << status.message();
   }
   writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(200, 'x'));
   const std::pair<fs::path, hl::ErrorCode> others[] = {
