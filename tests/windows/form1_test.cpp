@@ -3,6 +3,7 @@
 #include "actions/version_reader.h"
 #include "program_support.h"
 #include "toolbridge/command_lines.h"
+#include "toolbridge/job_run.h"
 #include "toolbridge/tool_run.h"
 #include "toolbridge/wait.h"
 #include "win32/process_start.h"
@@ -165,7 +166,7 @@ TEST_F(Form1Test, WindowsAnswerDuringALongWaitAndClosingEndsItLeavingTheChildToF
   EXPECT_TRUE(pumpUntil([&] { return fs::exists(scratch / "later"); }, std::chrono::seconds(60)));
 }
 
-TEST(ToolRun, GivesTheOutcomeAndRetriesOnlyPassingStartFailures) {
+TEST(ToolRun, GivesTheOutcomeRetriesOnlyPassingStartFailuresAndBelievesResultsInOrder) {
   ScratchFolder scratch;
   EXPECT_FALSE(vaultpick::Wait(quoteArgument((scratch / "no such program.exe").wstring())));
   EXPECT_FALSE(vaultpick::Wait(L""));
@@ -194,6 +195,15 @@ TEST(ToolRun, GivesTheOutcomeAndRetriesOnlyPassingStartFailures) {
               expectedResult);
     EXPECT_EQ(tries, expectedTries) << errors.front();
   }
+  // Results of jobs are believed in order only; a job the tool never answered for failed.
+  PrivateTemp temp;
+  fs::copy_file(binFolder() / L"vaultpick_test_child.exe", temp.path() / L"hlextract.exe");
+  ScopedEnvironmentVariable answers(L"VAULTPICK_STAND_IN_OUTPUT", L"2\tok\n1\tok\n");
+  std::vector<bool> failed;
+  vaultpick::runExtractionJobs(
+      L"p.gcf", {{L"a", L"x"}, {L"a", L"y"}, {L"a", L"z"}},
+      [&](size_t, const std::wstring* reason) { failed.push_back(reason); });
+  EXPECT_EQ(failed, (std::vector<bool>{false, true, true}));
 }
 
 TEST(SystemSeams, ShellOpenReportsTheProcessAndFilesWithoutAVersionReadEmpty) {
