@@ -191,12 +191,12 @@ TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
   SendMessageW(form.List1(), LB_RESETCONTENT, 0, 0);
   const wchar_t* const hostile[] = {L"..\\escaped\\x.txt", L"..\\..\\up\\y.txt", L"C:\\abs\\z.txt",
                                     L"nul\\w.txt"};
-  constexpr int kEntries = 33000;
-  for (int i = 0; i < kEntries; ++i) add(hostile[i % 4]);
-  add(L"maps\\sub\\deep.txt");
   // A file of the user's where an entry's folder would go is not passed through.
   writeFile(out / "a file", {'x'});
   add(L"a file\\x.txt");
+  constexpr int kEntries = 33000;
+  for (int i = 0; i < kEntries; ++i) add(hostile[i % 4]);
+  add(L"maps\\sub\\deep.txt");
   events.watchForm1(form);
   extractInto(out, true);
 
@@ -211,6 +211,7 @@ TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
   EXPECT_EQ(events.lines[events.lines.size() - 6], L"Value " + std::to_wstring(kEntries + 1));
   expectOneBox(dialogs,
                L"33001 of 33002 entries were not extracted:\n\n"
+               L"root\\a file\\x.txt: its folder could not be created\n"
                L"root\\..\\escaped\\x.txt: unsafe folder name\n");
 }
 
