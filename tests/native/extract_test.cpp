@@ -125,8 +125,7 @@ TEST(Extract, AnItemWhoseNameIsTakenInItsFolderFails) {
   EXPECT_EQ(clashes, expected);
   EXPECT_EQ(summary.failures, expected.size());
   EXPECT_EQ(filesOnDisk(scratch / "out"), written);
-  // A lookup prefers the exact name, then the first in another case; a name is whole, a file has
-  // nothing below it.
+  // Lookups: the exact name first, then the first in another case; whole names; none below a file.
   EXPECT_EQ(readAll(*package, package->find("case.txt")), std::vector<uint8_t>{'2'});
   EXPECT_EQ(readAll(*package, package->find("CASE.TXT")), std::vector<uint8_t>{'1'});
   for (const char* nothing : {"Case.txt\\same.txt", "CASE.TXTX", "CASE.TX"})

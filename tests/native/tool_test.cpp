@@ -124,16 +124,14 @@ class Tool : public ::testing::Test {
   const std::string sound_ = "extracted 2 files (70001 bytes) from root\\sound\n";
 };
 
+// The tables of runs keep one row to a line.
+// clang-format off
 TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
-  Node partial = Node::file("partial.bin", Content::pattern(3000, 1));
-  partial.storedBytes = 5;
-  Node locked = Node::file("locked.bin", Content::pattern(300, 1));
-  locked.extraFlags = 0x100;
-  Node clash = Node::folder("clash", {Node::file("same.txt", Content::text("first")),
-                                      Node::file("same.txt", Content::text("second"))});
-  fs::path states =
-      makePackage(Node::folder("", {partial, locked, Node::file("..", Content::text("x")), clash}),
-                  unsafeNames(), scratch_ / "states.gcf");
+  Node tree = smallTree(512);  // partial.bin stored in part, locked.bin encrypted
+  tree.children.push_back(Node::file("..", Content::text("x")));
+  tree.children.push_back(Node::folder("clash", {Node::file("same.txt", Content::text("first")),
+                                                 Node::file("same.txt", Content::text("2nd"))}));
+  const fs::path states = makePackage(tree, unsafeNames(), scratch_ / "states.gcf");
   writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(100, 'x'));
   const fs::path cut = changed(package_, "cut.gcf", fs::file_size(package_) - 1, {});
   Options older = gcfLayout(Placement::Sequential, 4096);
@@ -144,13 +142,18 @@ TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
   const fs::path ncf2 =
       changed(makePackage(mixedTree(8192), ncfLayout(scratch_ / "c"), scratch_ / "game.ncf"),
               "ncf2.ncf", hl::layout::file_header::kFormatVersion, 2);
-  // A file whose checksums are missing is "not checked", never intact, even when its data is
-  // damaged too; damage in every data block makes every file damaged.
+  // Missing checksums make a file "not checked", even when damaged (an empty one: intact); damage
+  // in every data block makes every file damaged, as does a checksum index past the map.
   const package_image::Image image = package_image::decode(package_);
+  auto checksumIndex = [&](const char* name) {
+    return image.itemAt(image.itemNamed(name)) + hl::layout::directory_entry::kChecksumIndex;
+  };
+  const fs::path badIndex =
+      changed(package_, "bad-index.gcf", checksumIndex("readme.txt"),
+              package_image::u32At(image.head, image.checksumsAt + 16));  // the map's count
   std::vector<uint8_t> bytes = readFile(package_);
-  package_image::patch(bytes, {{image.itemAt(image.itemNamed("readme.txt")) +
-                                    hl::layout::directory_entry::kChecksumIndex,
-                                0xFFFFFFFF}});
+  package_image::patch(bytes,
+                       {{checksumIndex("readme.txt"), ~0u}, {checksumIndex("empty.dat"), ~0u}});
   bytes[std::string(bytes.begin(), bytes.end()).find("Welcome")] = 'w';
   writeFile(scratch_ / "unchecked.gcf", bytes);
   for (uint64_t at = image.firstBlockOffset; at < bytes.size(); at += image.blockSize)
@@ -159,7 +162,6 @@ TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
   writeFile(scratch_ / "a-file", {'x'});
   fs::create_directories(scratch_ / "kept");
   writeFile(scratch_ / "kept" / "partial.bin", {'k'});
-  // clang-format off
   expectRuns({
       {"unknown option", words("-p", package_, "-x"), 2, {}, {}},
       {"missing value", words("-p", package_, "-lf"), 2, {}, {}},
@@ -168,11 +170,13 @@ TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
       {"-n for a GCF", words("-p", package_, "-n", out_, "-d", out_, "-e", "root"), 2, {""}, {"-n goes with an NCF package"}, kExact},
       {"-s and --verbose", words("-p", package_, "-d", out_, "-e", "root", "-s", "--verbose"), 2, {""}, {"contradict"}, kExact},
       {"missing package", words("-p", scratch_ / "none.gcf", "-l"), 3, {}, {}},
+      {"a folder as package", words("-p", scratch_.path(), "-l"), 3, {}, {}},
       {"not a package", words("-p", scratch_ / "text.gcf", "-l"), 4, {}, {}},
       {"NCF of an unknown version", words("-p", ncf2, "-l"), 5, {}, {}},
       {"damaged package", words("-p", cut, "-l"), 6, {}, {"the file has ", " bytes\n"}},
       {"older package cut in its directory", words("-p", oldCut, "-l"), 6, {}, {"package is truncated: the directory"}},
       {"damaged files", words("-p", scratch_ / "damaged.gcf", "-t", "root\\maps"), 6, {"damaged: root\\maps\\sub\\deep.txt"}, {}, kOutOnly},
+      {"a checksum index past the map", words("-p", badIndex, "-t", "root\\readme.txt"), 6, {"damaged: root\\readme.txt"}, {}, kOutOnly},
       {"item not found", extract(package_, "root\\nope"), 7, {}, {"root\\nope"}},
       {"a file not checked", words("-p", scratch_ / "unchecked.gcf", "-t", "root\\"), 17, {"not checked: root\\readme.txt", "validated 8 files below root\\: 7 intact, 0 not, 1 not checked"}, {}, kOutOnly},
       {"incomplete item", extract(states, "root\\partial.bin"), 8, {}, {}},
@@ -185,7 +189,6 @@ TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
       {"-o keeps a file, even one it could not read", words("-p", states, "-d", scratch_ / "kept", "-e", "root\\partial.bin", "-o"), 0, {"skipped, already there: root\\partial.bin\nextracted 0 files (0 bytes) from root\\partial.bin, 1 skipped\n"}, {}, kExact},
       {"-s failing", words("-s", "-p", package_, "-d", out_, "-e", "root\\nope"), 7, {""}, {"root\\nope"}, kExact},
   });
-  // clang-format on
   EXPECT_EQ(filesOnDisk(scratch_ / "kept"), (ExpectedFiles{{"partial.bin", {'k'}}}))
       << "no temporary is left beside a kept file";
 }
@@ -207,7 +210,6 @@ TEST_F(Tool, OutputModesSayWhatTheyShouldAndNeverPrintAControlCharacter) {
   const fs::path rootNamed =  // the root named "readme.txt"
       changed(package_, "root-named.gcf", package_image::decode(package_).itemAt(0),
               package_image::decode(package_).items[1].nameOffset);
-  // clang-format off
   std::vector<Run> runs = {
       {"control characters in -l", words("-p", names, "-l"), 15, {"root\\" + escaped + "\n"}, {"root\\a\\x0D\\x0Ab.txt: the name holds a line break"}, kExact},
       {"... in -lf", words("-p", names, "-lf", lists / "list.txt"), 15, {}, {"root\\a\\x0D\\x0Ab.txt", "is not written"}},
@@ -230,7 +232,6 @@ TEST_F(Tool, OutputModesSayWhatTheyShouldAndNeverPrintAControlCharacter) {
       {"--quiet", soundWith("--quiet"), 0, {""}, {}, kExact},
       {"--verbose", soundWith("--verbose"), 0, {"root\\sound\\big.wav\nroot\\sound\\one.byte\n" + sound_}, {}, kExact},
   };
-  // clang-format on
   for (const char* old : {"", "-m", "-q", "-v", "-o", "-c"})  // -c: a console of no commands
     runs.push_back({old, soundWith(old), 0, {sound_}, {}, kExact});
   expectRuns(runs);
@@ -243,7 +244,6 @@ TEST_F(Tool, AnNcfReadsItsFilesFromTheFolderItIsGiven) {
   const fs::path content = scratch_ / "common" / "game";
   fs::create_directories(content);
   fs::path ncf = makePackage(mixedTree(8192), ncfLayout(content), scratch_ / "game.ncf");
-  // clang-format off
   expectRuns({
       {"NCF without its folder", extract(ncf, "root\\maps"), 2, {}, {}},
       {"NCF listing", words("-p", ncf, "-l", "--verbose"), 0, {"not checked     root\\maps\\arena01.bsp"}, {}},
@@ -251,7 +251,6 @@ TEST_F(Tool, AnNcfReadsItsFilesFromTheFolderItIsGiven) {
       {"NCF with its folder", words("-p", ncf, "-n", content, "-d", out_, "-e", "root\\maps", "-t", "root\\"), 0, {}, {}},
       {"defragment NCF", words("-p", ncf, "-f"), 0, {"an NCF package holds no data to defragment\n"}, {}, kExact},
   });
-  // clang-format on
 }
 
 TEST_F(Tool, DefragmentationSaysWhatItDidOrWhyNot) {
@@ -262,7 +261,6 @@ TEST_F(Tool, DefragmentationSaysWhatItDidOrWhyNot) {
   for (const char* copy : {"quiet.gcf", "verbose.gcf"}) fs::copy_file(fragmented, scratch_ / copy);
   // The client's "in use or updating" flag.
   const fs::path flagged = changed(fragmented, "flagged.gcf", 0x14, 1);
-  // clang-format off
   expectRuns({
       {"defragment", words("-p", fragmented, "-f"), 0, {"defragmented " + fragmented.u8string() + "\n"}, {}, kExact},
       {"not fragmented", words("-p", tidy, "-f"), 0, {tidy.u8string() + " is not fragmented\n"}, {}, kExact},
@@ -270,13 +268,11 @@ TEST_F(Tool, DefragmentationSaysWhatItDidOrWhyNot) {
       {"missing", words("-p", scratch_ / "none.gcf", "-f"), 3, {""}, {"cannot open"}, kExact},
       {"flagged", words("-p", flagged, "-f"), 14, {""}, {"in use or being updated"}, kExact},
   });
-  // clang-format on
 }
 
 TEST_F(Tool, ConsoleSessionsMoveListFindAndReadUntilExit) {
   const Words console = words("-p", package_, "-c", "-d", out_);
   const std::string rootListed = "2 folders, 3 files in root\\\n";
-  // clang-format off
   expectRuns({
       {"moving and listing", console, 0,
        {"          25  readme.txt\n", "    <folder>  maps\\\n", rootListed, "  arena01.bsp\n",
@@ -324,8 +320,8 @@ TEST_F(Tool, ConsoleSessionsMoveListFindAndReadUntilExit) {
        "frobnicate\ncd nope\ncd ..\ntype sound\\big.wav\ntype maps\ninfo\ndir \"unclosed\n"
        "cd readme.txt\ninfo readme.txt extra\ndir\nexit\ndir\n"},
   });
-  // clang-format on
 }
+// clang-format on
 
 // Each option changes what every mode it goes with does, and is refused with any other mode.
 TEST_F(Tool, EachOptionChangesItsModesAndIsRefusedWithTheOthers) {
@@ -556,6 +552,8 @@ TEST(ToolNames, SingleByteNamesAreUtf8OnTheCommandLineAndOnDisk) {
       {"root\\" + e1u, 0, "root\\" + e1u},
       {"root\\caf\xC3\xA9\\" + euroU, 0, "root\\" + cafeU + "\\" + euroU},
       {"root\\" + e1, 0, "root\\" + e1u},
+      {"root\\" + std::string(40, 'a') + "\xF0", 7,
+       std::string(40, 'a') + "\xF0"},  // a sequence cut short
       {"root\\\xF0\x9F\x98\x80.txt", 7, "root\\\xF0\x9F\x98\x80.txt"},
   };
   for (const auto& [item, exitCode, shown] : cases) {
