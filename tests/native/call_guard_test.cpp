@@ -20,10 +20,8 @@ void expectUnexpected(const hl::Status& status) {
 
 TEST(CallGuard, ThrowingCallbacksEndTheCallCleanly) {
   ScratchFolder scratch;
-  hl::write::Options options;
-  options.blockSize = 512;
-  options.placement = hl::write::Placement::Reversed;
-  const fs::path path = makePackage(mixedTree(512), options, scratch / "game.gcf");
+  const fs::path path = makePackage(mixedTree(512), gcfLayout(hl::write::Placement::Reversed, 512),
+                                    scratch / "game.gcf");
   const std::vector<uint8_t> before = readFile(path);
   // Typed bool, so that a read's sink can return one.
   bool (*const throwers[])() = {[]() -> bool { throw std::runtime_error("callback broke"); },

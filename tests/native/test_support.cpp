@@ -67,6 +67,12 @@ fs::path makePackage(const Node& root, const hl::write::Options& options, const 
   return target;
 }
 
+hl::write::Options unsafeNames() {
+  hl::write::Options options;
+  options.allowUnsafeNames = true;
+  return options;
+}
+
 std::unique_ptr<hl::Package> openPackage(const fs::path& path) {
   hl::Status status;
   std::unique_ptr<hl::Package> package = hl::Package::open(path, status);
@@ -190,16 +196,27 @@ ToolResult runTool(const std::vector<std::wstring>& arguments, const std::string
                            0, nullptr);
   std::wstring line = vaultpick::quoteArgument(toolPath().native());
   for (const std::wstring& word : arguments) line += L" " + vaultpick::quoteArgument(word);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = in;
-  startup.hStdOutput = out;
-  startup.hStdError = err;
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = in;
+  startup.StartupInfo.hStdOutput = out;
+  startup.StartupInfo.hStdError = err;
+  // The tool inherits these three and nothing else, as the program starts it: a file a test
+  // holds open must not live on in a tool that has ended but whose handles Wine closes later.
+  HANDLE inherited[] = {in, out, err};
+  SIZE_T listSize = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+  std::vector<char> list(listSize);
+  startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
+  InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &listSize);
+  UpdateProcThreadAttribute(startup.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                            inherited, sizeof inherited, nullptr, nullptr);
   PROCESS_INFORMATION process{};
   ToolResult result;
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                     nullptr, &startup, &process)) {
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                     CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                     &startup.StartupInfo, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
@@ -207,6 +224,7 @@ ToolResult runTool(const std::vector<std::wstring>& arguments, const std::string
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
+  DeleteProcThreadAttributeList(startup.lpAttributeList);
   CloseHandle(in);
   CloseHandle(out);
   CloseHandle(err);

@@ -92,11 +92,6 @@ class Tool : public ::testing::Test {
     }
   }
 
-  static Options unsafeNames() {
-    Options options;
-    options.allowUnsafeNames = true;
-    return options;
-  }
   Words extract(const fs::path& package, const char* item) {
     return words("-p", package, "-d", out_, "-e", item);
   }
@@ -134,9 +129,8 @@ TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
   const fs::path states = makePackage(tree, unsafeNames(), scratch_ / "states.gcf");
   writeFile(scratch_ / "text.gcf", std::vector<uint8_t>(100, 'x'));
   const fs::path cut = changed(package_, "cut.gcf", fs::file_size(package_) - 1, {});
-  Options older = gcfLayout(Placement::Sequential, 4096);
-  older.formatVersion = 3;
-  const fs::path old = makePackage(mixedTree(4096), older, scratch_ / "old.gcf");
+  const fs::path old = makePackage(mixedTree(4096), gcfLayout(Placement::Sequential, 4096, 0, 0, 3),
+                                   scratch_ / "old.gcf");
   const fs::path oldCut =
       changed(old, "old-cut.gcf", package_image::decode(old).directoryAt + 60, {});
   const fs::path ncf2 =

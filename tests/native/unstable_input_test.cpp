@@ -1,8 +1,8 @@
 // Input and conditions that change under a run: a package that another program truncates while it
 // is read, FIFOs given as the package or lying in an NCF's content folder, a defragmentation
-// meeting a full disk. Each must end in a clear error, never a signal, a wait
-// without end or a changed package. POSIX only: these are POSIX file types and signals, and
-// Windows refuses to truncate a file that another process holds without write sharing.
+// meeting a full disk. Each must end in a clear error, never a signal, a wait without end or a
+// changed package. POSIX only: these are POSIX file types and signals, and Windows refuses to
+// truncate a file that another process holds without write sharing.
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <gtest/gtest.h>

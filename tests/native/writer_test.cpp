@@ -31,9 +31,7 @@ TEST(Writer, ReproducesTheWorkedExample) {
   Node tree = Node::folder("", {Node::folder("maps", {Node::file("a.bsp", Content::bytes(bsp))}),
                                 Node::file("readme.txt", Content::text("0123456789"))});
   ScratchFolder scratch;
-  Options options;
-  options.blockSize = 0x2000;
-  options.freeBlocks = 1;  // the example's fourth data block
+  const Options options = gcfLayout(Placement::Sequential, 0x2000, 0, 1);  // the fourth block free
   const std::vector<uint8_t> b = readFile(makePackage(tree, options, scratch / "example.gcf"));
   ASSERT_EQ(b.size(), 0x829Bu);
 
@@ -79,9 +77,7 @@ TEST(Writer, RefusesWhatItCannotWriteFaithfully) {
   overstored.storedBytes = 4;
   Options ncf6;
   ncf6.type = hl::PackageType::Ncf;
-  Options format4, blockSize0, tooManyBlocks;
-  format4.formatVersion = 4;
-  blockSize0.blockSize = 0;
+  Options tooManyBlocks;
   tooManyBlocks.leadingFreeBlocks = 0xFFFFFFFF;
   const Node small = Node::folder("", {Node::file("f", Content::text("x"))});
 
@@ -91,8 +87,8 @@ TEST(Writer, RefusesWhatItCannotWriteFaithfully) {
       {"size without content", Node::folder("", {Node::file("f", Content{10, nullptr})}), {}},
       {"root is a file", Node::file("", Content::text("x")), {}},
       {"NCF of format 6", small, ncf6},
-      {"GCF format 4", small, format4},
-      {"block size 0", small, blockSize0},
+      {"GCF format 4", small, gcfLayout(Placement::Sequential, 8192, 0, 0, 4)},
+      {"block size 0", small, gcfLayout(Placement::Sequential, 0)},
       {"block count past 32 bits", small, tooManyBlocks},
   };
   for (const std::string& name : {"a/b"s, "a\\b"s, "c:x"s, "."s, ".."s, ""s, "a\0b"s})
@@ -105,8 +101,7 @@ TEST(Writer, RefusesWhatItCannotWriteFaithfully) {
     EXPECT_FALSE(fs::exists(scratch / "bad.gcf"));
   }
 
-  Options unsafe;
-  unsafe.allowUnsafeNames = true;
+  Options unsafe = unsafeNames();
   const fs::path hostile = makePackage(named(".."), unsafe, scratch / "hostile.gcf");
   EXPECT_EQ(package_image::decode(hostile).items.at(2).name, "..");
   unsafe.type = hl::PackageType::Ncf;

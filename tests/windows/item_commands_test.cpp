@@ -145,9 +145,7 @@ TEST_F(ItemCommands, ExtractWritesEveryOtherEntryAndNamesTheFailedOnesInOneBox) 
   Node tree = smallTree(512);
   tree.children.push_back(Node::folder("nul", {Node::file("device.txt", Content::text("x"))}));
   tree.children.push_back(Node::file("readonly.txt", Content::text("new")));
-  Options unsafeNames;
-  unsafeNames.allowUnsafeNames = true;
-  open(makePackage(tree, unsafeNames, scratch / "p.gcf"));
+  open(makePackage(tree, unsafeNames(), scratch / "p.gcf"));
   const std::vector<std::wstring> entries = listBoxEntries(form.List1());
   // Extract File and Shell Execute of a damaged item write nothing and give the tool's reason;
   // the shell is handed nothing.
@@ -217,12 +215,9 @@ TEST_F(ItemCommands, ExtractWholeNeverCreatesFoldersOutsideTheChosenOne) {
 
 TEST_F(ItemCommands, DefragmentRewritesThePackageAndKeepsTheListOrChangesNothing) {
   Node tree = mixedTree(512);
-  Options scattered;
-  scattered.blockSize = 512;
-  scattered.placement = Placement::Scattered;
-  scattered.freeBlocks = 9;
   // Named .ncf: this command hands any package to the tool.
-  const fs::path path = makePackage(tree, scattered, scratch / "scattered.ncf");
+  const fs::path path =
+      makePackage(tree, gcfLayout(Placement::Scattered, 512, 0, 9), scratch / "scattered.ncf");
   const auto before = readFile(path);
   open(path);
   const auto listed = listBoxEntries(form.List1());
