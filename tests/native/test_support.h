@@ -39,8 +39,7 @@ ExpectedFiles expectedFiles(const hl::write::Node& node);
 // Writes the package or fails the calling test.
 fs::path makePackage(const hl::write::Node& root, const hl::write::Options& options,
                      const fs::path& target);
-// The writer's defaults, taking the names that extraction refuses: for hostile packages.
-hl::write::Options unsafeNames();
+hl::write::Options unsafeNames();  // the writer's defaults, taking names extraction refuses
 std::unique_ptr<hl::Package> openPackage(const fs::path& path);
 
 // A file's bytes through the library; fails the calling test when it cannot be read.

@@ -241,6 +241,7 @@ TEST_F(Tool, AnNcfReadsItsFilesFromTheFolderItIsGiven) {
   expectRuns({
       {"NCF without its folder", extract(ncf, "root\\maps"), 2, {}, {}},
       {"NCF listing", words("-p", ncf, "-l", "--verbose"), 0, {"not checked     root\\maps\\arena01.bsp"}, {}},
+      {"NCF listing with its folder", words("-p", ncf, "-n", content, "-l", "--verbose"), 0, {"complete        root\\maps\\arena01.bsp"}, {}},
       {"NCF validated without its folder", words("-p", ncf, "-c"), 2, {"not checked: root\\maps\\arena01.bsp: the content folder is not given (-n)\n", " 0 not, 3 not checked\n", " 0 not, 3 not checked\n"}, {"give their folder with -n"}, 0, "validate maps\nvalidate maps\n"},
       {"NCF with its folder", words("-p", ncf, "-n", content, "-d", out_, "-e", "root\\maps", "-t", "root\\"), 0, {}, {}},
       {"defragment NCF", words("-p", ncf, "-f"), 0, {"an NCF package holds no data to defragment\n"}, {}, kExact},
@@ -486,8 +487,10 @@ TEST_F(Tool, JobsRunInOrderWithOneResultLineEach) {
             "package\n3\textracted\treadme.txt\n3\tok\n4\tkept\tsound\\big.wav\n4\tkept\tsound"
             "\\one.byte\n4\tok\t2 already there, kept\n");
   EXPECT_EQ(readFile(a / "deep.txt"), std::vector<uint8_t>{'m'});
-  result = run(words("-p", package_, "--jobs", scratch_ / "jobs", "-s"));
+  result = run(
+      words("-p", package_, "-d", a / "deep.txt", "-e", "root", "--jobs", scratch_ / "jobs", "-s"));
   EXPECT_EQ(result.out, "2\tfailed\tno such item in the package\n");
+  EXPECT_EQ(result.exitCode, 10) << "the first failure (-d names a file) decides, not the jobs'";
 
   // A job file that is not one is refused before anything is written.
   for (const std::string& bad :

@@ -135,14 +135,11 @@ TEST(UnstableInput, FifosAreRefusedWithoutWaiting) {
   fs::path fifo = scratch / "x.gcf";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
 
-  Options ncfOptions = ncfLayout(scratch / "content");
-  fs::create_directories(ncfOptions.ncfContentRoot);
-  fs::path ncf = makePackage(mixedTree(8192), ncfOptions, scratch / "game.ncf");
-  fs::path contentFifo = ncfOptions.ncfContentRoot / "readme.txt";
+  const fs::path content = scratch / "content", contentFifo = content / "readme.txt";
+  fs::create_directories(content);
+  fs::path ncf = makePackage(mixedTree(8192), ncfLayout(content), scratch / "game.ncf");
   fs::remove(contentFifo);
   ASSERT_EQ(::mkfifo(contentFifo.c_str(), 0600), 0);
-
-  const fs::path content = ncfOptions.ncfContentRoot;
   const std::pair<fs::path, std::vector<fs::path::string_type>> cases[] = {
       {fifo, {arg("-p"), arg(fifo), arg("-l")}},
       {contentFifo,
