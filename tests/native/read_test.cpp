@@ -121,7 +121,8 @@ TEST_F(Damaged, EveryPrefixIsRefusedAsTruncated) {
         << length << ": " << status.message();
     ASSERT_TRUE(length < lo::file_header::kSize || status.truncated()) << status.message();
     for (const auto& [at, named] : cuts)
-      EXPECT_TRUE(length != at || status.message().find(named) != std::string::npos) << length;
+      EXPECT_TRUE(length != at || status.message().find(named) != std::string::npos)
+          << length << ": " << status.message();
   }
 }
 
