@@ -11,6 +11,7 @@
 #include "resources/texts.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
+#include "win32/files.h"
 
 namespace vaultpick {
 
@@ -109,7 +110,7 @@ void Form2::onMenuCommand(UINT id) {
 }
 
 bool Form2::DirExists(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributes = GetFileAttributesW(win32Path(path).c_str());
   return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

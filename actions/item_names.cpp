@@ -1,10 +1,6 @@
 // The parts of package paths and item paths.
 #include "actions/item_names.h"
 
-#include <string_view>
-
-#include "names.h"
-
 namespace vaultpick {
 
 namespace {
@@ -45,25 +41,9 @@ std::wstring shownName(const std::wstring& name) {
   return shown;
 }
 
-std::optional<ItemDestination> itemDestination(const std::wstring& destination,
-                                               const std::wstring& item) {
+std::wstring itemFolders(const std::wstring& item) {
   const size_t last = item.rfind(L'\\');
-  ItemDestination result;
-  result.folderPart = last == std::wstring::npos ? L"" : item.substr(0, last + 1);
-  // Each folder on the way must be a plain name, or the tool's file could land elsewhere.
-  std::wstring_view rest(result.folderPart);
-  while (!rest.empty()) {
-    const size_t end = rest.find(L'\\');
-    if (!hl::isSafeName(rest.substr(0, end))) return std::nullopt;
-    rest.remove_prefix(end + 1);
-  }
-  // A drive root comes with its backslash; no second one is added after it.
-  result.folder = destination;
-  if (!result.folder.empty() && result.folder.back() != L'\\' && !result.folderPart.empty())
-    result.folder += L'\\';
-  result.folder += result.folderPart;
-  if (!result.folderPart.empty()) result.folder.pop_back();
-  return result;
+  return last == std::wstring::npos ? L"" : item.substr(0, last);
 }
 
 }  // namespace vaultpick

@@ -2,7 +2,6 @@
 // the list's entries: relative to the package root, folders separated by backslashes.
 #pragma once
 
-#include <optional>
 #include <string>
 
 namespace vaultpick {
@@ -23,15 +22,7 @@ std::wstring itemFileName(const std::wstring& item);
 // The tool writes names in its messages the same way.
 std::wstring shownName(const std::wstring& name);
 
-// Where the whole-package extraction puts one item: the folders to create below the chosen
-// folder, and the folder the tool writes the item into.
-struct ItemDestination {
-  std::wstring folderPart;  // the item's folders, each followed by "\"; empty at the root
-  std::wstring folder;      // destination + folders, without a trailing "\" (but "D:\" stays)
-};
-// Nothing when a folder of the item could lead outside the destination or is no name Windows
-// keeps as written ("..", ".", an empty name, a drive, device or wildcard name...).
-std::optional<ItemDestination> itemDestination(const std::wstring& destination,
-                                               const std::wstring& item);
+// The folders of an item path: its part before the last "\"; empty when it holds none.
+std::wstring itemFolders(const std::wstring& item);
 
 }  // namespace vaultpick

@@ -3,6 +3,7 @@
 
 #include "actions/private_folder.h"
 #include "actions/private_folder_name.h"
+#include "win32/files.h"
 #include "win32/handles.h"
 
 namespace vaultpick {
@@ -42,7 +43,7 @@ bool hasEnded(const RunIdentity& run) {
 // folder it leads to; files in use stay, and so does the folder then.
 void removeTree(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+  HANDLE search = FindFirstFileExW(win32Path(folder + L"\\*").c_str(), FindExInfoBasic, &found,
                                    FindExSearchNameMatch, nullptr, 0);
   if (search != INVALID_HANDLE_VALUE) {
     do {
@@ -51,18 +52,18 @@ void removeTree(const std::wstring& folder) {
       const std::wstring path = folder + L"\\" + name;
       const DWORD attributes = found.dwFileAttributes;
       if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(win32Path(path).c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
       if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileW(path.c_str());
+        DeleteFileW(win32Path(path).c_str());
       } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        RemoveDirectoryW(path.c_str());
+        RemoveDirectoryW(win32Path(path).c_str());
       } else {
         removeTree(path);
       }
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW(win32Path(folder).c_str());
 }
 
 }  // namespace
@@ -74,7 +75,7 @@ PrivateFolder::PrivateFolder(const std::wstring& parent) {
   for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
     std::wstring candidate = parent + L"\\" + privateFolderName(run, ++counter);
     // Created afresh or not at all: an existing folder of that name is someone else's.
-    if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+    if (CreateDirectoryW(win32Path(candidate).c_str(), nullptr)) {
       path_ = std::move(candidate);
       return;
     }
@@ -89,8 +90,8 @@ PrivateFolder::~PrivateFolder() {
 void removePrivateFoldersOfEndedRuns(const std::wstring& parent) {
   if (parent.empty()) return;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW((parent + L"\\vaultpick-*").c_str(), FindExInfoBasic, &found,
-                                   FindExSearchLimitToDirectories, nullptr, 0);
+  HANDLE search = FindFirstFileExW(win32Path(parent + L"\\vaultpick-*").c_str(), FindExInfoBasic,
+                                   &found, FindExSearchLimitToDirectories, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     // Only real folders of exactly our names; a link of that name is left alone.

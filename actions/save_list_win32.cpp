@@ -8,6 +8,7 @@
 #include "toolbridge/environment.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
+#include "win32/files.h"
 #include "win32/handles.h"
 
 namespace vaultpick {
@@ -17,7 +18,7 @@ namespace {
 // Appends the bytes at the file's end, creating it when missing. Lines written before a
 // failure stay.
 bool appendToFile(const std::wstring& path, const std::string& bytes) {
-  UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+  UniqueHandle file(CreateFileW(win32Path(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   size_t done = 0;

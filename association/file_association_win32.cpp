@@ -22,7 +22,7 @@ constexpr wchar_t kFileClass[] = L"gcffile";
 // What tells two paths of one file apart from two files: the volume and the file's index on it.
 std::optional<BY_HANDLE_FILE_INFORMATION> fileIdentity(const std::wstring& path) {
   // No access asked for, so a running program's locked executable opens too.
-  UniqueHandle file(CreateFileW(path.c_str(), 0,
+  UniqueHandle file(CreateFileW(win32Path(path).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
   BY_HANDLE_FILE_INFORMATION identity{};
@@ -44,7 +44,7 @@ bool sameFile(const std::wstring& a, const std::wstring& b) {
 bool copyProgram(const std::wstring& executable, const std::wstring& copy) {
   if (sameFile(executable, copy)) return true;
   return replaceThroughSibling(copy, copy + L".new", [&](const std::wstring& partial) {
-    return CopyFileW(executable.c_str(), partial.c_str(), FALSE) != 0;
+    return CopyFileW(win32Path(executable).c_str(), win32Path(partial).c_str(), FALSE) != 0;
   });
 }
 

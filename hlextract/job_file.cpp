@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,13 @@ namespace hlextract {
 namespace {
 
 struct Job {
-  NativeString folder, item;
+  std::string folders;  // below the destination, as the job file gives them (UTF-8)
+  NativeString item;
+};
+
+struct JobFile {
+  NativeString destination;
+  std::vector<Job> jobs;
 };
 
 // A field of the job file as a command-line word of this platform.
@@ -44,11 +51,24 @@ bool fromJobText(const std::string& utf8, NativeString& word) {
   return true;
 }
 
+#if defined(_WIN32)
+// The job file may lie deeper than the 260 characters that Win32 takes unmarked: its absolute
+// path is marked "\\?\". A share's path, or one marked already, is taken as given.
+std::filesystem::path openable(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(path, error);
+  if (error || full.native().rfind(L"\\\\", 0) == 0) return path;
+  return L"\\\\?\\" + full.lexically_normal().native();
+}
+#else
+const std::filesystem::path& openable(const std::filesystem::path& path) { return path; }
+#endif
+
 // The whole file is read and checked before anything is extracted.
-bool readJobs(const std::filesystem::path& path, std::vector<Job>& jobs, std::string& error) {
+bool readJobs(const std::filesystem::path& path, JobFile& file, std::string& error) {
   // Read by istream, which turns a failing read (a folder, a broken disk) into its bad bit.
   errno = 0;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(openable(path), std::ios::binary);
   std::string bytes;
   char buffer[64 * 1024];
   while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
@@ -58,7 +78,8 @@ bool readJobs(const std::filesystem::path& path, std::vector<Job>& jobs, std::st
             (errno ? std::string(": ") + std::strerror(errno) : "");
     return false;
   }
-  std::vector<NativeString> fields;
+  std::vector<std::string> fields;  // as the file gives them; the folders stay UTF-8
+  std::vector<NativeString> words;  // as this platform's paths
   for (size_t start = 0; start < bytes.size();) {
     const size_t end = bytes.find('\0', start);
     const std::string number = std::to_string(fields.size() + 1);
@@ -66,26 +87,32 @@ bool readJobs(const std::filesystem::path& path, std::vector<Job>& jobs, std::st
       error = "the job file is malformed: field " + number + " has no NUL after it";
       return false;
     }
-    if (!fromJobText(bytes.substr(start, end - start), fields.emplace_back())) {
+    fields.push_back(bytes.substr(start, end - start));
+    if (!fromJobText(fields.back(), words.emplace_back())) {
       error = "the job file is malformed: field " + number + " is not UTF-8";
       return false;
     }
     start = end + 1;
   }
-  if (fields.size() % 2 != 0) {
+  if (fields.empty() || fields[0].empty()) {
+    error = "the job file is malformed: it names no destination folder";
+    return false;
+  }
+  if (fields.size() % 2 == 0) {
     error = "the job file is malformed: its last folder has no item";
     return false;
   }
-  for (size_t i = 0; i < fields.size(); i += 2) jobs.push_back({fields[i], fields[i + 1]});
+  file.destination = words[0];
+  for (size_t i = 1; i < fields.size(); i += 2) file.jobs.push_back({fields[i], words[i + 1]});
   return true;
 }
 
 }  // namespace
 
 int runJobFile(const hllib::Package& package, const Arguments& options) {
-  std::vector<Job> jobs;
+  JobFile file;
   std::string error;
-  if (!readJobs(options.jobs, jobs, error)) {
+  if (!readJobs(options.jobs, file, error)) {
     std::fprintf(stderr, "hlextract: %s\n", error.c_str());
     return kExitBadJobFile;
   }
@@ -97,17 +124,25 @@ int runJobFile(const hllib::Package& package, const Arguments& options) {
   std::signal(SIGPIPE, SIG_IGN);
 #endif
   int exitCode = kExitOk;
-  for (size_t n = 1; n <= jobs.size(); ++n) {
-    const Job& job = jobs[n - 1];
+  // Made and opened once, for the first item found; the folders of one job stay open for the
+  // next.
+  hllib::Destination destination;
+  std::optional<hllib::Status> opened;
+  for (size_t n = 1; n <= file.jobs.size(); ++n) {
+    const Job& job = file.jobs[n - 1];
     hllib::Status status;
     hl_extract_summary summary{};
     const uint32_t item = findItem(package, job.item);
+    if (item != HL_NO_ITEM && !opened)
+      opened = destination.open(std::filesystem::path(file.destination));
     if (item == HL_NO_ITEM) {
       status = {HL_ITEM_NOT_FOUND, "no such item in the package"};
+    } else if (!opened->ok()) {
+      status = *opened;
     } else {
       std::string firstFailure;
-      status = package.extract(
-          item, job.folder, options.keepExisting,
+      status = package.extractInto(
+          item, destination, job.folders, options.keepExisting,
           [&](const std::string& path, const hllib::Status& result) {
             const bool kept = result.code == HL_EXISTS;
             if (!result.ok() && !kept && firstFailure.empty())

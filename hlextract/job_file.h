@@ -12,9 +12,11 @@ namespace hlextract {
 // a job file, kExitJobsStopped when the results could no longer be written (the caller stopped
 // reading them: the run ends between two items).
 //
-// The job file is UTF-8: for each job the destination folder, a NUL byte, the item path
-// (root\...), a NUL byte. Each result line is "<n> TAB ok" or "<n> TAB failed TAB <reason>",
-// n counting the jobs from 1.
+// The job file is UTF-8, each field followed by a NUL byte: the destination folder (made with
+// its parents, reached through links), then for each job the folders below it to write into
+// (names joined by '\', made as the folders of an extracted tree: through handles, none a link;
+// empty for the destination itself) and the item path (root\...). Each result line is
+// "<n> TAB ok" or "<n> TAB failed TAB <reason>", n counting the jobs from 1.
 //
 // With options.keepExisting a job whose files were partly or wholly there already ends in
 // "<n> TAB ok TAB <k> already there, kept"; options.quiet leaves out the lines of jobs that did

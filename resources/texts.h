@@ -35,8 +35,6 @@ inline constexpr wchar_t kMoreEntriesAfter[] = L" more.";
 inline constexpr wchar_t kToolNotStarted[] = L"The extraction tool could not be started: ";
 inline constexpr wchar_t kToolExitCode[] = L"The extraction tool ended with exit code ";
 inline constexpr wchar_t kSystemError[] = L"system error ";
-inline constexpr wchar_t kUnsafeFolder[] = L"unsafe folder name";
-inline constexpr wchar_t kFolderNotCreated[] = L"its folder could not be created";
 inline constexpr wchar_t kNoJobFile[] = L"the job file could not be written";
 inline constexpr wchar_t kNoResult[] = L"the extraction tool gave no result for it";
 

@@ -48,6 +48,8 @@ run_ctest() {  # run_ctest NAME: CTest over build/NAME, its output kept for the 
 step "test size" bash scripts/test-size.sh
 # Each program folder includes only the folders below it (ARCHITECTURE.md).
 step "layers" bash scripts/layers.sh
+# Every Win32 file call takes its path through the one conversion that lifts the length limit.
+step "Win32 paths" bash scripts/raw-paths.sh
 step "build native" build native -DVAULTPICK_TARGET=native && native_built=1 || native_built=0
 step "build win64" build win64 -DVAULTPICK_TARGET=win64 && win64_built=1 || win64_built=0
 step "build win32" build win32 -DVAULTPICK_TARGET=win32 && win32_built=1 || win32_built=0

@@ -10,9 +10,10 @@
 
 namespace vaultpick {
 
-// One item (as the list shows it, without "root\") into a folder, under the item's own name.
+// One item (as the list shows it, without "root\") into folders below the destination (names
+// joined by "\", empty for the destination itself), under the item's own name.
 struct ExtractionJob {
-  std::wstring folder;
+  std::wstring folders;
   std::wstring item;
 };
 
@@ -20,10 +21,11 @@ struct ExtractionJob {
 using JobFinished = std::function<void(size_t job, const std::wstring* reason)>;
 
 // Writes the job file into the temporary folder, runs the tool over it once for `package` and
-// removes the file again. `finished` hears of each job as the tool finishes it; jobs the tool
-// never reached (it could not start or read the package) are reported after the run with the
-// run's own reason. Nothing is reported once the program has begun to end.
-ToolRun runExtractionJobs(const std::wstring& package, const std::vector<ExtractionJob>& jobs,
-                          const JobFinished& finished);
+// removes the file again. The tool makes `destination` with its missing parents, and each job's
+// folders below it as it reaches that job. `finished` hears of each job as the tool finishes it;
+// jobs the tool never reached (it could not start or read the package) are reported after the run
+// with the run's own reason. Nothing is reported once the program has begun to end.
+ToolRun runExtractionJobs(const std::wstring& package, const std::wstring& destination,
+                          const std::vector<ExtractionJob>& jobs, const JobFinished& finished);
 
 }  // namespace vaultpick

@@ -6,6 +6,7 @@
 #include "toolbridge/environment.h"
 #include "toolbridge/job_run.h"
 #include "toolbridge/tool_output.h"
+#include "win32/files.h"
 #include "win32/handles.h"
 #include "win32/message_pump.h"
 
@@ -23,8 +24,8 @@ class JobFile {
         temporaryFolder() + L"\\vaultpick-jobs-" + std::to_wstring(GetCurrentProcessId()) + L"-";
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
       const std::wstring candidate = base + std::to_wstring(next_++) + L".txt";
-      UniqueHandle file(CreateFileW(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_TEMPORARY, nullptr));
+      UniqueHandle file(CreateFileW(win32Path(candidate).c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
       if (!file) {
         if (GetLastError() == ERROR_FILE_EXISTS) continue;
         return false;
@@ -39,7 +40,7 @@ class JobFile {
     return !path_.empty();
   }
   ~JobFile() {
-    if (!path_.empty()) DeleteFileW(path_.c_str());
+    if (!path_.empty()) DeleteFileW(win32Path(path_).c_str());
   }
   const std::wstring& path() const { return path_; }
 
@@ -50,12 +51,14 @@ class JobFile {
 
 }  // namespace
 
-ToolRun runExtractionJobs(const std::wstring& package, const std::vector<ExtractionJob>& jobs,
-                          const JobFinished& finished) {
+ToolRun runExtractionJobs(const std::wstring& package, const std::wstring& destination,
+                          const std::vector<ExtractionJob>& jobs, const JobFinished& finished) {
   ToolRun run;
   std::string bytes;
+  appendJobField(bytes, toUtf8(destination));
   for (size_t job = 0; job < jobs.size(); ++job) {
-    appendJob(bytes, toUtf8(jobs[job].folder), toUtf8(toolItemPath(jobs[job].item)));
+    appendJobField(bytes, toUtf8(jobs[job].folders));
+    appendJobField(bytes, toUtf8(toolItemPath(jobs[job].item)));
     // Tens of thousands of jobs take a while: the window answers meanwhile.
     if (job % kJobsBetweenMessages == 0 && !handlePendingMessages()) {
       run.started = true;  // given up as the program ends, as if the tool had been started

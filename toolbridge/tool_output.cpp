@@ -54,10 +54,8 @@ void JobResultReader::line(std::string_view text) {
   onResult_(result);
 }
 
-void appendJob(std::string& jobFile, std::string_view folder, std::string_view item) {
-  jobFile.append(folder);
-  jobFile += '\0';
-  jobFile.append(item);
+void appendJobField(std::string& jobFile, std::string_view field) {
+  jobFile.append(field);
   jobFile += '\0';
 }
 

@@ -34,8 +34,9 @@ class JobResultReader {
   std::string pending_;
 };
 
-// Appends one job to a job file's text: the destination folder and the item path (both UTF-8),
-// each ended by a NUL, which neither a path nor an item name can hold.
-void appendJob(std::string& jobFile, std::string_view folder, std::string_view item);
+// Appends one field to a job file's text: UTF-8 ended by a NUL, which neither a path nor an
+// item name can hold. The file is the destination folder, then for each job its folders below
+// the destination and its item path.
+void appendJobField(std::string& jobFile, std::string_view field);
 
 }  // namespace vaultpick

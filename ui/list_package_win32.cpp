@@ -9,6 +9,7 @@
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/list_package.h"
+#include "win32/files.h"
 #include "win32/handles.h"
 
 namespace vaultpick {
@@ -19,8 +20,9 @@ namespace {
 constexpr LONGLONG kLargestListFile = 1LL << 30;
 
 bool readWholeFile(const std::wstring& path, std::string& bytes) {
-  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueHandle file(CreateFileW(win32Path(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   LARGE_INTEGER size;
   if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestListFile) return false;
   bytes.resize(static_cast<size_t>(size.QuadPart));
@@ -41,7 +43,7 @@ bool readWholeFile(const std::wstring& path, std::string& bytes) {
 void ListPackage(Form1& form) {
   // A list file left by an earlier run must never pass for this package's contents when the
   // tool writes none (it cannot start, or cannot read the package).
-  DeleteFileW(listFilePath(temporaryFolder()).c_str());
+  DeleteFileW(win32Path(listFilePath(temporaryFolder())).c_str());
   const ToolRun run = runTool(listCommand(temporaryFolder(), form.Text2()));
   // The window may have been closed while the tool ran; then there is nothing to fill.
   if (!form.alive()) return;
@@ -75,7 +77,7 @@ bool ListGCFs(Form1& form, const std::wstring& ListPath) {
   SendMessageW(list1, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list1, nullptr, TRUE);
 
-  DeleteFileW(listFilePath(temporaryFolder()).c_str());
+  DeleteFileW(win32Path(listFilePath(temporaryFolder())).c_str());
   return true;
 }
 

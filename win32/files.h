@@ -6,6 +6,12 @@
 
 namespace vaultpick {
 
+// What the Win32 file calls are given for `path`, and the only way the program gives them one:
+// made absolute and normalised as the system would (GetFullPathNameW), then marked "\\?\" (a
+// share: "\\?\UNC\") so that no length limit applies. Device paths ("\\.\"), paths already
+// marked, and paths the system cannot make absolute are given as they stand.
+std::wstring win32Path(const std::wstring& path);
+
 // True when `path` names at least one plain file (no folder, hidden or system file); wildcards
 // match as in any directory search. Never fails: an invalid path is simply false.
 bool FileExists(const std::wstring& path);

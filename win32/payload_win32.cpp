@@ -27,8 +27,8 @@ bool Entladen(const std::wstring& SaveServerTo, const std::wstring& Name) {
   return replaceThroughSibling(
       SaveServerTo + L"\\" + Name, SaveServerTo + L"\\~" + Name + L".new",
       [&](const std::wstring& partial) {
-        UniqueHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle file(CreateFileW(win32Path(partial).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return false;
         DWORD written = 0;
         const bool complete = WriteFile(file.get(), payload.bytes, static_cast<DWORD>(payload.size),

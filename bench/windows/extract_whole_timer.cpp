@@ -129,11 +129,10 @@ int wmain(int argc, wchar_t** argv) {
     const double begin = now();
     for (int i = 0; i < perEntryEntries; ++i) {
       const std::wstring item = form.ListEntry(i);
-      const auto destination = vaultpick::itemDestination(out.wstring(), item);
-      if (!destination) return fail("an entry has no destination");
-      fs::create_directories(destination->folder);
-      if (!vaultpick::Wait(vaultpick::extractCommand(temp.wstring(), perEntryPackage,
-                                                     destination->folder, item)))
+      const fs::path folder = out / vaultpick::itemFolders(item);
+      fs::create_directories(folder);
+      if (!vaultpick::Wait(
+              vaultpick::extractCommand(temp.wstring(), perEntryPackage, folder.wstring(), item)))
         return fail("the tool did not start");
     }
     perEntry = (now() - begin) / perEntryEntries;
@@ -144,7 +143,7 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("Extract whole GCF (%d entries, %d runs)           mean %8.2f s\n", entries, runs,
               mean(whole));
   std::printf("HLExtract -e root\\ of the same package              mean %8.2f s\n", mean(tool));
-  std::printf("ratio %.2fx (goal <= 2)\n", mean(whole) / mean(tool));
+  std::printf("ratio %.2fx (goal <= 1.5)\n", mean(whole) / mean(tool));
   if (perEntryEntries > 0)
     std::printf("earlier way, one tool run per entry (%d entries)   mean %8.1f ms per entry\n",
                 perEntryEntries, perEntry * 1000);

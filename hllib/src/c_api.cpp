@@ -27,6 +27,7 @@ static_assert(sameCode(HL_OK, ErrorCode::Ok) && sameCode(HL_OPEN_FAILED, ErrorCo
 
 namespace {
 thread_local std::string lastMessage;
+thread_local long lastSystemError = 0;
 thread_local std::string handedOut;
 
 // A NUL separator would end the handed-out path at the first one.
@@ -38,6 +39,7 @@ Status checkSeparator(char separator) {
 
 hl_status finish(const Status& status) {
   lastMessage = status.message();
+  lastSystemError = status.systemError();
   return static_cast<hl_status>(status.code());
 }
 
@@ -64,6 +66,8 @@ extern "C" {
 const char* HLLIB_CALL hl_version(void) { return VAULTPICK_VERSION_TEXT; }
 
 const char* HLLIB_CALL hl_last_message(void) { return lastMessage.c_str(); }
+
+long HLLIB_CALL hl_last_os_error(void) { return lastSystemError; }
 
 hl_status HLLIB_CALL hl_open(const char* path, hl_package** package) {
   return call(

@@ -22,6 +22,34 @@ Status fileOf(const hl_package* handle, uint32_t file, const Package*& package) 
   return status;
 }
 
+// What hl_extract and hl_extract_into share: the package, the observer and the summary, filled
+// in on every way out, failures too. `extract` does the rest.
+template <typename Extract, typename... Pointers>
+hl_status extraction(const hl_package* package, uint32_t item, int keep_existing,
+                     hl_extract_observer observer, void* user, hl_extract_summary* summary,
+                     Extract&& extract, Pointers... required) {
+  if (summary) *summary = {};
+  return call(
+      "extracting",
+      [&] {
+        const Package* p = nullptr;
+        Status status = packageOf(package, item, p);
+        if (!status.ok()) return status;
+        ExtractSummary done;
+        ExtractObserver tell;
+        if (observer)
+          tell = [&](const std::string& path, const Status& result) {
+            observer(user, packageNameToUtf8(path).c_str(), static_cast<hl_status>(result.code()),
+                     result.message().c_str());
+          };
+        status =
+            extract(*p, tell, done, keep_existing ? ExistingFiles::Keep : ExistingFiles::Replace);
+        if (summary) *summary = {done.filesWritten, done.failures, done.bytesWritten, done.skipped};
+        return status;
+      },
+      required...);
+}
+
 }  // namespace
 
 extern "C" {
@@ -89,26 +117,44 @@ hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
 hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item, const char* destination,
                                 int keep_existing, hl_extract_observer observer, void* user,
                                 hl_extract_summary* summary) {
-  if (summary) *summary = {};  // filled in on every way out, failures too
-  return call(
-      "extracting",
-      [&] {
-        const Package* p = nullptr;
-        Status status = packageOf(package, item, p);
-        if (!status.ok()) return status;
-        ExtractSummary done;
-        ExtractObserver tell;
-        if (observer)
-          tell = [&](const std::string& path, const Status& result) {
-            observer(user, packageNameToUtf8(path).c_str(), static_cast<hl_status>(result.code()),
-                     result.message().c_str());
-          };
-        status = extractItem(*p, item, pathFrom(destination), tell, done,
-                             keep_existing ? ExistingFiles::Keep : ExistingFiles::Replace);
-        if (summary) *summary = {done.filesWritten, done.failures, done.bytesWritten, done.skipped};
-        return status;
+  return extraction(
+      package, item, keep_existing, observer, user, summary,
+      [&](const Package& p, const ExtractObserver& tell, ExtractSummary& done,
+          ExistingFiles existing) {
+        return extractItem(p, item, pathFrom(destination), tell, done, existing);
       },
       destination);
+}
+
+hl_status HLLIB_CALL hl_destination_open(const char* path, hl_destination** destination) {
+  return call(
+      "opening the destination",
+      [&] {
+        Status status;
+        std::unique_ptr<Destination> opened = Destination::open(pathFrom(path), status);
+        if (opened) *destination = new hl_destination{std::move(opened)};
+        return status;
+      },
+      path, destination);
+}
+
+void HLLIB_CALL hl_destination_close(hl_destination* destination) { delete destination; }
+
+hl_status HLLIB_CALL hl_extract_into(const hl_package* package, uint32_t item,
+                                     hl_destination* destination, const char* folders,
+                                     int keep_existing, hl_extract_observer observer, void* user,
+                                     hl_extract_summary* summary) {
+  return extraction(
+      package, item, keep_existing, observer, user, summary,
+      [&](const Package& p, const ExtractObserver& tell, ExtractSummary& done,
+          ExistingFiles existing) {
+        std::string below;
+        if (!utf8ToPackageName(folders, below))
+          return Status{ErrorCode::UnsafeName, "refusing the folders '" + std::string(folders) +
+                                                   "': the package's code page cannot spell them"};
+        return extractItem(p, item, *destination->destination, below, tell, done, existing);
+      },
+      destination, folders);
 }
 
 hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,

@@ -8,12 +8,17 @@
 #include <string_view>
 
 #include "call_guard.h"
+#include "extract.h"
 #include "hllib/hllib.h"
 #include "package.h"
 #include "status.h"
 
 struct hl_package {
   std::unique_ptr<hl::Package> package;
+};
+
+struct hl_destination {
+  std::unique_ptr<hl::Destination> destination;
 };
 
 namespace hl::capi {

@@ -27,10 +27,7 @@ Status checkCopyAt(const Package& original, const DefragmentPlan& plan, const io
 // The file a symbolic link names is the one to rewrite: renaming over the link would replace
 // the link, not the package.
 io::Path resolveLink(const io::Path& path) {
-  if (io::pathKind(path) != io::PathKind::Other) return path;
-  std::error_code error;
-  io::Path target = std::filesystem::canonical(path, error);
-  return error ? path : target;
+  return io::pathKind(path) == io::PathKind::Other ? io::resolvedPath(path) : path;
 }
 
 // Names need not be unpredictable, only apart: the exclusive create refuses a name in use.

@@ -160,15 +160,50 @@ Status Package::extractFile(uint32_t file, const std::filesystem::path& target) 
   });
 }
 
-Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
-                   const ExtractObserver& observer, ExtractSummary& summary,
+Destination::Destination(std::unique_ptr<io::Folder> root) { chain_.push_back(std::move(root)); }
+
+std::unique_ptr<Destination> Destination::open(const std::filesystem::path& path, Status& status) {
+  status = io::createFolder(path);
+  std::unique_ptr<io::Folder> root;
+  if (status.ok()) root = io::Folder::open(path, status);
+  return root ? std::unique_ptr<Destination>(new Destination(std::move(root))) : nullptr;
+}
+
+const io::Folder* Destination::folder(std::string_view below, Status& status) {
+  // The folders this one shares with the last stay open; the others close, innermost first.
+  size_t kept = 0;
+  while (kept < ends_.size() && below.substr(0, ends_[kept]) == names_.substr(0, ends_[kept]) &&
+         (below.size() == ends_[kept] || below[ends_[kept]] == '\\'))
+    ++kept;
+  chain_.resize(kept + 1);
+  ends_.resize(kept);
+  names_.resize(kept ? ends_.back() : 0);
+  for (size_t at = kept ? ends_.back() + 1 : 0; at < below.size();) {
+    const size_t end = std::min(below.find('\\', at), below.size());
+    const std::string_view name = below.substr(at, end - at);
+    if (!isSafeName(name)) {
+      status = {ErrorCode::UnsafeName, "refusing the folder name '" + std::string(name) +
+                                           "': it could leave the destination folder"};
+      return nullptr;
+    }
+    std::unique_ptr<io::Folder> child = chain_.back()->child(io::fromPackageName(name), status);
+    if (!child) return nullptr;
+    chain_.push_back(std::move(child));
+    names_.append(names_.empty() ? "" : "\\").append(name);
+    ends_.push_back(names_.size());
+    at = end + 1;
+  }
+  return chain_.back().get();
+}
+
+Status extractItem(const Package& package, uint32_t item, Destination& destination,
+                   std::string_view below, const ExtractObserver& observer, ExtractSummary& summary,
                    ExistingFiles existing) {
   return guarded("extraction", [&]() -> Status {
     if (item >= package.itemCount())
       return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
-    Status status = io::createFolder(destination);
-    std::unique_ptr<io::Folder> folder;
-    if (status.ok()) folder = io::Folder::open(destination, status);
+    Status status;
+    const io::Folder* folder = destination.folder(below, status);
     if (!folder) return status;
     TreeExtraction extraction(package, observer, summary, existing);
     std::string name(package.name(item));
@@ -184,6 +219,18 @@ Status extractItem(const Package& package, uint32_t item, const std::filesystem:
       extraction.report(name, status);
     }
     return extraction.result();
+  });
+}
+
+Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
+                   const ExtractObserver& observer, ExtractSummary& summary,
+                   ExistingFiles existing) {
+  return guarded("extraction", [&]() -> Status {
+    if (item >= package.itemCount())
+      return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
+    Status status;
+    std::unique_ptr<Destination> opened = Destination::open(destination, status);
+    return opened ? extractItem(package, item, *opened, {}, observer, summary, existing) : status;
   });
 }
 

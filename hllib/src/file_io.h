@@ -133,8 +133,19 @@ Status endedEarly(const Path& path, uint64_t offset);
 // folder where a folder must be made.
 Status notAFolder(const Path& blocking, const Path& path);
 
+#if defined(_WIN32)
+// What the Win32 file calls are given for `path`, and the only way they are given one: made
+// absolute and normalised as the system would (GetFullPathNameW), then marked "\\?\" (a share:
+// "\\?\UNC\") so that no length limit applies. Device paths ("\\.\"), paths already marked,
+// and paths the system cannot make absolute are given as they stand.
+std::wstring win32Path(const Path& path);
+#endif
+
 enum class PathKind { Missing, File, Folder, Other };
 PathKind pathKind(const Path& path);  // does not follow a final symbolic link
+// Where `path` leads with every link on the way followed, as an absolute path; `path` itself
+// when that cannot be told (nothing there).
+Path resolvedPath(const Path& path);
 
 // Makes the folder a caller named, with its missing parents (as `mkdir -p`), reached as the
 // system resolves the path: through symbolic links and junctions. Succeeds when a folder is

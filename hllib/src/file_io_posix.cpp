@@ -21,7 +21,8 @@ namespace hl::io {
 namespace {
 
 Status osError(ErrorCode code, const std::string& what, const Path& path, int error) {
-  return {code, what + " " + describe(path) + ": " + std::strerror(error)};
+  return Status(code, what + " " + describe(path) + ": " + std::strerror(error))
+      .withSystemError(error);
 }
 
 int fd(intptr_t handle) { return static_cast<int>(handle); }
@@ -271,6 +272,12 @@ uint32_t File::permissions() const {
   struct stat info {};
   if (::fstat(fd(handle_), &info) != 0) return 0600;
   return static_cast<uint32_t>(info.st_mode & 0777);
+}
+
+Path resolvedPath(const Path& path) {
+  std::error_code error;
+  Path target = std::filesystem::canonical(path, error);
+  return error ? path : target;
 }
 
 PathKind pathKind(const Path& path) {

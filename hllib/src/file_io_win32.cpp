@@ -19,7 +19,8 @@ std::string systemMessage(DWORD error) {
 }
 
 Status osError(ErrorCode code, const std::string& what, const Path& path, DWORD error) {
-  return {code, what + " " + describe(path) + ": " + systemMessage(error)};
+  return Status(code, what + " " + describe(path) + ": " + systemMessage(error))
+      .withSystemError(static_cast<long>(error));
 }
 
 HANDLE handleOf(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
@@ -41,7 +42,8 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 // A folder handle that lists and traverses, shared for reading and writing but not for
 // deleting: while it is open, nobody can rename, delete or swap the folder.
 HANDLE openFolderHandle(const Path& path, DWORD flags) {
-  return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+  return CreateFileW(win32Path(path).c_str(),
+                     FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
 }
@@ -51,6 +53,19 @@ bool isMissing(DWORD error) {
 }
 
 }  // namespace
+
+std::wstring win32Path(const Path& path) {
+  const std::wstring& given = path.native();
+  if (given.rfind(L"\\\\?\\", 0) == 0) return given;
+  const DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+  std::wstring full(size, L'\0');
+  const DWORD length = size ? GetFullPathNameW(given.c_str(), size, full.data(), nullptr) : 0;
+  if (length == 0 || length >= size) return given;
+  full.resize(length);
+  if (full.rfind(L"\\\\", 0) != 0) return L"\\\\?\\" + full;
+  if (full.rfind(L"\\\\.\\", 0) == 0 || full.rfind(L"\\\\?\\", 0) == 0) return full;
+  return L"\\\\?\\UNC\\" + full.substr(2);
+}
 
 std::string describe(const Path& path) { return "'" + path.u8string() + "'"; }
 
@@ -70,7 +85,7 @@ std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
   // A reader lets other programs keep the file open for writing too, as a running game does
   // with its packages; anything that writes shares reading only.
   DWORD share = mode == Mode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-  HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition,
+  HANDLE handle = CreateFileW(win32Path(path).c_str(), access, share, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     status = osError(mode == Mode::Read ? ErrorCode::OpenFailed : ErrorCode::WriteFailed,
@@ -105,8 +120,9 @@ constexpr DWORD kLockOffsetHigh = 0x40000000u;
 std::unique_ptr<FileLock> FileLock::acquire(const Path& path, Status& status, Status* writable) {
   if (writable) *writable = opensForWriting(path);
   // Readers and a rename of the file stay possible; no one else may open it for writing.
-  HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle =
+      CreateFileW(win32Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
     status = error == ERROR_SHARING_VIOLATION
@@ -223,11 +239,33 @@ FileIdentity File::queryIdentity() const {
 uint32_t File::permissions() const { return 0; }
 
 PathKind pathKind(const Path& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
+  DWORD attributes = GetFileAttributesW(win32Path(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::Other;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::Folder;
   return PathKind::File;
+}
+
+Path resolvedPath(const Path& path) {
+  HANDLE handle = CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return path;
+  std::wstring target(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(handle, target.data(), static_cast<DWORD>(target.size()),
+                                           VOLUME_NAME_DOS);
+  if (length >= target.size()) {
+    target.resize(length);
+    length = GetFinalPathNameByHandleW(handle, target.data(), static_cast<DWORD>(target.size()),
+                                       VOLUME_NAME_DOS);
+  }
+  CloseHandle(handle);
+  if (length == 0 || length >= target.size()) return path;
+  // Given as "\\?\C:\..." or "\\?\UNC\server\...": kept in the usual form, which messages
+  // show and which win32Path marks again for every call.
+  target.resize(length);
+  if (target.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\" + target.substr(7);
+  return target.rfind(L"\\\\?\\", 0) == 0 ? target.substr(4) : target;
 }
 
 namespace {
@@ -235,7 +273,7 @@ namespace {
 // Whether what the system reaches at `path`, through links and junctions, is a folder; false
 // with `error` set when nothing can be opened there.
 bool reachesFolder(const Path& path, DWORD& error) {
-  HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE handle = CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   error = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
@@ -258,7 +296,7 @@ Status createFolders(const Path& folder, const Path& named) {
       Status status = createFolders(parent, named);
       if (!status.ok()) return status;
     }
-    if (CreateDirectoryW(folder.c_str(), nullptr)) return {};
+    if (CreateDirectoryW(win32Path(folder).c_str(), nullptr)) return {};
     error = GetLastError();
     // Made by another program meanwhile; a dangling link stays something else.
     DWORD again = ERROR_SUCCESS;
@@ -274,16 +312,16 @@ Status createFolder(const Path& path) { return createFolders(path.empty() ? L"."
 
 Status replaceFile(const Path& source, const Path& target) {
   // Windows refuses to replace a read-only file; Wine replaces it. The user's mark holds on both.
-  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const DWORD attributes = GetFileAttributesW(win32Path(target).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
     return osError(ErrorCode::WriteFailed, "cannot replace", target, ERROR_ACCESS_DENIED);
-  if (!MoveFileExW(source.c_str(), target.c_str(),
+  if (!MoveFileExW(win32Path(source).c_str(), win32Path(target).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return osError(ErrorCode::WriteFailed, "cannot replace", target, GetLastError());
   return {};
 }
 
-void removeFile(const Path& path) { DeleteFileW(path.c_str()); }
+void removeFile(const Path& path) { DeleteFileW(win32Path(path).c_str()); }
 
 // MoveFileExW with MOVEFILE_WRITE_THROUGH already returns once the rename is on disk.
 Status flushFolder(const Path&) { return {}; }
@@ -301,7 +339,8 @@ Folder::~Folder() { CloseHandle(handleOf(handle_)); }
 
 std::unique_ptr<Folder> Folder::child(const Path& name, Status& status) const {
   Path path = path_ / name;
-  if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+  if (!CreateDirectoryW(win32Path(path).c_str(), nullptr) &&
+      GetLastError() != ERROR_ALREADY_EXISTS) {
     status = osError(ErrorCode::WriteFailed, "cannot create folder", path, GetLastError());
     return nullptr;
   }
@@ -329,9 +368,9 @@ std::unique_ptr<File> Folder::createTemporary(const std::string& stem, uint32_t,
   Path name;
   for (int attempt = 0; attempt < kAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
     name = stem + "-" + std::to_string(temporarySuffix()) + ".tmp";
-    HANDLE handle =
-        CreateFileW((path_ / name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle = CreateFileW(win32Path(path_ / name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       temporary.adopt(this, name);
       return std::unique_ptr<File>(new File(path_ / name, reinterpret_cast<intptr_t>(handle), 0));
@@ -345,7 +384,7 @@ std::unique_ptr<File> Folder::createTemporary(const std::string& stem, uint32_t,
 
 Status Folder::inspect(const Path& name, Entry& entry) const {
   HANDLE handle =
-      CreateFileW((path_ / name).c_str(), FILE_READ_ATTRIBUTES,
+      CreateFileW(win32Path(path_ / name).c_str(), FILE_READ_ATTRIBUTES,
                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -370,7 +409,9 @@ Status Folder::replace(const Path& from, const Path& to) const {
 }
 
 Status Folder::moveToNewName(const Path& from, const Path& to) const {
-  if (MoveFileExW((path_ / from).c_str(), (path_ / to).c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+  if (MoveFileExW(win32Path(path_ / from).c_str(), win32Path(path_ / to).c_str(),
+                  MOVEFILE_WRITE_THROUGH))
+    return {};
   DWORD error = GetLastError();
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
     return {ErrorCode::Exists, describe(path_ / to) + " already exists: kept"};

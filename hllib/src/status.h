@@ -46,10 +46,19 @@ class Status {
   const std::string& message() const noexcept { return message_; }
   bool truncated() const noexcept { return truncated_; }
 
+  // The same failure, caused by the system's error `error` (errno, or GetLastError()).
+  Status withSystemError(long error) && {
+    systemError_ = error;
+    return std::move(*this);
+  }
+  // The system's error number behind the failure; 0 when the system gave none.
+  long systemError() const noexcept { return systemError_; }
+
  private:
   ErrorCode code_ = ErrorCode::Ok;
   std::string message_;
   bool truncated_ = false;
+  long systemError_ = 0;
 };
 
 }  // namespace hl

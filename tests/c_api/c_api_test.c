@@ -80,8 +80,10 @@ int main(void) {
   int told = 0;
   uint64_t progress[2] = {0, 0};
 
-  /* Failures: a status, a message, and no crash for null handles or pointers. */
-  CHECK(hl_open("missing.gcf", &package) == HL_OPEN_FAILED && package == NULL);
+  /* Failures: a status, a message, the system's error (ENOENT and ERROR_FILE_NOT_FOUND are
+   * both 2), and no crash for null handles or pointers. */
+  CHECK(hl_open("missing.gcf", &package) == HL_OPEN_FAILED && package == NULL &&
+        hl_last_os_error() == 2);
   CHECK(strlen(hl_last_message()) > 0);
   CHECK(hl_facts(NULL, &facts) == HL_INVALID && strlen(hl_last_message()) > 0);
   CHECK(hl_open(NULL, &package) == HL_INVALID);
@@ -89,7 +91,7 @@ int main(void) {
 
   CHECK(hl_open("demo.gcf", &package) == HL_OK && package != NULL);
   if (!package) return 1;
-  CHECK(strcmp(hl_last_message(), "") == 0);
+  CHECK(strcmp(hl_last_message(), "") == 0 && hl_last_os_error() == 0);
   CHECK(hl_facts(package, &facts) == HL_OK && facts.type == HL_GCF && !facts.file_shrank);
 
   /* The walk meets every item but the root, and the facts count the same files. */

@@ -1,12 +1,10 @@
-// Extraction into folders through the library (what lands where is the tool tests' part):
-// hostile names and folders swapped for links never lead outside the destination, a failed
-// extraction leaves existing files as they were, and temporaries never meet existing files.
+// Extraction into folders through the library (what lands where, and the race with folders
+// swapped for links, are the tool tests' part): hostile names never lead outside the
+// destination, a failed extraction leaves existing files as they were, and temporaries never
+// meet existing files.
 #include "extract.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
 
 #include "test_support.h"
 
@@ -128,40 +126,5 @@ TEST(Extract, AnItemWhoseNameIsTakenInItsFolderFails) {
   for (const char* nothing : {"Case.txt\\same.txt", "CASE.TXTX", "CASE.TX"})
     EXPECT_EQ(package->find(nothing), hl::kNoItem) << nothing;
 }
-
-#if !defined(_WIN32)
-// Another writer of the destination swaps each folder for a link to elsewhere while the files
-// are written: the writes stay in the folders that were opened, inside the destination.
-TEST(Extract, AFolderSwappedForALinkNeverRedirectsWrites) {
-  ScratchFolder scratch;
-  constexpr int kFolders = 80;
-  auto package =
-      openPackage(makePackage(manyFilesTree(kFolders * 50, 50), Options(), scratch / "p.gcf"));
-  ASSERT_TRUE(package);
-  fs::path out = scratch / "out", outside = scratch / "outside";
-  fs::create_directories(out);
-  fs::create_directories(outside);
-  std::atomic<bool> done{false};
-  std::atomic<int> swaps{0};  // proof that the race was run
-  std::thread swapper([&] {
-    for (int round = 0; !done; ++round)
-      for (int i = 0; i < kFolders; ++i) {
-        fs::path folder = out / ("dir" + std::to_string(i));
-        std::error_code error;
-        if (fs::symlink_status(folder, error).type() != fs::file_type::directory) continue;
-        fs::rename(folder, out / ("moved" + std::to_string(round) + "-" + std::to_string(i)),
-                   error);
-        if (!error) fs::create_directory_symlink(outside, folder, error);
-        swaps += error ? 0 : 1;
-      }
-  });
-  hl::ExtractSummary summary;
-  extract(*package, "", out, summary);
-  done = true;
-  swapper.join();
-  EXPECT_GT(swaps, 0);
-  EXPECT_TRUE(fs::is_empty(outside)) << namesIn(outside).size() << " files landed outside";
-}
-#endif
 
 }  // namespace

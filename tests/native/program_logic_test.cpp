@@ -158,9 +158,6 @@ TEST(ToolOutput, TheReasonAndWholeResultLinesCount) {
   EXPECT_TRUE(results[1].number == 2 && !results[1].ok);
   EXPECT_EQ(results[1].reason, "incomplete: 5 of 9 bytes");
   EXPECT_TRUE(results[2].number == 4 && !results[2].ok && results[2].reason.empty());
-  std::string jobs;  // a job file's fields each end in a NUL
-  appendJob(jobs, "C:\\out", "root\\a b.txt");
-  EXPECT_EQ(jobs, std::string("C:\\out\0root\\a b.txt\0", 20));
 }
 
 TEST(ProgramCommandLine, ArgumentsFollowTheNameAndThePackageLosesItsQuotes) {
@@ -194,31 +191,6 @@ TEST(ItemNames, ExtensionsAndNamesAreCutAtTheLastMark) {
     EXPECT_TRUE(hasPackageExtension(package)) << package;
   for (const wchar_t* other : {L"C:\\a\\demo.gcfx", L"C:\\a\\gcf", L"C:\\a.gcf\\readme", L""})
     EXPECT_FALSE(hasPackageExtension(other)) << other;
-}
-
-TEST(ItemNames, DestinationsRebuildTheFoldersBelowTheChosenOneAndNeverLeadOutside) {
-  struct Case {
-    std::wstring destination, item, folderPart, folder;
-  };
-  const Case cases[] = {
-      {L"D:\\out", L"config.cfg", L"", L"D:\\out"},
-      {L"D:\\out", L"maps\\de\\x.bsp", L"maps\\de\\", L"D:\\out\\maps\\de"},
-      {L"D:\\", L"config.cfg", L"", L"D:\\"},  // a drive root keeps its one backslash
-      {L"D:\\", L"maps\\x.bsp", L"maps\\", L"D:\\maps"},
-      // Only folders are judged here; the file name itself is the tool's to refuse.
-      {L"D:\\out", L"a\\...", L"a\\", L"D:\\out\\a"},
-      {L"D:\\o", L"\u00fcber\\\u65e5\u672c.txt", L"\u00fcber\\", L"D:\\o\\\u00fcber"},
-  };
-  for (const Case& c : cases) {
-    std::optional<ItemDestination> destination = itemDestination(c.destination, c.item);
-    ASSERT_TRUE(destination);
-    EXPECT_EQ(destination->folderPart, c.folderPart);
-    EXPECT_EQ(destination->folder, c.folder);
-  }
-  for (const wchar_t* item :
-       {L"..\\evil.dll", L"a\\..\\..\\evil.dll", L".\\x", L"\\x", L"a\\\\x", L"C:\\x", L"a\\C:\\x",
-        L"con\\x", L"a\\nul.txt\\x", L"a /\\x", L"tab\t\\x", L"dot.\\x", L"wild*\\x"})
-    EXPECT_FALSE(itemDestination(L"D:\\out", item)) << item;
 }
 
 TEST(PrivateFolderName, NamesTheRunForGoodAndReadsOnlyItsOwnForm) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -32,6 +33,10 @@ ScratchFolder::ScratchFolder() {
   path_ = fs::temp_directory_path() / ("vaultpick-test-" + std::to_string(stamp % 1000000007) +
                                        "-" + std::to_string(counter++));
   fs::create_directories(path_);
+}
+
+fs::path deepFolder(const fs::path& base) {
+  return base / std::string(100, 'd') / std::string(100, 'e') / std::string(100, 'p');
 }
 
 ScratchFolder::~ScratchFolder() {
@@ -141,6 +146,31 @@ std::string stateOf(const fs::path& path) {
     default:
       return "other";
   }
+}
+
+void expectNoWriteOutside(const fs::path& out, int folders, const std::function<void()>& write) {
+  const fs::path outside = out.parent_path() / "outside";
+  fs::create_directories(out);
+  fs::create_directories(outside);
+  std::atomic<bool> done{false};
+  std::atomic<int> swaps{0};  // proof that the race was run
+  std::thread swapper([&] {
+    for (int round = 0; !done; ++round)
+      for (int i = 0; i < folders; ++i) {
+        fs::path folder = out / ("dir" + std::to_string(i));
+        std::error_code error;
+        if (fs::symlink_status(folder, error).type() != fs::file_type::directory) continue;
+        fs::rename(folder, out / ("moved" + std::to_string(round) + "-" + std::to_string(i)),
+                   error);
+        if (!error) fs::create_directory_symlink(outside, folder, error);
+        swaps += error ? 0 : 1;
+      }
+  });
+  write();
+  done = true;
+  swapper.join();
+  if (swaps == 0) GTEST_SKIP() << "no folder could be swapped for a link here";
+  EXPECT_TRUE(fs::is_empty(outside)) << namesIn(outside).size() << " files landed outside";
 }
 
 std::set<std::string> namesIn(const fs::path& folder) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -58,6 +59,13 @@ std::vector<fs::path> defragmentTemporaries(const fs::path& package);
 // What is at a path, to compare before and after a run: "missing", "folder", "other", "file "
 // with its bytes, or "link to " with its target. Links are not followed.
 std::string stateOf(const fs::path& path);
+// `base`, then folders enough to take every path below it past 300 characters, longer than what
+// Win32 file calls take unmarked (260). Not made.
+fs::path deepFolder(const fs::path& base);
+// Runs `write`, which writes below `out` into its folders dir0 to dir<folders - 1>, while another
+// thread keeps swapping each of them for a link to a folder beside `out`, and expects nothing to
+// land there. Skips the calling test where the system makes no links (Wine).
+void expectNoWriteOutside(const fs::path& out, int folders, const std::function<void()>& write);
 // The names directly in `folder`.
 std::set<std::string> namesIn(const fs::path& folder);
 // Every file below `folder` on disk, by path relative to it ('\\'-separated), and its bytes.

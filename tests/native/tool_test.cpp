@@ -36,6 +36,15 @@ void expectInOrder(const std::string& text, const std::vector<std::string>& expe
   }
 }
 
+// Writes a job file: `destination`, then each job's folders below it and its item.
+fs::path writeJobs(const fs::path& file, const fs::path& destination,
+                   const std::vector<std::string>& folderThenItem) {
+  std::string jobs = destination.u8string() + '\0';
+  for (const std::string& field : folderThenItem) jobs += field + '\0';
+  writeFile(file, std::vector<uint8_t>(jobs.begin(), jobs.end()));
+  return file;
+}
+
 const char kExpectedList[] =
     "root\\readme.txt\r\nroot\\empty.dat\r\nroot\\maps\\arena01.bsp\r\n"
     "root\\maps\\sub\\deep.txt\r\nroot\\maps\\sub\\exact.bin\r\nroot\\sound\\big.wav\r\n"
@@ -195,9 +204,9 @@ TEST_F(Tool, OutputModesSayWhatTheyShouldAndNeverPrintAControlCharacter) {
   fs::path names = makePackage(Node::folder("", {Node::file("a\r\nb.txt", Content::text("x")),
                                                  Node::file(hostile, Content::text("x"))}),
                                unsafeNames(), scratch_ / "names.gcf");
-  const std::string jobs = out_.u8string() + '\0' + "root\\" + hostile + '\0',
-                    typed = "dir\nfind x*\ninfo \"" + hostile + "\"\ncd \"" + hostile + "\"\n";
-  writeFile(scratch_ / "jobs", std::vector<uint8_t>(jobs.begin(), jobs.end()));
+  const std::string typed =
+      "dir\nfind x*\ninfo \"" + hostile + "\"\ncd \"" + hostile + "\"\n";
+  writeJobs(scratch_ / "jobs", out_, {"", "root\\" + hostile});
   const fs::path lists = scratch_ / "lists";
   fs::create_directories(lists);
   writeFile(lists / "list.txt", {'o', 'l', 'd'});
@@ -326,8 +335,7 @@ TEST_F(Tool, EachOptionChangesItsModesAndIsRefusedWithTheOthers) {
   const fs::path whole = scratch_ / "whole.gcf", work = scratch_ / "work", jobs = scratch_ / "j";
   fs::copy_file(package_, whole);
   ASSERT_EQ(run(words("-p", whole, "-f")).exitCode, 0);
-  const std::string job = out_.u8string() + '\0' + "root\\sound" + '\0';
-  writeFile(jobs, std::vector<uint8_t>(job.begin(), job.end()));
+  writeJobs(jobs, out_, {"", "root\\sound"});
   // clang-format off
   const std::pair<std::string, Words> modes[] = {{"-l", words("-l")}, {"-lf", words("-lf", list)},
       {"-e", words("-d", out_, "-e", "root\\sound")}, {"-t", words("-t", "root\\sound")},
@@ -373,27 +381,26 @@ TEST_F(Tool, NamedFoldersAreMadeWithTheirParentsAndReachedThroughLinks) {
   std::error_code noLinks;  // Wine makes no symbolic links
   fs::create_directory_symlink(real, scratch_ / "linked", noLinks);
   const fs::path linked = noLinks ? real : scratch_ / "linked";
-  std::string jobs;
-  for (const fs::path& folder : {scratch_ / "1" / "jobs", linked})
-    jobs += folder.u8string() + '\0' + "root\\readme.txt" + '\0';
-  writeFile(scratch_ / "j", std::vector<uint8_t>(jobs.begin(), jobs.end()));
   for (const Words& w :
-       {words("-p", package_, "--jobs", scratch_ / "j"),
+       {words("-p", package_, "--jobs",
+              writeJobs(scratch_ / "j", linked / "1" / "jobs", {"", "root\\readme.txt"})),
         words("-p", package_, "-d", scratch_ / "2" / "e", "-e", "root\\maps", "-c"),
         words("-p", package_, "-d", linked, "-e", "root\\maps", "-c"),
         words("-p", package_, "-lf", scratch_ / "3" / "l" / "list.txt"),
         words("-p", package_, "-lf", linked / "list.txt")})
     EXPECT_EQ(run(w, "extract sound\n").exitCode, 0) << w.back();
-  for (const char* made : {"1/jobs/readme.txt", "2/e/maps", "2/e/sound", "3/l/list.txt"})
+  for (const char* made : {"real/1/jobs/readme.txt", "2/e/maps", "2/e/sound", "3/l/list.txt"})
     EXPECT_TRUE(fs::exists(scratch_ / made)) << made;
-  EXPECT_EQ(namesIn(real), (std::set<std::string>{"readme.txt", "maps", "sound", "list.txt"}));
+  EXPECT_EQ(namesIn(real), (std::set<std::string>{"1", "maps", "sound", "list.txt"}));
   EXPECT_TRUE(noLinks || fs::is_symlink(linked));
 }
 
 // Files and folders land as they are stored, with options in any order and paths outside the
 // system's code page; the list file names every file.
 TEST_F(Tool, ExtractionAndTheListFileWriteWhatThePackageHolds) {
-  fs::path folder = scratch_ / "Spiele \xc3\xbc \xe6\x97\xa5\xe6\x9c\xac";
+  // Every path here is longer than Win32 takes unmarked.
+  const fs::path folder = deepFolder(scratch_ / "Spiele \xc3\xbc \xe6\x97\xa5\xe6\x9c\xac"),
+                 out = folder / "out";
   fs::create_directories(folder);
   fs::path package = folder / fs::u8path("p\xc3\xa4\x63kage.gcf");
   fs::copy_file(package_, package);
@@ -402,13 +409,13 @@ TEST_F(Tool, ExtractionAndTheListFileWriteWhatThePackageHolds) {
   fs::permissions(list, fs::perms::owner_read | fs::perms::owner_write);
   const fs::perms mode = fs::status(list).permissions();
   ToolResult result = run(words("-e", "root\\maps\\sub\\deep.txt", "-p", package, "-lf", list, "-d",
-                                out_, "-e", "root\\sound"));
+                                out, "-e", "root\\sound"));
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(readText(list), kExpectedList);
   EXPECT_EQ(fs::status(list).permissions(), mode);
   const ExpectedFiles expected = expectedFiles(mixedTree(4096));
-  EXPECT_EQ(readFile(out_ / "deep.txt"), expected.at("maps\\sub\\deep.txt"));
-  EXPECT_EQ(readFile(out_ / "sound" / "big.wav"), expected.at("sound\\big.wav"));
+  EXPECT_EQ(readFile(out / "deep.txt"), expected.at("maps\\sub\\deep.txt"));
+  EXPECT_EQ(readFile(out / "sound" / "big.wav"), expected.at("sound\\big.wav"));
   // A list longer than the pieces it is written in (over 300 KB).
   const fs::path many = makePackage(manyFilesTree(12000, 500), Options(), scratch_ / "many.gcf");
   ASSERT_EQ(run(words("-p", many, "-lf", list)).exitCode, 0);
@@ -461,31 +468,40 @@ TEST_F(Tool, OutputLeavesAloneWhatItMustNotReplace) {
 }
 
 TEST_F(Tool, JobsRunInOrderWithOneResultLineEach) {
-  const fs::path a = scratch_ / "a", b = scratch_ / "b b", c = scratch_ / "c";
-  fs::create_directories(b);
+  const fs::path deep = deepFolder(scratch_.path()), a = deep / "a", b = deep / "a b" / "c",
+                 c = scratch_ / "c";
   for (const char* taken : {"big.wav", "one.byte"}) fs::create_directories(a / "sound" / taken);
-  std::string jobs;
-  for (auto [folder, item] : {std::pair{a, "root\\maps\\sub\\deep.txt"},
-                              {b, "root\\nope"},
-                              {b, "ROOT\\readme.txt"},
-                              {a, "root\\sound"}})
-    jobs += folder.u8string() + '\0' + item + '\0';
-  writeFile(scratch_ / "jobs", std::vector<uint8_t>(jobs.begin(), jobs.end()));
+  writeFile(deep / "file", {'f'});
+  // Each job's folders are made below the destination as an extracted tree's are.
+  writeJobs(scratch_ / "jobs", deep,
+            {"a", "root\\maps\\sub\\deep.txt", "a b\\c", "root\\nope", "a b\\c", "ROOT\\readme.txt",
+             "a", "root\\sound", "a\\..\\up", "root\\readme.txt", "file\\x", "root\\readme.txt"});
   ToolResult result = run(words("-p", package_, "--jobs", scratch_ / "jobs"));
   EXPECT_EQ(result.exitCode, 7) << result.err;               // the first failure's code
   const std::string job4 = "\n4\tfailed\tsound\\big.wav: ";  // the first of its two files
   EXPECT_EQ(result.out.rfind("1\tok\n2\tfailed\tno such item in the package\n3\tok" + job4, 0), 0u);
+  expectInOrder(
+      result.out,
+      {"\n5\tfailed\trefusing the folder name '..': it could leave the destination folder\n",
+       "6\tfailed\tcannot create folder ", "something else is there\n"},
+      "folders refused");
   const ExpectedFiles expected = expectedFiles(mixedTree(4096));
   EXPECT_TRUE(readFile(a / "deep.txt") == expected.at("maps\\sub\\deep.txt"));
   EXPECT_TRUE(readFile(b / "readme.txt") == expected.at("readme.txt"));
+  EXPECT_FALSE(fs::exists(deep / "up"));
+  EXPECT_EQ(readFile(deep / "file"), std::vector<uint8_t>{'f'});
   // Files kept, and every file named; only failures.
   writeFile(a / "deep.txt", {'m'});
   fs::remove(b / "readme.txt");
   result = run(words("-p", package_, "--jobs", scratch_ / "jobs", "-o", "--verbose"));
-  EXPECT_EQ(result.out,
-            "1\tkept\tdeep.txt\n1\tok\t1 already there, kept\n2\tfailed\tno such item in the "
-            "package\n3\textracted\treadme.txt\n3\tok\n4\tkept\tsound\\big.wav\n4\tkept\tsound"
-            "\\one.byte\n4\tok\t2 already there, kept\n");
+  EXPECT_EQ(
+      result.out.rfind(
+          "1\tkept\tdeep.txt\n1\tok\t1 already there, kept\n2\tfailed\tno such item in the "
+          "package\n3\textracted\treadme.txt\n3\tok\n4\tkept\tsound\\big.wav\n4\tkept\tsound"
+          "\\one.byte\n4\tok\t2 already there, kept\n5\tfailed\trefusing the folder name '..'",
+          0),
+      0u)
+      << result.out;
   EXPECT_EQ(readFile(a / "deep.txt"), std::vector<uint8_t>{'m'});
   result = run(
       words("-p", package_, "-d", a / "deep.txt", "-e", "root", "--jobs", scratch_ / "jobs", "-s"));
@@ -494,8 +510,9 @@ TEST_F(Tool, JobsRunInOrderWithOneResultLineEach) {
 
   // A job file that is not one is refused before anything is written.
   for (const std::string& bad :
-       {c.u8string() + '\0' + "root\\readme.txt",
-        c.u8string() + '\0' + "root\\readme.txt" + '\0' + c.u8string() + '\0'}) {
+       {std::string(), std::string(1, '\0'), c.u8string(),
+        c.u8string() + '\0' + "" + '\0' + "root\\readme.txt",
+        c.u8string() + '\0' + "" + '\0' + "root\\readme.txt" + '\0' + "x" + '\0'}) {
     writeFile(scratch_ / "bad", std::vector<uint8_t>(bad.begin(), bad.end()));
     result = run(words("-p", package_, "--jobs", scratch_ / "bad"));
     EXPECT_EQ(result.exitCode, 22) << result.err;
@@ -503,6 +520,20 @@ TEST_F(Tool, JobsRunInOrderWithOneResultLineEach) {
     EXPECT_FALSE(fs::exists(c));
   }
   EXPECT_EQ(run(words("-p", package_, "--jobs", scratch_.path())).exitCode, 22) << "a folder";
+}
+
+// Another writer of the destination swaps each folder for a link while --jobs runs: each file
+// into its job's folders, then the whole tree.
+TEST_F(Tool, AFolderSwappedForALinkNeverRedirectsAJob) {
+  const fs::path many = makePackage(manyFilesTree(40 * 50, 50), Options(), scratch_ / "many.gcf");
+  std::vector<std::string> jobs;
+  for (int i = 0; i < 40 * 50; ++i) {
+    const std::string folder = "dir" + std::to_string(i / 50);
+    jobs.insert(jobs.end(), {folder, "root\\" + folder + "\\file" + std::to_string(i) + ".txt"});
+  }
+  jobs.insert(jobs.end(), {"", "root\\"});
+  writeJobs(scratch_ / "jobs", out_, jobs);
+  expectNoWriteOutside(out_, 40, [&] { run(words("-p", many, "--jobs", scratch_ / "jobs")); });
 }
 
 #if defined(_WIN32) || defined(__linux__)

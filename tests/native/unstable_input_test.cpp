@@ -64,9 +64,9 @@ ToolResult runToolHeld(std::vector<std::string> words, const std::function<void(
 TEST(UnstableInput, ToolSurvivesAPackageThatShrinksAndAReaderThatGoesAway) {
   ScratchFolder scratch;
   fs::path path = scratch / "p.gcf";
-  std::string jobs;
+  std::string jobs = (scratch / "out").u8string() + '\0';
   for (int i = 0; i < 2000; ++i)  // results enough to fill the pipe many times over
-    jobs += (scratch / "out").u8string() + '\0' + "root\\dir0\\file0.txt" + '\0';
+    jobs += std::string("\0root\\dir0\\file0.txt\0", 21);
   writeFile(scratch / "jobs", std::vector<uint8_t>(jobs.begin(), jobs.end()));
   const std::tuple<std::vector<std::string>, int, size_t> cases[] = {
       {{"--verbose", "-p", path, "-d", scratch / "out", "-e", "root\\"}, 6, 1},

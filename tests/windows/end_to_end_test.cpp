@@ -1,7 +1,10 @@
 // vaultpick.exe as a process of its own, and the item menu as mouse and keyboard reach it.
+#include <sstream>
+
 #include "program_support.h"
 #include "resources/resource_ids.h"
 #include "ui/item_menu.h"
+#include "vaultpick_version.h"
 
 namespace {
 using namespace program_testing;
@@ -22,7 +25,9 @@ HWND waitForWindow(const ChildProcess& child, const wchar_t* windowClass) {
 TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineReportsAFailedOpenAndEndsWhenClosed) {
   PrivateTemp temp;  // the child inherits this TEMP
   ScratchFolder scratch;
-  TestPackage package = makeTestPackage(scratch / "end to end.gcf", smallTree(8192));
+  const fs::path deep = deepFolder(scratch.path());  // a package path past 260 characters
+  fs::create_directories(deep);
+  TestPackage package = makeTestPackage(deep / "end to end.gcf", smallTree(8192));
   ChildProcess program(L"vaultpick.exe", L"\"" + package.path.wstring() + L"\"");
   HWND form = waitForWindow(program, L"VaultpickForm1");
   ASSERT_NE(form, nullptr) << "Form1 never showed";
@@ -44,6 +49,35 @@ TEST(EndToEnd, TheProgramListsThePackageOnItsCommandLineReportsAFailedOpenAndEnd
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   PostMessageW(form, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.exitCode(10000), 0u);
+}
+
+// Both executables run as programs of Windows Vista to 11 (the five IDs) that take long paths and
+// need no elevation; the program also asks for common controls 6 and DPI awareness.
+TEST(EndToEnd, EachExecutableCarriesItsManifestOfThisVersion) {
+  const std::string shared = "version=\"" VAULTPICK_VERSION_TEXT R"(.0"
+level="asInvoker"
+SMI/2016/WindowsSettings">true</longPathAware>
+{e2011457-1546-43c5-a5fe-008deee3d3f0}
+{35138b9a-5d96-4fbd-8e2d-a2440225f93a}
+{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}
+{1f676c76-80e1-4239-95bb-83d0f6d0da78}
+{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a})";
+  const std::string programOnly = R"(Common-Controls" version="6.0.0.0"
+SMI/2005/WindowsSettings">true</dpiAware>)";
+  for (const std::wstring name : {L"vaultpick.exe", L"HLExtract.exe"}) {
+    HMODULE image = LoadLibraryExW((binFolder() / name).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = image ? FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST) : nullptr;
+    ASSERT_NE(found, nullptr) << fs::path(name);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(image, found))),
+                               SizeofResource(image, found));
+    FreeLibrary(image);
+    std::istringstream entries(shared + "\n" + programOnly);
+    for (std::string entry; std::getline(entries, entry);) {
+      const bool wanted = name == L"vaultpick.exe" || shared.find(entry) != std::string::npos;
+      EXPECT_EQ(manifest.find(entry) != std::string::npos, wanted)
+          << fs::path(name) << ": " << entry;
+    }
+  }
 }
 
 // Watches the menus that Form1 pops up: which opened, with which default item and where, then

@@ -63,7 +63,8 @@ TEST(StartUp, WritesTheToolFilesWholeAtEveryStartAndOpensAQuotedPackagePathOnly)
 using Form1Test = FormTest;
 
 TEST_F(Form1Test, OpenListsThePickedPackageWholeOrNothingWithTheReasonAndClearOrCancelEmptiesIt) {
-  TestPackage first = makeTestPackage(scratch / "first one.gcf");
+  fs::create_directories(deepFolder(scratch.path()));  // a package path past 260 characters
+  TestPackage first = makeTestPackage(deepFolder(scratch.path()) / "first one.gcf");
   TestPackage big = makeTestPackage(scratch / "files100k.gcf", manyFilesTree(100000, 1000));
   std::vector<uint8_t> cut = readFile(first.path);
   cut.resize(cut.size() / 2);
@@ -201,7 +202,7 @@ TEST(ToolRun, GivesTheOutcomeRetriesOnlyPassingStartFailuresAndBelievesResultsIn
   ScopedEnvironmentVariable answers(L"VAULTPICK_STAND_IN_OUTPUT", L"2\tok\n1\tok\n");
   std::vector<bool> failed;
   vaultpick::runExtractionJobs(
-      L"p.gcf", {{L"a", L"x"}, {L"a", L"y"}, {L"a", L"z"}},
+      L"p.gcf", L"out", {{L"a", L"x"}, {L"a", L"y"}, {L"a", L"z"}},
       [&](size_t, const std::wstring* reason) { failed.push_back(reason); });
   EXPECT_EQ(failed, (std::vector<bool>{false, true, true}));
 }

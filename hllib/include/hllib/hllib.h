@@ -54,6 +54,7 @@ typedef enum hl_package_type { HL_GCF = 0, HL_NCF = 1 } hl_package_type;
 #define HL_ROOT_ITEM 0u        /* the root folder, whose name is empty */
 
 typedef struct hl_package hl_package;
+typedef struct hl_destination hl_destination; /* a folder that extractions write into */
 
 typedef struct hl_package_facts {
   int32_t type; /* an hl_package_type */
@@ -120,46 +121,80 @@ typedef void(HLLIB_CALL* hl_progress)(void* user, uint64_t done, uint64_t total)
 /* Told of every file whose path a list line cannot hold (a CR or LF in it). */
 typedef void(HLLIB_CALL* hl_path_observer)(void* user, const char* path);
 
-/* The library's version, "major.minor.patch". */
+/* The library's version, "major.minor.patch": text of the library's own, valid for as long as
+ * the library is loaded. Never fails. */
 HLLIB_API const char* HLLIB_CALL hl_version(void);
-/* What the last call on this thread did wrong; "" after HL_OK. */
+/* What the last call on the calling thread did wrong, for people; "" after HL_OK. Valid until
+ * the next call of this library on this thread. Never fails. */
 HLLIB_API const char* HLLIB_CALL hl_last_message(void);
+/* The system's error number behind the last call's failure on the calling thread: errno, or
+ * GetLastError() on Windows. 0 after HL_OK, and after a failure the system did not cause (a
+ * damaged package, say). Never fails. */
+HLLIB_API long HLLIB_CALL hl_last_os_error(void);
 
-/* Opens and checks a package. *package is set on HL_OK; close it with hl_close. */
+/* Opens the package file at `path` and checks it: its header, its tables and its directory
+ * tree. On HL_OK *package is a new handle, which holds the file open (for reading only; other
+ * programs may still read and write it) until hl_close. Fails with HL_OPEN_FAILED (the file
+ * cannot be opened or read), HL_NOT_A_PACKAGE, HL_UNSUPPORTED or HL_DAMAGED, and then sets
+ * nothing. */
 HLLIB_API hl_status HLLIB_CALL hl_open(const char* path, hl_package** package);
+/* Closes a handle of hl_open and frees it; the handle is invalid from then on. Null is a no-op.
+ * Never fails. */
 HLLIB_API void HLLIB_CALL hl_close(hl_package* package);
-/* NCF only: the folder that holds the package's files on disk; HL_INVALID for a GCF. */
+/* NCF only: the folder that holds the package's files on disk (an NCF stores none itself),
+ * which every later read, layout, validation and extraction of this handle uses. The path is
+ * copied. Until it is set, those calls fail with HL_INVALID. HL_INVALID for a GCF. */
 HLLIB_API hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder);
+/* Fills *facts with what the package is: its type and format, blocks, items, files, warnings,
+ * and whether its file has shrunk since it was opened (see hl_package_facts). */
 HLLIB_API hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts);
+/* Warning number `index` (below hl_package_facts.warning_count): an inconsistency that did not
+ * keep the package from being read. *text is valid until the next call on this thread;
+ * HL_INVALID for an index past the last. */
 HLLIB_API hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t index,
                                           const char** text);
 
+/* Fills *facts with the item's parent, whether it is a file and encrypted, and a file's size.
+ * Items are numbered from 0 (HL_ROOT_ITEM) to item_count - 1; HL_INVALID for any other number,
+ * as for every call below that takes an item. */
 HLLIB_API hl_status HLLIB_CALL hl_item_facts(const hl_package* package, uint32_t item,
                                              hl_item* facts);
 /* The files anywhere below `folder` (0 for a file): a walk of its whole tree. */
 HLLIB_API hl_status HLLIB_CALL hl_file_count_below(const hl_package* package, uint32_t folder,
                                                    uint32_t* count);
+/* The item's own name; "" for the root. *name is valid until the next call on this thread. */
 HLLIB_API hl_status HLLIB_CALL hl_item_name(const hl_package* package, uint32_t item,
                                             const char** name);
-/* The item's path from the root, names joined by `separator` (not '\0'); "" for the root. */
+/* The item's path from the root, names joined by `separator` (not '\0'); "" for the root.
+ * *path is valid until the next call on this thread. */
 HLLIB_API hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t item,
                                             char separator, const char** path);
 /* The item at `path` below the root, names separated by '\' or '/', matched exactly first,
- * then without regard to ASCII case; "" is the root. HL_ITEM_NOT_FOUND when there is none. */
+ * then without regard to ASCII case; "" is the root. *item is set on HL_OK;
+ * HL_ITEM_NOT_FOUND when there is none. */
 HLLIB_API hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item);
 /* Every item below `folder`, depth first in directory order, its path's names joined by
- * `separator` (not '\0'). */
+ * `separator` (not '\0'). The visitor is called once per item and may call this library; the
+ * text it gets is valid while it runs. */
 HLLIB_API hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
                                        hl_item_visitor visit, void* user);
 
+/* Fills *state with the file's size, the bytes stored of it, and whether it is encrypted and
+ * complete. HL_INVALID for a folder, as for every call below that takes a file. */
 HLLIB_API hl_status HLLIB_CALL hl_inspect(const hl_package* package, uint32_t file,
                                           hl_file_state* state);
+/* Fills *layout with the number of data blocks that hold the file's stored bytes and whether
+ * they are one run of consecutive blocks. HL_DAMAGED for blocks that form no proper chain. */
 HLLIB_API hl_status HLLIB_CALL hl_layout(const hl_package* package, uint32_t file,
                                          hl_file_layout* layout);
-/* Streams a complete file's bytes; an incomplete or encrypted file is refused. */
+/* Streams a complete file's bytes to `sink`, in order, in pieces of no fixed size; a sink that
+ * returns 0 ends the read early with HL_OK. An incomplete file is refused with HL_INCOMPLETE, an
+ * encrypted one with HL_ENCRYPTED, before any byte is handed out. */
 HLLIB_API hl_status HLLIB_CALL hl_read(const hl_package* package, uint32_t file, hl_byte_sink sink,
                                        void* user);
-/* Compares every chunk of a file with its stored checksum. */
+/* Compares every 32 KiB chunk of a file with its stored checksum and reports the count of
+ * chunks checked and of those that differ; HL_DAMAGED when any differs. A file whose checksums
+ * the package does not store is "not checked", with HL_OK. */
 HLLIB_API hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
                                            hl_chunk_report* report);
 
@@ -173,6 +208,21 @@ HLLIB_API hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t it
                                           const char* destination, int keep_existing,
                                           hl_extract_observer observer, void* user,
                                           hl_extract_summary* summary);
+/* Makes the folder `path` with its missing parents, reached through links as the system
+ * resolves the path, and opens it for hl_extract_into. *destination is set on HL_OK; close it
+ * with hl_destination_close. Like a package handle, it is used by one thread at a time. */
+HLLIB_API hl_status HLLIB_CALL hl_destination_open(const char* path, hl_destination** destination);
+/* Closes the folders a destination holds open and frees it. Null is a no-op. Never fails. */
+HLLIB_API void HLLIB_CALL hl_destination_close(hl_destination* destination);
+/* As hl_extract, into the folders that `folders` names below the destination ("" for none;
+ * names separated by '\\'). Each is made as the folders of an extracted tree are: a name safe
+ * to create (HL_UNSAFE_NAME otherwise), never a link nor anything but a folder. The folders a
+ * call opened stay open for the next, so the items of one folder open it once, and a folder
+ * moved meanwhile is still written where it went. */
+HLLIB_API hl_status HLLIB_CALL hl_extract_into(const hl_package* package, uint32_t item,
+                                               hl_destination* destination, const char* folders,
+                                               int keep_existing, hl_extract_observer observer,
+                                               void* user, hl_extract_summary* summary);
 /* Nonzero when `path` fits on one line of the list file: it holds no CR or LF, so it cannot
  * read back as two. A plain loop: memchr per character cost a fifth of a listing. */
 static inline int hl_path_is_listable(const char* path, size_t length) {
@@ -180,13 +230,16 @@ static inline int hl_path_is_listable(const char* path, size_t length) {
     if (path[i] == '\r' || path[i] == '\n') return 0;
   return 1;
 }
-/* Writes the list file (every file's "root\..." path, CR LF after each) to `target`, replaced
- * only once complete; its missing folders are made. One path with a line break fails the whole
- * list. */
+/* Writes the list file (every file's "root\..." path in the package's own bytes, CR LF after
+ * each) to `target`, through a temporary that replaces it only once complete; its missing
+ * folders are made. Each path with a line break goes to `unlistable` (which may be null) and
+ * fails the whole list: nothing is written. */
 HLLIB_API hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, const char* target,
                                                   hl_path_observer unlistable, void* user);
 /* Rewrites the GCF package at `path` with every file's blocks consecutive; the original is
  * replaced only by a complete, checked copy. `force` rewrites even one already in order.
+ * `progress` may be null. *result says what was done on HL_OK. HL_REFUSED for a package whose
+ * structure the rewrite does not fully understand, before a byte is written.
  * HL_IN_USE: another run holds it or another program holds it open for writing; one that
  * opens it so meanwhile waits for the run, which stops and leaves the package as it was (the
  * message says when that program came in the instant of the swap, too late to keep it). */
@@ -195,7 +248,8 @@ HLLIB_API hl_status HLLIB_CALL hl_defragment(const char* path, int force, hl_pro
 
 /* Name conversions for callers that work with the package's own bytes: those bytes as UTF-8,
  * and UTF-8 as those bytes. Text that is not UTF-8 is taken to be in the code page already and
- * kept; HL_INVALID for a character the code page cannot spell. */
+ * kept; HL_INVALID for a character the code page cannot spell. The result is valid until the
+ * next call on this thread. */
 HLLIB_API hl_status HLLIB_CALL hl_name_to_utf8(const char* stored, const char** text);
 HLLIB_API hl_status HLLIB_CALL hl_name_from_utf8(const char* text, const char** stored);
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "hllib/hllib.h"
@@ -32,6 +33,23 @@ std::string copied(Call&& call) {
   const char* text = nullptr;
   return call(&text) == HL_OK ? std::string(text) : std::string();
 }
+
+// A folder that extractions write into (hl_destination_open); closes itself.
+class Destination {
+ public:
+  Destination() = default;
+  ~Destination() { hl_destination_close(handle_); }
+  Destination(const Destination&) = delete;
+  Destination& operator=(const Destination&) = delete;
+  Status open(const std::filesystem::path& path) {
+    hl_destination_close(std::exchange(handle_, nullptr));
+    return statusOf(hl_destination_open(utf8Path(path).c_str(), &handle_));
+  }
+  hl_destination* handle() { return handle_; }
+
+ private:
+  hl_destination* handle_ = nullptr;
+};
 
 class Package {
  public:
@@ -120,12 +138,15 @@ class Package {
   template <typename Observe>
   Status extract(uint32_t item, const std::filesystem::path& destination, bool keepExisting,
                  Observe&& observe, hl_extract_summary& summary) const {
-    return statusOf(hl_extract(
-        handle_, item, utf8Path(destination).c_str(), keepExisting ? 1 : 0,
-        [](void* user, const char* path, hl_status code, const char* message) {
-          (*static_cast<Observe*>(user))(std::string(path), Status{code, message});
-        },
-        &observe, &summary));
+    return statusOf(hl_extract(handle_, item, utf8Path(destination).c_str(), keepExisting ? 1 : 0,
+                               &observed<Observe>, &observe, &summary));
+  }
+  // The same into `folders` (names joined by '\\') below an open destination.
+  template <typename Observe>
+  Status extractInto(uint32_t item, Destination& destination, const std::string& folders,
+                     bool keepExisting, Observe&& observe, hl_extract_summary& summary) const {
+    return statusOf(hl_extract_into(handle_, item, destination.handle(), folders.c_str(),
+                                    keepExisting ? 1 : 0, &observed<Observe>, &observe, &summary));
   }
   // unlistable(const std::string& path) for every path a list line cannot hold.
   template <typename Observe>
@@ -137,6 +158,13 @@ class Package {
   }
 
  private:
+  // An observer as the C interface calls it.
+  template <typename Observe>
+  static void HLLIB_CALL observed(void* user, const char* path, hl_status code,
+                                  const char* message) {
+    (*static_cast<std::remove_reference_t<Observe>*>(user))(std::string(path),
+                                                            Status{code, message});
+  }
   hl_package* handle_ = nullptr;
 };
 
