@@ -58,6 +58,13 @@ step "build win32" build win32 -DVAULTPICK_TARGET=win32 && win32_built=1 || win3
 source "$root/scripts/asan-flags.sh"
 step "build asan" build asan "${asan_cmake_args[@]}" && asan_built=1 || asan_built=0
 
+# The shared library of every build exports hl_* alone; natively under the SONAME libhllib.so.1.
+built=()
+for name in native win64 win32; do
+  flag="${name}_built"
+  [ "${!flag}" = 1 ] && built+=("$root/build/$name")
+done
+[ "${#built[@]}" -gt 0 ] && step "library exports" bash scripts/exports.sh "${built[@]}"
 [ "$native_built" = 1 ] && step "test native" run_ctest native
 [ "$asan_built" = 1 ] && step "test asan" run_ctest asan
 # Every shell example of the README, on a fresh folder against the demo package.

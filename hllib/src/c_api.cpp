@@ -65,6 +65,8 @@ extern "C" {
 
 const char* HLLIB_CALL hl_version(void) { return VAULTPICK_VERSION_TEXT; }
 
+int32_t HLLIB_CALL hl_version_number(void) { return HLLIB_VERSION_NUMBER; }
+
 const char* HLLIB_CALL hl_last_message(void) { return lastMessage.c_str(); }
 
 long HLLIB_CALL hl_last_os_error(void) { return lastSystemError; }

@@ -67,6 +67,7 @@ static void note_progress(void* user, uint64_t done, uint64_t total) {
 
 int main(void) {
   hl_package* package = NULL;
+  char version[32];
   hl_package_facts facts;
   hl_item item_facts;
   hl_file_state state;
@@ -87,7 +88,9 @@ int main(void) {
   CHECK(strlen(hl_last_message()) > 0);
   CHECK(hl_facts(NULL, &facts) == HL_INVALID && strlen(hl_last_message()) > 0);
   CHECK(hl_open(NULL, &package) == HL_INVALID);
-  CHECK(strlen(hl_version()) > 0);
+  snprintf(version, sizeof version, "%d.%d.%d", HLLIB_VERSION_MAJOR, HLLIB_VERSION_MINOR,
+           HLLIB_VERSION_PATCH);
+  CHECK(strcmp(hl_version(), version) == 0 && hl_version_number() == HLLIB_VERSION_NUMBER);
 
   CHECK(hl_open("demo.gcf", &package) == HL_OK && package != NULL);
   if (!package) return 1;

@@ -24,6 +24,7 @@
 #include <stdint.h>
 
 #include "hllib/export.h"
+#include "hllib/version.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -124,6 +125,9 @@ typedef void(HLLIB_CALL* hl_path_observer)(void* user, const char* path);
 /* The library's version, "major.minor.patch": text of the library's own, valid for as long as
  * the library is loaded. Never fails. */
 HLLIB_API const char* HLLIB_CALL hl_version(void);
+/* The same as a number, made as HLLIB_VERSION_NUMBER is: the library's version, where the macro
+ * is the version of the header a caller was compiled with. Never fails. */
+HLLIB_API int32_t HLLIB_CALL hl_version_number(void);
 /* What the last call on the calling thread did wrong, for people; "" after HL_OK. Valid until
  * the next call of this library on this thread. Never fails. */
 HLLIB_API const char* HLLIB_CALL hl_last_message(void);
