@@ -69,6 +69,8 @@ done
 [ "$asan_built" = 1 ] && step "test asan" run_ctest asan
 # Every shell example of the README, on a fresh folder against the demo package.
 [ "$native_built" = 1 ] && step "README examples" bash scripts/readme-examples.sh "$root/build/native"
+# cmake --install into an empty prefix, and the README's C and C++ examples built against it.
+[ "$native_built" = 1 ] && step "install" bash scripts/install-test.sh "$root/build/native"
 
 # clang-tidy (.clang-tidy) over our own sources: those the native build compiles, then the
 # Windows-only ones (*_win32.cpp) from the win64 build, parsed by clang for the MinGW target
