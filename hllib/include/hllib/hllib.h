@@ -5,7 +5,7 @@
  * Conventions:
  * - Every function that can fail returns an hl_status; HL_OK is 0. A null handle or pointer
  *   gives HL_INVALID, never a crash. Output parameters are written only on HL_OK, except the
- *   reports of hl_validate and hl_extract, which are filled in either way.
+ *   reports of hl_validate, hl_extract and hl_extract_into, which are filled in either way.
  * - hl_last_message() names what the last call on the calling thread did wrong ("" after
  *   HL_OK). Text handed out (messages, names, paths) stays valid until the next call of this
  *   library on the same thread; copy it to keep it. Text given to a callback is valid while
@@ -16,7 +16,13 @@
  * the library are UTF-8 too, and one holding a character that code page cannot spell names no item.
  * - Callbacks receive the `user` pointer given with them. They must not unwind through the
  *   library (longjmp); a C++ exception that reaches it ends the call with HL_UNEXPECTED.
- * - A package handle may be used by one thread at a time. */
+ * - A package handle may be used by one thread at a time.
+ * - Compatibility: within a major version (HLLIB_VERSION_MAJOR, the 1 of libhllib.so.1 and of
+ *   the symbol version HLLIB_1) nothing here is removed or changed: no function, status value,
+ *   callback type or struct. The structs are frozen as they stand, since callers allocate them:
+ *   a new fact comes with a new struct and the new functions that fill it, never as a field
+ *   added to one of these. New functions and new status values may come in a minor version;
+ *   callers treat a status they do not know as a failure. */
 #ifndef HLLIB_HLLIB_H
 #define HLLIB_HLLIB_H
 
