@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const fs::path fence = fuzz_support::scratch() / "fence";
   const fs::path out = fence / "out";
   fuzz_support::resetFolder(fence);
-  auto package = fuzz_support::openPackage(fuzz_support::writeInput(data, size, "in.gcf"));
+  auto package = fuzz_support::openPackage(data, size);
   if (!package) return 0;
   hl::ExtractSummary summary;
   hl::extractItem(*package, hl::kRootItem, out, nullptr, summary);

@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > fuzz_support::kMaxInput) return -1;
-  auto package = fuzz_support::openPackage(fuzz_support::writeInput(data, size, "in.gcf"));
+  auto package = fuzz_support::openPackage(data, size);
   if (package) fuzz_support::listEverything(*package);
   return 0;
 }

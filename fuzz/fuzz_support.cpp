@@ -55,9 +55,12 @@ fs::path writeInput(const uint8_t* data, size_t size, const char* name) {
   return path;
 }
 
-std::unique_ptr<hl::Package> openPackage(const fs::path& path) {
-  hl::Status status;
-  std::unique_ptr<hl::Package> package = hl::Package::open(path, status);
+namespace {
+
+// An opened package with an empty content root for an NCF; null when refused, which must come
+// with an error.
+std::unique_ptr<hl::Package> prepared(std::unique_ptr<hl::Package> package,
+                                      const hl::Status& status) {
   if (!package) {
     if (status.ok() || status.message().empty()) {
       std::fprintf(stderr, "a refused package came without an error\n");
@@ -71,6 +74,20 @@ std::unique_ptr<hl::Package> openPackage(const fs::path& path) {
     package->setContentRoot(content);
   }
   return package;
+}
+
+}  // namespace
+
+std::unique_ptr<hl::Package> openPackage(const fs::path& path) {
+  hl::Status status;
+  std::unique_ptr<hl::Package> package = hl::Package::open(path, status);
+  return prepared(std::move(package), status);
+}
+
+std::unique_ptr<hl::Package> openPackage(const uint8_t* data, size_t size) {
+  hl::Status status;
+  std::unique_ptr<hl::Package> package = hl::Package::openMemory(data, size, status);
+  return prepared(std::move(package), status);
 }
 
 void listEverything(const hl::Package& package) {

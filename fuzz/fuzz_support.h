@@ -1,5 +1,5 @@
-// Shared parts of the fuzz harnesses: a per-process scratch folder, the input written to a
-// file there (the library opens paths), and a walk that touches everything an open package has.
+// Shared parts of the fuzz harnesses: a per-process scratch folder, the input opened in memory
+// or written to a file there, and a walk that touches everything an open package has.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +21,14 @@ const std::filesystem::path& scratch();
 // Empties `folder` (made if missing), so no run sees what an earlier one left.
 void resetFolder(const std::filesystem::path& folder);
 
-// Writes the input to `name` in the scratch folder and returns its path.
+// Writes the input to `name` in the scratch folder and returns its path: for defragmentation,
+// which works on a file.
 std::filesystem::path writeInput(const uint8_t* data, size_t size, const char* name);
 
-// Opens the package at `path` with an empty content root for NCF packages; null when refused.
+// Opens the package at `path`, or the input's bytes in memory, with an empty content root for
+// NCF packages; null when refused.
 std::unique_ptr<hl::Package> openPackage(const std::filesystem::path& path);
+std::unique_ptr<hl::Package> openPackage(const uint8_t* data, size_t size);
 
 // Every item's path, lookup by that path, parent and file facts, as a listing would use them.
 void listEverything(const hl::Package& package);

@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > fuzz_support::kMaxInput) return -1;
-  auto package = fuzz_support::openPackage(fuzz_support::writeInput(data, size, "in.gcf"));
+  auto package = fuzz_support::openPackage(data, size);
   if (!package) return 0;
   for (uint32_t item = 0; item < package->itemCount(); ++item) {
     if (!package->isFile(item)) continue;

@@ -83,6 +83,18 @@ hl_status HLLIB_CALL hl_open(const char* path, hl_package** package) {
       path, package);
 }
 
+hl_status HLLIB_CALL hl_open_memory(const void* data, size_t size, hl_package** package) {
+  return call(
+      "opening the package",
+      [&] {
+        Status status;
+        std::unique_ptr<Package> opened = Package::openMemory(data, size, status);
+        if (opened) *package = new hl_package{std::move(opened)};
+        return status;
+      },
+      data, package);
+}
+
 void HLLIB_CALL hl_close(hl_package* package) { delete package; }
 
 hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const char* folder) {

@@ -2,6 +2,7 @@
 #include "file_io.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <random>
 
@@ -41,10 +42,33 @@ void OwnedTemporary::discard() noexcept {
   path_.clear();
 }
 
+std::unique_ptr<File> File::inMemory(const void* data, uint64_t size, const Path& name) {
+  std::unique_ptr<File> file(new File(name, -1, size));  // -1: no handle on either platform
+  file->memory_ = static_cast<const uint8_t*>(data);
+  return file;
+}
+
+Status File::readAt(uint64_t offset, void* out, size_t count) const {
+  if (!memory_) return readFromSystem(offset, out, count);
+  if (offset > size_ || count > size_ - offset)
+    return Status::truncation(describe(path_) + " ends before byte " +
+                              std::to_string(offset + count));
+  std::memcpy(out, memory_ + offset, count);
+  return {};
+}
+
+bool File::shrank() const { return !memory_ && shrankOnSystem(); }
+
 FileIdentity File::identity() const {
-  std::call_once(identityOnce_, [this] { identity_ = queryIdentity(); });
+  // Bytes in memory are no file: their identity matches none on disk.
+  std::call_once(identityOnce_, [this] {
+    identity_ =
+        memory_ ? FileIdentity{UINT64_MAX, reinterpret_cast<uintptr_t>(memory_)} : systemIdentity();
+  });
   return identity_;
 }
+
+uint32_t File::permissions() const { return memory_ ? 0644 : systemPermissions(); }
 
 Status copyByReading(const File& source, uint64_t sourceOffset, File& target, uint64_t offset,
                      uint64_t count) {

@@ -41,6 +41,9 @@ class File {
   };
 
   static std::unique_ptr<File> open(const Path& path, Mode mode, Status& status);
+  // `size` bytes at `data`, read as a file that `name` names in messages: a package held in
+  // memory. The caller keeps them alive and unchanged for as long as the File lives.
+  static std::unique_ptr<File> inMemory(const void* data, uint64_t size, const Path& name);
   // Creates `path` exclusively, never through a link, with the permission bits of the file
   // `model` holds from the start, and its owner and group where the system lets us.
   static std::unique_ptr<File> createLike(const Path& path, const FileLock& model, Status& status);
@@ -71,12 +74,17 @@ class File {
  private:
   friend class Folder;
   File(const Path& path, intptr_t handle, uint64_t size);
-  FileIdentity queryIdentity() const;  // the platform's part
+  // The platform's part of readAt, shrank, identity and permissions, for a file of the system.
+  Status readFromSystem(uint64_t offset, void* out, size_t count) const;
+  bool shrankOnSystem() const;
+  FileIdentity systemIdentity() const;
+  uint32_t systemPermissions() const;
   Path path_;
   intptr_t handle_;
   uint64_t size_;
   mutable std::once_flag identityOnce_;
   mutable FileIdentity identity_;
+  const uint8_t* memory_ = nullptr;  // the bytes of a file in memory, which has no handle
 };
 
 // Holds a file against every other holder for as long as it lives: another run finds it in

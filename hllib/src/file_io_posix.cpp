@@ -82,7 +82,7 @@ std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
   return nullptr;
 }
 
-bool File::shrank() const {
+bool File::shrankOnSystem() const {
   struct stat info {};
   return ::fstat(fd(handle_), &info) == 0 && static_cast<uint64_t>(info.st_size) < size_;
 }
@@ -194,7 +194,7 @@ bool FileLock::writerArrived() const {
 // A rename over a file another process has open is fine here: the lock stays to the end.
 void FileLock::releaseBeforeReplace() {}
 
-Status File::readAt(uint64_t offset, void* out, size_t count) const {
+Status File::readFromSystem(uint64_t offset, void* out, size_t count) const {
   auto* cursor = static_cast<uint8_t*>(out);
   while (count > 0) {
     ssize_t got = ::pread(fd(handle_), cursor, count, static_cast<off_t>(offset));
@@ -262,13 +262,13 @@ Status File::close() {
   return {};
 }
 
-FileIdentity File::queryIdentity() const {
+FileIdentity File::systemIdentity() const {
   struct stat info {};
   if (::fstat(fd(handle_), &info) != 0) return {};
   return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
-uint32_t File::permissions() const {
+uint32_t File::systemPermissions() const {
   struct stat info {};
   if (::fstat(fd(handle_), &info) != 0) return 0600;
   return static_cast<uint32_t>(info.st_mode & 0777);

@@ -102,7 +102,7 @@ std::unique_ptr<File> File::open(const Path& path, Mode mode, Status& status) {
       new File(path, reinterpret_cast<intptr_t>(handle), static_cast<uint64_t>(size.QuadPart)));
 }
 
-bool File::shrank() const {
+bool File::shrankOnSystem() const {
   LARGE_INTEGER size{};
   return GetFileSizeEx(handleOf(handle_), &size) && static_cast<uint64_t>(size.QuadPart) < size_;
 }
@@ -166,7 +166,7 @@ bool FileLock::writerArrived() const { return false; }
 
 void FileLock::releaseBeforeReplace() { release(); }
 
-Status File::readAt(uint64_t offset, void* out, size_t count) const {
+Status File::readFromSystem(uint64_t offset, void* out, size_t count) const {
   auto* cursor = static_cast<uint8_t*>(out);
   while (count > 0) {
     DWORD step = count > kMaxStep ? kMaxStep : static_cast<DWORD>(count);
@@ -229,14 +229,14 @@ Status File::close() {
   return {};
 }
 
-FileIdentity File::queryIdentity() const {
+FileIdentity File::systemIdentity() const {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(handleOf(handle_), &info)) return {};
   return identityOf(info);
 }
 
 // Windows files take their access from the folder they are in.
-uint32_t File::permissions() const { return 0; }
+uint32_t File::systemPermissions() const { return 0; }
 
 PathKind pathKind(const Path& path) {
   DWORD attributes = GetFileAttributesW(win32Path(path).c_str());

@@ -10,15 +10,33 @@ namespace hl {
 Package::Package(std::unique_ptr<PackageData> data) : data_(std::move(data)) {}
 Package::~Package() = default;
 
-std::unique_ptr<Package> Package::open(const std::filesystem::path& path, Status& status) {
-  std::unique_ptr<Package> package;
+namespace {
+
+// The package in the file that `open` gives, or null with `status` saying why.
+template <typename OpenFile>
+std::unique_ptr<PackageData> openData(OpenFile&& open, Status& status) {
+  std::unique_ptr<PackageData> data;
   status = guarded("opening the package", [&] {
     Status opened;
-    std::unique_ptr<PackageData> data = openPackageData(path, opened);
-    if (data) package.reset(new Package(std::move(data)));
+    std::unique_ptr<io::File> file = open(opened);
+    if (file) data = openPackageData(std::move(file), opened);
     return opened;
   });
-  return package;
+  return data;
+}
+
+}  // namespace
+
+std::unique_ptr<Package> Package::open(const std::filesystem::path& path, Status& status) {
+  std::unique_ptr<PackageData> data = openData(
+      [&](Status& opened) { return io::File::open(path, io::File::Mode::Read, opened); }, status);
+  return data ? std::unique_ptr<Package>(new Package(std::move(data))) : nullptr;
+}
+
+std::unique_ptr<Package> Package::openMemory(const void* bytes, uint64_t size, Status& status) {
+  std::unique_ptr<PackageData> data = openData(
+      [&](Status&) { return io::File::inMemory(bytes, size, "the package in memory"); }, status);
+  return data ? std::unique_ptr<Package>(new Package(std::move(data))) : nullptr;
 }
 
 const PackageData& modelOf(const Package& package) { return *package.data_; }

@@ -56,6 +56,9 @@ class Package {
  public:
   // Opens and checks the package's structure. Returns null and sets `status` on failure.
   static std::unique_ptr<Package> open(const std::filesystem::path& path, Status& status);
+  // The same for a package's `size` bytes at `data`, which the caller keeps alive and unchanged
+  // until the Package goes.
+  static std::unique_ptr<Package> openMemory(const void* data, uint64_t size, Status& status);
   ~Package();
   Package(const Package&) = delete;
   Package& operator=(const Package&) = delete;

@@ -110,8 +110,8 @@ const PackageData& loadedModelOf(const Package& package);
 // Package::walk without its guard, for the library's own calls: what `visit` throws passes
 // through to the caller's guard, which names the call it ended.
 void walkItems(const PackageData& data, uint32_t folder, char separator, const ItemVisitor& visit);
-// Reads everything up to the data area into memory and checks it.
-std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& status);
+// Reads everything up to the data area of the package in `file` into memory and checks it.
+std::unique_ptr<PackageData> openPackageData(std::unique_ptr<io::File> file, Status& status);
 // Checks that the directory is one tree: every item reached once from the root, with its
 // parent link agreeing. Later walks rely on this.
 Status checkDirectoryTree(PackageData& data);

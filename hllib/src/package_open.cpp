@@ -269,10 +269,9 @@ Status checkFileHeader(PackageData& data, const uint8_t* header) {
 
 }  // namespace
 
-std::unique_ptr<PackageData> openPackageData(const io::Path& path, Status& status) {
+std::unique_ptr<PackageData> openPackageData(std::unique_ptr<io::File> file, Status& status) {
   auto data = std::make_unique<PackageData>();
-  data->file = io::File::open(path, io::File::Mode::Read, status);
-  if (!data->file) return nullptr;
+  data->file = std::move(file);
   uint8_t header[fh::kSize];
   if (data->file->size() < fh::kSize) {
     status = {ErrorCode::NotAPackage,

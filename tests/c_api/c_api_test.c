@@ -66,7 +66,8 @@ static void note_progress(void* user, uint64_t done, uint64_t total) {
 }
 
 int main(void) {
-  hl_package* package = NULL;
+  hl_package *package = NULL, *in_memory = NULL;
+  char path[512];
   char version[32];
   hl_package_facts facts;
   hl_item item_facts;
@@ -77,7 +78,7 @@ int main(void) {
   uint32_t item = 0, again = 0, count = 0, counts[2] = {0, 0};
   void* walk_user[2];
   const char* text = NULL;
-  buffer read = {NULL, 0}, expected, extracted;
+  buffer read = {NULL, 0}, expected, extracted, whole;
   int told = 0;
   uint64_t progress[2] = {0, 0};
 
@@ -138,7 +139,18 @@ int main(void) {
   CHECK(hl_extract(package, item, "out", 1, NULL, NULL, &summary) == HL_OK && summary.skipped == 1);
   CHECK(hl_validate(package, item, &report) == HL_OK && report.bad_chunks == 0 &&
         !report.not_checked && report.checksummed_chunks > 0);
-  hl_close(package);
+
+  /* The same package's bytes opened in memory: the same items with the same paths and bytes. */
+  whole = slurp("demo.gcf");
+  CHECK(hl_open_memory(whole.data, whole.size, &in_memory) == HL_OK && in_memory != NULL);
+  for (count = 0; in_memory && count < facts.item_count; ++count) {
+    CHECK(hl_item_path(package, count, '/', &text) == HL_OK);
+    snprintf(path, sizeof path, "%s", text);
+    CHECK(hl_item_path(in_memory, count, '/', &text) == HL_OK && strcmp(path, text) == 0);
+  }
+  free(read.data), read.data = NULL, read.size = 0;
+  CHECK(in_memory && hl_read(in_memory, item, append, &read) == HL_OK && same(read, expected));
+  hl_close(in_memory), hl_close(package), free(whole.data);
 
   /* The demo's blocks are scattered: one rewrite, with progress to the end, then none. */
   CHECK(hl_defragment("demo.gcf", 0, note_progress, progress, &result) == HL_OK &&

@@ -148,6 +148,9 @@ HLLIB_API long HLLIB_CALL hl_last_os_error(void);
  * cannot be opened or read), HL_NOT_A_PACKAGE, HL_UNSUPPORTED or HL_DAMAGED, and then sets
  * nothing. */
 HLLIB_API hl_status HLLIB_CALL hl_open(const char* path, hl_package** package);
+/* As hl_open, for a package's `size` bytes at `data`, which the caller keeps alive and
+ * unchanged until hl_close. Messages name it "the package in memory". */
+HLLIB_API hl_status HLLIB_CALL hl_open_memory(const void* data, size_t size, hl_package** package);
 /* Closes a handle of hl_open and frees it; the handle is invalid from then on. Null is a no-op.
  * Never fails. */
 HLLIB_API void HLLIB_CALL hl_close(hl_package* package);
