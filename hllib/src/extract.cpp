@@ -68,6 +68,13 @@ Status unsafe(const std::string& name) {
           "refusing the item name '" + name + "': it could leave the destination folder"};
 }
 
+// ItemNotFound for a number past the package's last item.
+Status itemExists(const Package& package, uint32_t item) {
+  return item < package.itemCount()
+             ? Status()
+             : Status{ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
+}
+
 Status clash(const std::string& name) {
   return {ErrorCode::NameClash,
           "not extracted: an earlier item of the same folder already has the name '" + name + "'"};
@@ -200,10 +207,8 @@ Status extractItem(const Package& package, uint32_t item, Destination& destinati
                    std::string_view below, const ExtractObserver& observer, ExtractSummary& summary,
                    ExistingFiles existing) {
   return guarded("extraction", [&]() -> Status {
-    if (item >= package.itemCount())
-      return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
-    Status status;
-    const io::Folder* folder = destination.folder(below, status);
+    Status status = itemExists(package, item);
+    const io::Folder* folder = status.ok() ? destination.folder(below, status) : nullptr;
     if (!folder) return status;
     TreeExtraction extraction(package, observer, summary, existing);
     std::string name(package.name(item));
@@ -226,10 +231,10 @@ Status extractItem(const Package& package, uint32_t item, const std::filesystem:
                    const ExtractObserver& observer, ExtractSummary& summary,
                    ExistingFiles existing) {
   return guarded("extraction", [&]() -> Status {
-    if (item >= package.itemCount())
-      return {ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
-    Status status;
-    std::unique_ptr<Destination> opened = Destination::open(destination, status);
+    // Checked before the destination is made: a wrong number makes no folder.
+    Status status = itemExists(package, item);
+    std::unique_ptr<Destination> opened;
+    if (status.ok()) opened = Destination::open(destination, status);
     return opened ? extractItem(package, item, *opened, {}, observer, summary, existing) : status;
   });
 }
