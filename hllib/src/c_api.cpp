@@ -35,6 +35,19 @@ Status checkSeparator(char separator) {
   if (separator != '\0') return {};
   return {ErrorCode::Invalid, "the separator cannot be the NUL character"};
 }
+// What hl_open and hl_open_memory share: the package that `open` gives, as a new handle.
+template <typename Open, typename Pointer>
+hl_status openHandle(Open&& open, hl_package** package, Pointer source) {
+  return call(
+      "opening the package",
+      [&] {
+        Status status;
+        std::unique_ptr<Package> opened = open(status);
+        if (opened) *package = new hl_package{std::move(opened)};
+        return status;
+      },
+      source, package);
+}
 }  // namespace
 
 hl_status finish(const Status& status) {
@@ -72,27 +85,13 @@ const char* HLLIB_CALL hl_last_message(void) { return lastMessage.c_str(); }
 long HLLIB_CALL hl_last_os_error(void) { return lastSystemError; }
 
 hl_status HLLIB_CALL hl_open(const char* path, hl_package** package) {
-  return call(
-      "opening the package",
-      [&] {
-        Status status;
-        std::unique_ptr<Package> opened = Package::open(pathFrom(path), status);
-        if (opened) *package = new hl_package{std::move(opened)};
-        return status;
-      },
-      path, package);
+  return openHandle([&](Status& status) { return Package::open(pathFrom(path), status); }, package,
+                    path);
 }
 
 hl_status HLLIB_CALL hl_open_memory(const void* data, size_t size, hl_package** package) {
-  return call(
-      "opening the package",
-      [&] {
-        Status status;
-        std::unique_ptr<Package> opened = Package::openMemory(data, size, status);
-        if (opened) *package = new hl_package{std::move(opened)};
-        return status;
-      },
-      data, package);
+  return openHandle([&](Status& status) { return Package::openMemory(data, size, status); },
+                    package, data);
 }
 
 void HLLIB_CALL hl_close(hl_package* package) { delete package; }

@@ -63,9 +63,11 @@ Status writeFile(const PackageData& d, uint32_t item, const io::Folder& folder,
   return status;
 }
 
-Status unsafe(const std::string& name) {
-  return {ErrorCode::UnsafeName,
-          "refusing the item name '" + name + "': it could leave the destination folder"};
+// `kind` is "item" or "folder".
+Status unsafe(std::string_view name, const char* kind = "item") {
+  return {ErrorCode::UnsafeName, std::string("refusing the ") + kind + " name '" +
+                                     std::string(name) +
+                                     "': it could leave the destination folder"};
 }
 
 // ItemNotFound for a number past the package's last item.
@@ -122,7 +124,7 @@ class TreeExtraction {
       Level& here = levels.back();
       std::string shown = shownPrefix + relative;
       std::string_view raw = package_.name(item);
-      if (!isSafeName(raw)) return report(shown, unsafe(std::string(raw)));
+      if (!isSafeName(raw)) return report(shown, unsafe(raw));
       io::Path name = io::fromPackageName(raw);
       if (!here.names.insert(io::nameKey(name)).second)
         return report(shown, clash(std::string(raw)));
@@ -189,8 +191,7 @@ const io::Folder* Destination::folder(std::string_view below, Status& status) {
     const size_t end = std::min(below.find('\\', at), below.size());
     const std::string_view name = below.substr(at, end - at);
     if (!isSafeName(name)) {
-      status = {ErrorCode::UnsafeName, "refusing the folder name '" + std::string(name) +
-                                           "': it could leave the destination folder"};
+      status = unsafe(name, "folder");
       return nullptr;
     }
     std::unique_ptr<io::Folder> child = chain_.back()->child(io::fromPackageName(name), status);

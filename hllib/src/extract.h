@@ -48,7 +48,7 @@ class Destination {
   explicit Destination(std::unique_ptr<io::Folder> root);
   std::vector<std::unique_ptr<io::Folder>> chain_;  // the destination, then the folders open
   std::vector<std::string_view::size_type> ends_;   // where each folder's name ends in names_
-  std::string names_;                               // of chain_[1...], each followed by '\\'
+  std::string names_;                               // of chain_[1...], joined by '\\'
 };
 
 // Writes `item` into `destination`, in the folders `below` names there: a file under its own

@@ -246,10 +246,20 @@ PathKind pathKind(const Path& path) {
   return PathKind::File;
 }
 
+namespace {
+
+// What the system reaches at `path`, through links and junctions, opened only to ask about it:
+// a file or a folder, whoever else has it open.
+HANDLE openToAsk(const Path& path) {
+  return CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
+
 Path resolvedPath(const Path& path) {
-  HANDLE handle = CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = openToAsk(path);
   if (handle == INVALID_HANDLE_VALUE) return path;
   std::wstring target(MAX_PATH, L'\0');
   DWORD length = GetFinalPathNameByHandleW(handle, target.data(), static_cast<DWORD>(target.size()),
@@ -273,9 +283,7 @@ namespace {
 // Whether what the system reaches at `path`, through links and junctions, is a folder; false
 // with `error` set when nothing can be opened there.
 bool reachesFolder(const Path& path, DWORD& error) {
-  HANDLE handle = CreateFileW(win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = openToAsk(path);
   error = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
