@@ -195,14 +195,14 @@ class Session final : public ConsoleHost {
   void defragment() {
     package_.close();
     std::string shown = args_.package.u8string();
-    std::function<void(uint64_t, uint64_t)> progress;
+    std::function<bool(uint64_t, uint64_t)> progress;
     int reported = -5;
     if (args_.verbose && !args_.quiet)
       progress = [&](uint64_t done, uint64_t total) {
         int percent = total ? static_cast<int>(done * 100 / total) : 100;
-        if (percent / 5 == reported / 5) return;
-        reported = percent;
-        std::fprintf(stderr, "hlextract: defragmenting: %d%%\n", percent);
+        if (percent / 5 != reported / 5)
+          std::fprintf(stderr, "hlextract: defragmenting: %d%%\n", reported = percent);
+        return true;
       };
     hl_defragment_result result = HL_REWRITTEN;
     hllib::Status status = hllib::defragment(args_.package, args_.forceRewrite, progress, result);

@@ -61,6 +61,7 @@ inline ExitCode exitCodeFor(hl_status code) {
     case HL_NAME_CLASH:
       return kExitNameClash;
     case HL_UNEXPECTED:
+    case HL_CANCELLED:  // the tool never cancels a call
       return kExitInternal;
   }
   return kExitInternal;

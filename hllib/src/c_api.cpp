@@ -209,7 +209,7 @@ hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char se
         if (status.ok()) status = packageOf(package, folder, p);
         if (!status.ok()) return status;
         return p->walk(folder, separator, [&](uint32_t item, const std::string& relative) {
-          visit(user, item, packageNameToUtf8(relative).c_str());
+          if (visit(user, item, packageNameToUtf8(relative).c_str())) throw Cancelled();
         });
       },
       visit);

@@ -22,12 +22,20 @@ Status fileOf(const hl_package* handle, uint32_t file, const Package*& package) 
   return status;
 }
 
-// What hl_extract and hl_extract_into share: the package, the observer and the summary, filled
+// A progress callback as the library calls it: empty for null, throwing Cancelled on nonzero.
+std::function<void(uint64_t, uint64_t)> progressOf(hl_progress progress, void* user) {
+  if (!progress) return {};
+  return [=](uint64_t done, uint64_t total) {
+    if (progress(user, done, total)) throw Cancelled();
+  };
+}
+
+// What hl_extract and hl_extract_into share: the package, the callbacks and the summary, filled
 // in on every way out, failures too. `extract` does the rest.
 template <typename Extract, typename... Pointers>
 hl_status extraction(const hl_package* package, uint32_t item, int keep_existing,
-                     hl_extract_observer observer, void* user, hl_extract_summary* summary,
-                     Extract&& extract, Pointers... required) {
+                     hl_extract_observer observer, hl_progress progress, void* user,
+                     hl_extract_summary* summary, Extract&& extract, Pointers... required) {
   if (summary) *summary = {};
   return call(
       "extracting",
@@ -39,11 +47,13 @@ hl_status extraction(const hl_package* package, uint32_t item, int keep_existing
         ExtractObserver tell;
         if (observer)
           tell = [&](const std::string& path, const Status& result) {
-            observer(user, packageNameToUtf8(path).c_str(), static_cast<hl_status>(result.code()),
-                     result.message().c_str());
+            if (observer(user, packageNameToUtf8(path).c_str(),
+                         static_cast<hl_status>(result.code()), result.message().c_str()))
+              throw Cancelled();
           };
         status =
-            extract(*p, tell, done, keep_existing ? ExistingFiles::Keep : ExistingFiles::Replace);
+            extract(*p, tell, done, keep_existing ? ExistingFiles::Keep : ExistingFiles::Replace,
+                    progressOf(progress, user));
         if (summary) *summary = {done.filesWritten, done.failures, done.bytesWritten, done.skipped};
         return status;
       },
@@ -115,13 +125,13 @@ hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t file,
 }
 
 hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item, const char* destination,
-                                int keep_existing, hl_extract_observer observer, void* user,
-                                hl_extract_summary* summary) {
+                                int keep_existing, hl_extract_observer observer,
+                                hl_progress progress, void* user, hl_extract_summary* summary) {
   return extraction(
-      package, item, keep_existing, observer, user, summary,
+      package, item, keep_existing, observer, progress, user, summary,
       [&](const Package& p, const ExtractObserver& tell, ExtractSummary& done,
-          ExistingFiles existing) {
-        return extractItem(p, item, pathFrom(destination), tell, done, existing);
+          ExistingFiles existing, const ExtractProgress& progress) {
+        return extractItem(p, item, pathFrom(destination), tell, done, existing, progress);
       },
       destination);
 }
@@ -142,17 +152,19 @@ void HLLIB_CALL hl_destination_close(hl_destination* destination) { delete desti
 
 hl_status HLLIB_CALL hl_extract_into(const hl_package* package, uint32_t item,
                                      hl_destination* destination, const char* folders,
-                                     int keep_existing, hl_extract_observer observer, void* user,
+                                     int keep_existing, hl_extract_observer observer,
+                                     hl_progress progress, void* user,
                                      hl_extract_summary* summary) {
   return extraction(
-      package, item, keep_existing, observer, user, summary,
+      package, item, keep_existing, observer, progress, user, summary,
       [&](const Package& p, const ExtractObserver& tell, ExtractSummary& done,
-          ExistingFiles existing) {
+          ExistingFiles existing, const ExtractProgress& progress) {
         std::string below;
         if (!utf8ToPackageName(folders, below))
           return Status{ErrorCode::UnsafeName, "refusing the folders '" + std::string(folders) +
                                                    "': the package's code page cannot spell them"};
-        return extractItem(p, item, *destination->destination, below, tell, done, existing);
+        return extractItem(p, item, *destination->destination, below, tell, done, existing,
+                           progress);
       },
       destination, folders);
 }
@@ -179,8 +191,7 @@ hl_status HLLIB_CALL hl_defragment(const char* path, int force, hl_progress prog
       [&] {
         DefragmentOptions options;
         options.force = force != 0;
-        if (progress)
-          options.progress = [&](uint64_t done, uint64_t total) { progress(user, done, total); };
+        options.progress = progressOf(progress, user);
         DefragmentResult outcome = DefragmentResult::Rewritten;
         Status status = defragment(pathFrom(path), options, outcome);
         if (status.ok()) *result = static_cast<hl_defragment_result>(outcome);

@@ -13,7 +13,8 @@ namespace hl {
 struct DefragmentOptions {
   bool force = false;  // rewrite even a package that is already laid out as it would be
   // Told of the work done: each block in use counts twice, once copied and once read back.
-  // A progress callback that throws ends the call with ErrorCode::Unexpected.
+  // One that throws ends the call with ErrorCode::Unexpected (Cancelled: ErrorCode::Cancelled).
+  // The package stays as it was.
   std::function<void(uint64_t done, uint64_t total)> progress;
 };
 

@@ -21,6 +21,8 @@ namespace {
 // Copies are at least readable and writable by their owner, and otherwise no more open than
 // the file they come from.
 constexpr uint32_t kOwnerReadWrite = 0600;
+// A file is copied in steps of this size, each told to the progress.
+constexpr uint64_t kCopyStep = uint64_t{4} << 20;
 
 Status kept(const io::Folder& folder, const io::Path& name) {
   return {ErrorCode::Exists, io::describe(folder.path() / name) + " already exists: kept"};
@@ -28,9 +30,11 @@ Status kept(const io::Folder& folder, const io::Path& name) {
 
 // Writes one file as `name` in `folder` through a temporary of its own, which replaces the
 // target only when complete: a failure never leaves half a file or harms an older copy. With
-// ExistingFiles::Keep a file already there is kept instead.
+// ExistingFiles::Keep a file already there is kept instead. `copied` (which may be empty) is
+// told the bytes copied so far after each step.
 Status writeFile(const PackageData& d, uint32_t item, const io::Folder& folder,
-                 const io::Path& name, ExistingFiles existing) {
+                 const io::Path& name, ExistingFiles existing,
+                 const std::function<void(uint64_t copied)>& copied = {}) {
   // Checked first so a kept file costs no copy; the final move checks again.
   if (existing == ExistingFiles::Keep && folder.kindOf(name) != io::PathKind::Missing)
     return kept(folder, name);
@@ -49,10 +53,13 @@ Status writeFile(const PackageData& d, uint32_t item, const io::Folder& folder,
   std::unique_ptr<io::File> out =
       folder.createTemporary("~hlx" + std::to_string(item), permissions, temporary, status);
   if (!out) return status;
-  for (const ByteRun& run : plan.runs) {
-    status = out->copyFrom(*plan.source, run.sourceOffset, run.fileOffset, run.size);
-    if (!status.ok()) break;
-  }
+  uint64_t copiedBytes = 0;
+  for (const ByteRun& run : plan.runs)
+    for (uint64_t at = 0; status.ok() && at < run.size; at += kCopyStep) {
+      const uint64_t count = std::min(kCopyStep, run.size - at);
+      status = out->copyFrom(*plan.source, run.sourceOffset + at, run.fileOffset + at, count);
+      if (status.ok() && copied) copied(copiedBytes += count);
+    }
   if (status.ok() && out->size() != plan.info.size) status = out->setSize(plan.info.size);
   if (status.ok()) status = out->close();
   out.reset();
@@ -82,15 +89,30 @@ Status clash(const std::string& name) {
           "not extracted: an earlier item of the same folder already has the name '" + name + "'"};
 }
 
+// The bytes of the files that extracting `item` writes.
+uint64_t bytesBelow(const Package& package, uint32_t item) {
+  uint64_t total = package.isFile(item) ? package.itemSize(item) : 0;
+  walkItems(modelOf(package), item, '\\', [&](uint32_t child, const std::string&) {
+    if (package.isFile(child)) total += package.itemSize(child);
+  });
+  return total;
+}
+
 class TreeExtraction {
  public:
-  TreeExtraction(const Package& package, const ExtractObserver& observer, ExtractSummary& summary,
-                 ExistingFiles existing)
-      : package_(package), observer_(observer), summary_(summary), existing_(existing) {}
+  TreeExtraction(const Package& package, uint32_t item, const ExtractObserver& observer,
+                 ExtractSummary& summary, ExistingFiles existing, const ExtractProgress& progress)
+      : package_(package),
+        observer_(observer),
+        summary_(summary),
+        existing_(existing),
+        progress_(progress),
+        total_(progress ? bytesBelow(package, item) : 0) {}
 
   void file(uint32_t item, const io::Folder& folder, const io::Path& name,
             const std::string& shownPath) {
-    Status status = writeFile(modelOf(package_), item, folder, name, existing_);
+    Status status = writeFile(modelOf(package_), item, folder, name, existing_,
+                              [&](uint64_t copied) { tell(done_ + copied); });
     if (status.ok()) {
       ++summary_.filesWritten;
       summary_.bytesWritten += package_.itemSize(item);
@@ -100,6 +122,7 @@ class TreeExtraction {
       status = {status.code(), status.message() + "; extraction stopped"};
     }
     report(shownPath, status);
+    tell(done_ += package_.itemSize(item));
   }
 
   // The folder's contents into `target`. The walk is depth first, so the open folders are
@@ -150,10 +173,18 @@ class TreeExtraction {
   const Status& result() const { return first_; }
 
  private:
+  void tell(uint64_t done) {
+    if (progress_ && done > told_) progress_(told_ = done, total_);
+  }
+
   const Package& package_;
   const ExtractObserver& observer_;
   ExtractSummary& summary_;
   ExistingFiles existing_;
+  const ExtractProgress& progress_;
+  const uint64_t total_;
+  uint64_t done_ = 0;  // the bytes of the files dealt with
+  uint64_t told_ = 0;  // the progress told last
   Status first_;
   bool stopped_ = false;  // the package shrank while being read
 };
@@ -206,12 +237,12 @@ const io::Folder* Destination::folder(std::string_view below, Status& status) {
 
 Status extractItem(const Package& package, uint32_t item, Destination& destination,
                    std::string_view below, const ExtractObserver& observer, ExtractSummary& summary,
-                   ExistingFiles existing) {
+                   ExistingFiles existing, const ExtractProgress& progress) {
   return guarded("extraction", [&]() -> Status {
     Status status = itemExists(package, item);
     const io::Folder* folder = status.ok() ? destination.folder(below, status) : nullptr;
     if (!folder) return status;
-    TreeExtraction extraction(package, observer, summary, existing);
+    TreeExtraction extraction(package, item, observer, summary, existing, progress);
     std::string name(package.name(item));
     if (item == kRootItem) {
       extraction.contents(item, *folder, "");
@@ -229,14 +260,15 @@ Status extractItem(const Package& package, uint32_t item, Destination& destinati
 }
 
 Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
-                   const ExtractObserver& observer, ExtractSummary& summary,
-                   ExistingFiles existing) {
+                   const ExtractObserver& observer, ExtractSummary& summary, ExistingFiles existing,
+                   const ExtractProgress& progress) {
   return guarded("extraction", [&]() -> Status {
     // Checked before the destination is made: a wrong number makes no folder.
     Status status = itemExists(package, item);
     std::unique_ptr<Destination> opened;
     if (status.ok()) opened = Destination::open(destination, status);
-    return opened ? extractItem(package, item, *opened, {}, observer, summary, existing) : status;
+    return opened ? extractItem(package, item, *opened, {}, observer, summary, existing, progress)
+                  : status;
   });
 }
 

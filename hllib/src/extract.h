@@ -29,8 +29,12 @@ enum class ExistingFiles {
 };
 
 // Told of every file written or item that failed, with its path below the extracted item.
-// One that throws ends the extraction with ErrorCode::Unexpected; files written stay.
+// One that throws ends the extraction with ErrorCode::Unexpected (Cancelled:
+// ErrorCode::Cancelled); files written stay, a file not yet written is not written at all.
 using ExtractObserver = std::function<void(const std::string& path, const Status& status)>;
+// Told of the bytes done of the files' bytes each time they grow, also within a large file. A
+// file counts as done once written, kept or failed.
+using ExtractProgress = std::function<void(uint64_t done, uint64_t total)>;
 
 // A folder that extractions write into, each into folders below it. The folders that one
 // extraction opened stay open for the next, so the items of one folder open it once; like an
@@ -57,10 +61,12 @@ class Destination {
 // when everything was written. Nothing is written outside the destination.
 Status extractItem(const Package& package, uint32_t item, Destination& destination,
                    std::string_view below, const ExtractObserver& observer, ExtractSummary& summary,
-                   ExistingFiles existing = ExistingFiles::Replace);
+                   ExistingFiles existing = ExistingFiles::Replace,
+                   const ExtractProgress& progress = {});
 // The same into the folder `destination` (made with its parents), below no other folder.
 Status extractItem(const Package& package, uint32_t item, const std::filesystem::path& destination,
                    const ExtractObserver& observer, ExtractSummary& summary,
-                   ExistingFiles existing = ExistingFiles::Replace);
+                   ExistingFiles existing = ExistingFiles::Replace,
+                   const ExtractProgress& progress = {});
 
 }  // namespace hl

@@ -41,7 +41,7 @@ using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
 
 // Called for every item below a folder in directory order, with its path relative to that
 // folder (components joined by the separator given to the walk). A callback that throws ends
-// the call that made it with ErrorCode::Unexpected.
+// the call that made it with ErrorCode::Unexpected (Cancelled: ErrorCode::Cancelled).
 using ItemVisitor = std::function<void(uint32_t item, const std::string& relativePath)>;
 
 struct ChunkReport {

@@ -26,6 +26,7 @@ enum class ErrorCode {
   Exists,        // the target already exists and was asked to be kept
   NameClash,     // an item whose name is already taken in its folder by an earlier item
   Unexpected,    // an exception inside the call: a throwing callback, or no memory left
+  Cancelled,     // a caller's callback asked to stop (see Cancelled in call_guard.h)
 };
 
 class Status {

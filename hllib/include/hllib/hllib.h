@@ -16,6 +16,9 @@
  * the library are UTF-8 too, and one holding a character that code page cannot spell names no item.
  * - Callbacks receive the `user` pointer given with them. They must not unwind through the
  *   library (longjmp); a C++ exception that reaches it ends the call with HL_UNEXPECTED.
+ * - A walk visitor, an extraction observer and a progress callback return 0 to go on; any other
+ *   value stops the call there with HL_CANCELLED. Nothing is left half done: a file being
+ *   extracted is not written at all, a package being defragmented stays as it was.
  * - A package handle may be used by one thread at a time.
  * - Compatibility: within a major version (HLLIB_VERSION_MAJOR, the 1 of libhllib.so.1 and of
  *   the symbol version HLLIB_1) nothing here is removed or changed: no function, status value,
@@ -52,7 +55,8 @@ typedef enum hl_status {
   HL_REFUSED = 12,       /* a package this library will not rewrite */
   HL_EXISTS = 13,        /* the target already exists and was asked to be kept */
   HL_NAME_CLASH = 14,    /* an item whose name an earlier item of its folder already took */
-  HL_UNEXPECTED = 15     /* an internal fault, a failing callback, or no memory left */
+  HL_UNEXPECTED = 15,    /* an internal fault, a failing callback, or no memory left */
+  HL_CANCELLED = 16      /* a callback returned nonzero to stop the call */
 } hl_status;
 
 typedef enum hl_package_type { HL_GCF = 0, HL_NCF = 1 } hl_package_type;
@@ -116,15 +120,17 @@ typedef enum hl_defragment_result {
   HL_REWRITTEN_UNWATCHED = 3
 } hl_defragment_result;
 
-/* Told of every item below a folder, in directory order, with its path relative to it. */
-typedef void(HLLIB_CALL* hl_item_visitor)(void* user, uint32_t item, const char* relative_path);
+/* Told of every item below a folder, in directory order, with its path relative to it; returns
+ * nonzero to cancel. */
+typedef int(HLLIB_CALL* hl_item_visitor)(void* user, uint32_t item, const char* relative_path);
 /* Receives a file's bytes in order; returns 0 to stop the read. */
 typedef int(HLLIB_CALL* hl_byte_sink)(void* user, const uint8_t* data, size_t size);
-/* Told of every file written or item that failed, with its path below the extracted item. */
-typedef void(HLLIB_CALL* hl_extract_observer)(void* user, const char* path, hl_status status,
-                                              const char* message);
-/* Told of the work done; each block in use counts twice, once copied and once read back. */
-typedef void(HLLIB_CALL* hl_progress)(void* user, uint64_t done, uint64_t total);
+/* Told of every file written or item that failed, with its path below the extracted item;
+ * returns nonzero to cancel (the file just written stays). */
+typedef int(HLLIB_CALL* hl_extract_observer)(void* user, const char* path, hl_status status,
+                                             const char* message);
+/* Told of the work done each time it grows, of the total; returns nonzero to cancel. */
+typedef int(HLLIB_CALL* hl_progress)(void* user, uint64_t done, uint64_t total);
 /* Told of every file whose path a list line cannot hold (a CR or LF in it). */
 typedef void(HLLIB_CALL* hl_path_observer)(void* user, const char* path);
 
@@ -187,8 +193,8 @@ HLLIB_API hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t 
  * HL_ITEM_NOT_FOUND when there is none. */
 HLLIB_API hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item);
 /* Every item below `folder`, depth first in directory order, its path's names joined by
- * `separator` (not '\0'). The visitor is called once per item and may call this library; the
- * text it gets is valid while it runs. */
+ * `separator` (not '\0'). The visitor is called once per item, until it cancels, and may call
+ * this library; the text it gets is valid while it runs. */
 HLLIB_API hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
                                        hl_item_visitor visit, void* user);
 
@@ -215,12 +221,14 @@ HLLIB_API hl_status HLLIB_CALL hl_validate(const hl_package* package, uint32_t f
  * links as the system resolves the path): a file under its own name, a folder with its whole
  * tree, the root's contents directly. Below it no link is followed. Items that cannot be
  * written are reported and skipped; the result is the first failure. With keep_existing, a
- * file already there is left as it is and reported as HL_EXISTS, which is no failure. The
- * observer may be null; so may `summary`. */
+ * file already there is left as it is and reported as HL_EXISTS, which is no failure.
+ * `progress` is told the bytes of the files dealt with (written, kept or failed) of all the
+ * files' bytes, also within a large file. The observer may be null; so may `progress` and
+ * `summary`. */
 HLLIB_API hl_status HLLIB_CALL hl_extract(const hl_package* package, uint32_t item,
                                           const char* destination, int keep_existing,
-                                          hl_extract_observer observer, void* user,
-                                          hl_extract_summary* summary);
+                                          hl_extract_observer observer, hl_progress progress,
+                                          void* user, hl_extract_summary* summary);
 /* Makes the folder `path` with its missing parents, reached through links as the system
  * resolves the path, and opens it for hl_extract_into. *destination is set on HL_OK; close it
  * with hl_destination_close. Like a package handle, it is used by one thread at a time. */
@@ -235,7 +243,8 @@ HLLIB_API void HLLIB_CALL hl_destination_close(hl_destination* destination);
 HLLIB_API hl_status HLLIB_CALL hl_extract_into(const hl_package* package, uint32_t item,
                                                hl_destination* destination, const char* folders,
                                                int keep_existing, hl_extract_observer observer,
-                                               void* user, hl_extract_summary* summary);
+                                               hl_progress progress, void* user,
+                                               hl_extract_summary* summary);
 /* Nonzero when `path` fits on one line of the list file: it holds no CR or LF, so it cannot
  * read back as two. A plain loop: memchr per character cost a fifth of a listing. */
 static inline int hl_path_is_listable(const char* path, size_t length) {
@@ -251,7 +260,8 @@ HLLIB_API hl_status HLLIB_CALL hl_write_file_list(const hl_package* package, con
                                                   hl_path_observer unlistable, void* user);
 /* Rewrites the GCF package at `path` with every file's blocks consecutive; the original is
  * replaced only by a complete, checked copy. `force` rewrites even one already in order.
- * `progress` may be null. *result says what was done on HL_OK. HL_REFUSED for a package whose
+ * `progress` may be null; each block in use counts twice in it, once copied and once read
+ * back. *result says what was done on HL_OK. HL_REFUSED for a package whose
  * structure the rewrite does not fully understand, before a byte is written.
  * HL_IN_USE: another run holds it or another program holds it open for writing; one that
  * opens it so meanwhile waits for the run, which stops and leaves the package as it was (the

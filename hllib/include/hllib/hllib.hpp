@@ -34,6 +34,18 @@ std::string copied(Call&& call) {
   return call(&text) == HL_OK ? std::string(text) : std::string();
 }
 
+// A callback's answer as the C interface takes it: a callable that returns nothing goes on, one
+// that returns a bool cancels the call (HL_CANCELLED) with false.
+template <typename Callable, typename... Args>
+int cancels(Callable& callable, Args&&... args) {
+  if constexpr (std::is_void_v<std::invoke_result_t<Callable&, Args...>>) {
+    callable(std::forward<Args>(args)...);
+    return 0;
+  } else {
+    return callable(std::forward<Args>(args)...) ? 0 : 1;
+  }
+}
+
 // A folder that extractions write into (hl_destination_open); closes itself.
 class Destination {
  public:
@@ -104,13 +116,15 @@ class Package {
     uint32_t item = HL_NO_ITEM;
     return hl_find(handle_, path.c_str(), &item) == HL_OK ? item : HL_NO_ITEM;
   }
-  // visit(uint32_t item, const std::string& relativePath) for every item below `folder`.
+  // visit(uint32_t item, const std::string& relativePath) for every item below `folder`; one
+  // that returns false cancels.
   template <typename Visit>
   Status walk(uint32_t folder, char separator, Visit&& visit) const {
     return statusOf(hl_walk(
         handle_, folder, separator,
         [](void* user, uint32_t item, const char* path) {
-          (*static_cast<Visit*>(user))(item, std::string(path));
+          return cancels(*static_cast<std::remove_reference_t<Visit>*>(user), item,
+                         std::string(path));
         },
         &visit));
   }
@@ -134,19 +148,21 @@ class Package {
   Status validate(uint32_t file, hl_chunk_report& report) const {
     return statusOf(hl_validate(handle_, file, &report));
   }
-  // observe(const std::string& path, const Status& result) for every file written or failed.
+  // observe(const std::string& path, const Status& result) for every file written or failed;
+  // one that returns false cancels.
   template <typename Observe>
   Status extract(uint32_t item, const std::filesystem::path& destination, bool keepExisting,
                  Observe&& observe, hl_extract_summary& summary) const {
     return statusOf(hl_extract(handle_, item, utf8Path(destination).c_str(), keepExisting ? 1 : 0,
-                               &observed<Observe>, &observe, &summary));
+                               &observed<Observe>, nullptr, &observe, &summary));
   }
   // The same into `folders` (names joined by '\\') below an open destination.
   template <typename Observe>
   Status extractInto(uint32_t item, Destination& destination, const std::string& folders,
                      bool keepExisting, Observe&& observe, hl_extract_summary& summary) const {
     return statusOf(hl_extract_into(handle_, item, destination.handle(), folders.c_str(),
-                                    keepExisting ? 1 : 0, &observed<Observe>, &observe, &summary));
+                                    keepExisting ? 1 : 0, &observed<Observe>, nullptr, &observe,
+                                    &summary));
   }
   // unlistable(const std::string& path) for every path a list line cannot hold.
   template <typename Observe>
@@ -160,20 +176,21 @@ class Package {
  private:
   // An observer as the C interface calls it.
   template <typename Observe>
-  static void HLLIB_CALL observed(void* user, const char* path, hl_status code,
-                                  const char* message) {
-    (*static_cast<std::remove_reference_t<Observe>*>(user))(std::string(path),
-                                                            Status{code, message});
+  static int HLLIB_CALL observed(void* user, const char* path, hl_status code,
+                                 const char* message) {
+    return cancels(*static_cast<std::remove_reference_t<Observe>*>(user), std::string(path),
+                   Status{code, message});
   }
   hl_package* handle_ = nullptr;
 };
 
-// Rewrites the package at `path` with every file's blocks consecutive; `progress` may be empty.
+// Rewrites the package at `path` with every file's blocks consecutive; `progress` may be empty,
+// and returns false to cancel.
 inline Status defragment(const std::filesystem::path& path, bool force,
-                         std::function<void(uint64_t done, uint64_t total)> progress,
+                         std::function<bool(uint64_t done, uint64_t total)> progress,
                          hl_defragment_result& result) {
   hl_progress tell = [](void* user, uint64_t done, uint64_t total) {
-    (*static_cast<decltype(progress)*>(user))(done, total);
+    return (*static_cast<decltype(progress)*>(user))(done, total) ? 0 : 1;
   };
   return statusOf(hl_defragment(utf8Path(path).c_str(), force ? 1 : 0, progress ? tell : nullptr,
                                 &progress, &result));
