@@ -9,6 +9,7 @@ packages=(
   wine64 xvfb xauth time hyperfine
   python3 x11-apps x11-utils imagemagick  # the program's icon is drawn at build time; demo screenshot
   clang clang-tidy libclang-rt-14-dev  # fuzzing (libFuzzer is in libclang-rt-14-dev), analysis
+  zip unzip dpkg-dev  # the release artefacts (scripts/package.sh)
 )
 
 # The win32 build's tests run under Debian's 32-bit Wine, a package of the i386 architecture.

@@ -5,7 +5,8 @@
 #   build/win64   x86_64 MinGW   built, tests run under Wine (private prefix, Xvfb display)
 #   build/win32   i686 MinGW     built, tests run under 32-bit Wine (a 32-bit prefix of its own)
 #   build/asan    Debian g++     with AddressSanitizer and UBSan, native tests run again
-# and runs every shell example of README.md against the native build (scripts/readme-examples.sh).
+# runs every shell example of README.md against the native build (scripts/readme-examples.sh),
+# and makes and checks the release artefacts (scripts/package-test.sh).
 # Exits non-zero when any build or test fails; every step still runs so one report shows all.
 set -uo pipefail
 
@@ -105,6 +106,9 @@ fi
 # The 32-bit loader in a fresh 32-bit prefix; the 64-bit one is stopped first.
 [ "$windows_env_up" = 1 ] && [ "$win32_built" = 1 ] && step "start 32-bit Wine" start_wine_win32 &&
   step "test win32 (32-bit Wine)" run_ctest win32
+# The release artefacts: made from these builds, their contents listed, each one run.
+[ "$native_built" = 1 ] && [ "$win64_built" = 1 ] && [ "$win32_built" = 1 ] &&
+  step "packages" bash scripts/package-test.sh
 
 # --- summary ------------------------------------------------------------------------------------
 echo
