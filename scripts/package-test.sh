@@ -85,7 +85,9 @@ build/native/bin/hlmake demo "$work/demo.gcf" >/dev/null
   env -u LD_LIBRARY_PATH ldd root/usr/bin/hlextract | grep -q "$work/root/usr/bin/../lib/libhllib.so.1"
 ) >/dev/null || fail "the Debian package's hlextract, unpacked, does not extract as the build's"
 
-start_windows_env >/dev/null
+# A 64-bit Wine of its own, whatever loader the caller's environment chose.
+unset WINE WINEARCH
+start_windows_env >"$work/wine-env.log" || { cat "$work/wine-env.log"; exit 1; }
 folder="$work/win64/vaultpick-$version-win64"
 cp build/win64/bin/vaultpick_tests.exe "$folder/"
 if ! bash scripts/wine-run.sh "$folder/vaultpick_tests.exe" --gtest_filter='EndToEnd.*' \
