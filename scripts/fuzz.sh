@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (clang, AddressSanitizer, UndefinedBehaviorSanitizer) and runs
 # each one for the given number of seconds, two at a time, from seeds made by our writer.
-#   bash scripts/fuzz.sh [seconds per harness, default 60] [corpus folder]
+#   bash scripts/fuzz.sh [seconds per harness, default 60; 0: build only] [corpus folder]
+# VAULTPICK_FUZZ_SOURCE builds another source tree (an earlier commit's, say) instead of this one,
+# into VAULTPICK_FUZZ_BUILD (build/fuzz by default); VAULTPICK_FUZZ_PARALLEL runs that many
+# harnesses at a time instead of 2 (bench/fuzz-rate.sh runs two trees side by side, one each).
 # The corpus is kept outside the repository (build/fuzz-corpus/<harness> by default) and grows
 # from run to run. A crash is minimised next to its artifact; turn it into a regression test in
 # tests/native/read_test.cpp, rebuilt by code, and commit no binary input.
@@ -11,9 +14,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 root="$PWD"
 seconds="${1:-60}"
 corpus="${2:-$root/build/fuzz-corpus}"
+source="${VAULTPICK_FUZZ_SOURCE:-$root}"
 build="${VAULTPICK_FUZZ_BUILD:-$root/build/fuzz}"
 harnesses=(open extract validate defragment)
-parallel=2
+parallel="${VAULTPICK_FUZZ_PARALLEL:-2}"
 
 case "$seconds" in '' | *[!0-9]*)
   echo "usage: scripts/fuzz.sh [seconds per harness] [corpus folder]" >&2
@@ -22,14 +26,15 @@ case "$seconds" in '' | *[!0-9]*)
 esac
 
 bash scripts/setup.sh || exit 1
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC=clang CXX=clang++ cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVAULTPICK_FUZZ=ON -DVAULTPICK_BUILD_TESTS=OFF -DVAULTPICK_BUILD_BENCH=OFF >/dev/null &&
-  cmake --build "$build" -j "$parallel" || exit 1
+  cmake --build "$build" -j 2 || exit 1
 
 seeds="$build/seeds"
 rm -rf "$seeds"
 "$build/bin/make_seeds" "$seeds" || exit 1
 
+[ "$seconds" = 0 ] && exit 0
 crashes="$corpus/crashes"
 mkdir -p "$crashes"
 
