@@ -10,22 +10,29 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root="$PWD"
 earlier="${1:?usage: bench/fuzz-rate.sh EARLIER_REVISION [seconds per harness]}"
 seconds="${2:-600}"
-work="$root/build/fuzz-rate"  # this benchmark's own: emptied on every run
-rm -rf "$work"
-mkdir -p "$work/earlier-src"
-git archive "$earlier" | tar -x -C "$work/earlier-src"
+work="$root/build/fuzz-rate"  # this benchmark's own; its builds are kept from run to run
+revision=$(git rev-parse --verify "$earlier^{commit}")
+if [ "$(cat "$work/earlier-revision" 2>/dev/null)" != "$revision" ]; then
+  rm -rf "$work"
+  mkdir -p "$work/earlier-src"
+  git archive "$revision" | tar -x -C "$work/earlier-src"
+  echo "$revision" >"$work/earlier-revision"
+fi
+rm -rf "$work/corpus-earlier" "$work/corpus-current" "$work/earlier.log" "$work/current.log"
 
-fuzz() {  # fuzz NAME SECONDS: scripts/fuzz.sh over NAME's tree, one harness at a time
+fuzz() {  # fuzz NAME SECONDS [HARNESS]: scripts/fuzz.sh over NAME's tree
   local source="$root"
   [ "$1" = earlier ] && source="$work/earlier-src"
-  VAULTPICK_FUZZ_SOURCE="$source" VAULTPICK_FUZZ_BUILD="$work/build-$1" VAULTPICK_FUZZ_PARALLEL=1 \
-    bash scripts/fuzz.sh "$2" "$work/corpus-$1"
+  VAULTPICK_FUZZ_SOURCE="$source" VAULTPICK_FUZZ_BUILD="$work/build-$1" \
+    VAULTPICK_FUZZ_HARNESSES="${3:-}" bash scripts/fuzz.sh "$2" "$work/corpus-$1"
 }
 fuzz earlier 0 >/dev/null
 fuzz current 0 >/dev/null
-fuzz earlier "$seconds" >"$work/earlier.log" 2>&1 &
-fuzz current "$seconds" >"$work/current.log" 2>&1 || true
-wait || true
+for harness in open extract validate defragment; do
+  fuzz earlier "$seconds" "$harness" >>"$work/earlier.log" 2>&1 &
+  fuzz current "$seconds" "$harness" >>"$work/current.log" 2>&1 || true
+  wait || true
+done
 
 rate() {  # rate NAME HARNESS: the exec/s that scripts/fuzz.sh reported
   sed -n "s/^$2: .*(\([0-9]*\) exec\/s).*/\1/p" "$work/$1.log"

@@ -3,8 +3,8 @@
 # each one for the given number of seconds, two at a time, from seeds made by our writer.
 #   bash scripts/fuzz.sh [seconds per harness, default 60; 0: build only] [corpus folder]
 # VAULTPICK_FUZZ_SOURCE builds another source tree (an earlier commit's, say) instead of this one,
-# into VAULTPICK_FUZZ_BUILD (build/fuzz by default); VAULTPICK_FUZZ_PARALLEL runs that many
-# harnesses at a time instead of 2 (bench/fuzz-rate.sh runs two trees side by side, one each).
+# into VAULTPICK_FUZZ_BUILD (build/fuzz by default); VAULTPICK_FUZZ_HARNESSES runs only the
+# harnesses it names (bench/fuzz-rate.sh runs one harness of two trees side by side).
 # The corpus is kept outside the repository (build/fuzz-corpus/<harness> by default) and grows
 # from run to run. A crash is minimised next to its artifact; turn it into a regression test in
 # tests/native/read_test.cpp, rebuilt by code, and commit no binary input.
@@ -16,8 +16,8 @@ seconds="${1:-60}"
 corpus="${2:-$root/build/fuzz-corpus}"
 source="${VAULTPICK_FUZZ_SOURCE:-$root}"
 build="${VAULTPICK_FUZZ_BUILD:-$root/build/fuzz}"
-harnesses=(open extract validate defragment)
-parallel="${VAULTPICK_FUZZ_PARALLEL:-2}"
+read -ra harnesses <<<"${VAULTPICK_FUZZ_HARNESSES:-open extract validate defragment}"
+parallel=2
 
 case "$seconds" in '' | *[!0-9]*)
   echo "usage: scripts/fuzz.sh [seconds per harness] [corpus folder]" >&2
