@@ -3,9 +3,9 @@
 # - each holds what a release names and nothing more; HLLib.def lists what HLLib.dll exports;
 # - the Debian package's dependencies were computed, and unpacked into an empty root, its own
 #   hlextract (with its own libhllib.so.1) extracts a file of the demo package as the build's does;
-# - the win64 zip, unpacked, passes the program's end-to-end tests: vaultpick_tests.exe, put
-#   beside its files, starts that folder's Vaultpick.exe under Wine, which lists a package, and
-#   reads the manifests of its Vaultpick.exe and HLExtract.exe.
+# - each zip, unpacked, passes the program's end-to-end tests: its build's vaultpick_tests.exe,
+#   put beside its files, starts that folder's Vaultpick.exe under Wine (64-bit, then 32-bit),
+#   which lists a package, and reads the manifests of its Vaultpick.exe and HLExtract.exe.
 #   bash scripts/package-test.sh
 set -euo pipefail
 
@@ -85,16 +85,21 @@ build/native/bin/hlmake demo "$work/demo.gcf" >/dev/null
   env -u LD_LIBRARY_PATH ldd root/usr/bin/hlextract | grep -q "$work/root/usr/bin/../lib/libhllib.so.1"
 ) >/dev/null || fail "the Debian package's hlextract, unpacked, does not extract as the build's"
 
-# A 64-bit Wine of its own, whatever loader the caller's environment chose.
+end_to_end() {  # end_to_end win64|win32: the program's end-to-end tests beside that zip's files
+  local folder="$work/$1/vaultpick-$version-$1" log="$work/end-to-end-$1.log"
+  cp "build/$1/bin/vaultpick_tests.exe" "$folder/"
+  if ! bash scripts/wine-run.sh "$folder/vaultpick_tests.exe" --gtest_filter='EndToEnd.*' \
+    >"$log" 2>&1 || ! grep -q "^\[  PASSED  \] 2 tests" "$log"; then
+    cat "$log"
+    fail "the $1 zip's program does not pass the end-to-end tests from its own folder"
+  fi
+}
+# A 64-bit Wine of its own, whatever loader the caller's environment chose; then the 32-bit one.
 unset WINE WINEARCH
 start_windows_env >"$work/wine-env.log" || { cat "$work/wine-env.log"; exit 1; }
-folder="$work/win64/vaultpick-$version-win64"
-cp build/win64/bin/vaultpick_tests.exe "$folder/"
-if ! bash scripts/wine-run.sh "$folder/vaultpick_tests.exe" --gtest_filter='EndToEnd.*' \
-  >"$work/end-to-end.log" 2>&1 || ! grep -q "^\[  PASSED  \] 2 tests" "$work/end-to-end.log"; then
-  cat "$work/end-to-end.log"
-  fail "the win64 zip's program does not pass the end-to-end tests from its own folder"
-fi
+end_to_end win64
+start_wine_win32 >"$work/wine-env.log" || { cat "$work/wine-env.log"; exit 1; }
+end_to_end win32
 
 [ "$failed" = 0 ] && echo "packages: the zips and the Debian package hold what a release names and run"
 exit "$failed"
