@@ -30,12 +30,6 @@ for target in win64 win32; do
   cmake --build "build/$target" -j 2 --target vaultpick hlextract hllib >/dev/null
 done
 
-headers() {  # headers BUILD FOLDER: the installed headers of BUILD, copied into FOLDER
-  mkdir -p "$2"
-  cp hllib/include/hllib/hllib.h hllib/include/hllib/hllib.hpp hllib/include/hllib/export.h \
-    "$1/generated/include/hllib/version.h" "$2/"
-}
-
 zip_release() {  # zip_release win64|win32
   local name="vaultpick-$version-$1"
   local folder="$work/$1/$name" bin="build/$1/bin"
@@ -43,7 +37,9 @@ zip_release() {  # zip_release win64|win32
   cp "$bin/vaultpick.exe" "$folder/Vaultpick.exe"
   cp "$bin/HLExtract.exe" "$bin/HLLib.dll" "$bin/HLLib.def" README.md LICENSE CHANGELOG.md \
     "$folder/"
-  headers "build/$1" "$folder/include/hllib"
+  # The headers as the build's install rules give them.
+  cmake --install "build/$1" --prefix "$work/$1-install" >/dev/null
+  cp -r "$work/$1-install/include" "$folder/"
   (cd "$work/$1" && zip -qrX "$work/$name.zip" "$name")
 }
 
