@@ -101,7 +101,8 @@ void listEverything(const hl::Package& package) {
       hl::FileInfo info;
       package.inspect(item, info);
     } else {
-      package.fileCountBelow(item);
+      uint32_t files = 0;
+      package.fileCountBelow(item, files);
     }
   }
   package.walk(hl::kRootItem, '\\', [&](uint32_t item, const std::string& relative) {
@@ -111,7 +112,8 @@ void listEverything(const hl::Package& package) {
                    full.c_str());
       std::abort();
     }
-    package.find(full);
+    uint32_t found = hl::kNoItem;
+    package.find(full, found);
   });
   package.path(hl::kRootItem, '/');
   package.find("");

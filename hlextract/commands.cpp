@@ -30,6 +30,20 @@ class Session final : public ConsoleHost {
       fail(status);
       return exitCode_;
     }
+    // Opening checks only the headers. A run that lists or browses the whole package checks
+    // its whole tree first, so damage stops it before any output, as it always has; so does
+    // --verbose, whose warnings are then the tree's too, but as a warning: the items the run
+    // touches may be sound.
+    const bool wholeTree = args_.list || !args_.listFile.empty() || args_.console;
+    if (wholeTree || args_.verbose) {
+      hllib::Status tree = package_.check();
+      if (!tree.ok() && wholeTree) {
+        fail(tree);
+        return exitCode_;
+      }
+      if (!tree.ok())
+        std::fprintf(stderr, "hlextract: warning: %s\n", printable(tree.message).c_str());
+    }
     if (args_.verbose)
       for (uint32_t n = 0; n < package_.facts().warning_count; ++n)
         std::fprintf(stderr, "hlextract: warning: %s\n", printable(package_.warning(n)).c_str());
@@ -70,28 +84,34 @@ class Session final : public ConsoleHost {
 
   // Item paths on the command line begin with the root's own name, "root".
   uint32_t resolve(const NativeString& word, std::string& shown) {
-    uint32_t item = findItem(package_, word);
+    uint32_t item = HL_NO_ITEM;
+    if (hllib::Status status = findItem(package_, word, item); !status.ok()) {
+      fail(status);
+      return HL_NO_ITEM;
+    }
     shown = item == HL_NO_ITEM ? toUtf8(word) : shownName("root\\" + package_.path(item));
     if (item == HL_NO_ITEM) fail({HL_ITEM_NOT_FOUND, "no item '" + shown + "' in the package"});
     return item;
   }
 
   void list() {
-    package_.walk(HL_ROOT_ITEM, '\\', [&](uint32_t item, const std::string& name) {
-      std::string path = shownName(name);
-      hl_item facts = package_.item(item);
-      bool file = facts.is_file != 0;
-      if (!hl_path_is_listable(name.data(), name.size())) {
-        unlistable(path);
-      } else if (!args_.verbose) {
-        std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
-      } else if (file) {
-        std::printf("%12u  %-14s  root\\%s\n", facts.size, fileState(package_, item).c_str(),
-                    path.c_str());
-      } else {
-        std::printf("%12s  %-14s  root\\%s\\\n", "", "folder", path.c_str());
-      }
-    });
+    hllib::Status status =
+        package_.walk(HL_ROOT_ITEM, '\\', [&](uint32_t item, const std::string& name) {
+          std::string path = shownName(name);
+          hl_item facts = package_.item(item);
+          bool file = facts.is_file != 0;
+          if (!hl_path_is_listable(name.data(), name.size())) {
+            unlistable(path);
+          } else if (!args_.verbose) {
+            std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
+          } else if (file) {
+            std::printf("%12u  %-14s  root\\%s\n", facts.size, fileState(package_, item).c_str(),
+                        path.c_str());
+          } else {
+            std::printf("%12s  %-14s  root\\%s\\\n", "", "folder", path.c_str());
+          }
+        });
+    if (!status.ok()) fail(status);
   }
 
   void writeListFile() {
@@ -180,9 +200,11 @@ class Session final : public ConsoleHost {
       check(item, shown);
     } else {
       std::string prefix = item == HL_ROOT_ITEM ? "root\\" : shown + "\\";
-      package_.walk(item, '\\', [&](uint32_t child, const std::string& path) {
-        if (package_.item(child).is_file) check(child, prefix + shownName(path));
-      });
+      hllib::Status walked =
+          package_.walk(item, '\\', [&](uint32_t child, const std::string& path) {
+            if (package_.item(child).is_file) check(child, prefix + shownName(path));
+          });
+      if (!walked.ok()) return fail(walked);
     }
     if (unchecked > 0 && exitCode_ == kExitOk) exitCode_ = kExitNotChecked;
     if (stopped) say("validation stopped: the package is shorter than when it was opened");

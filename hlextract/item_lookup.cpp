@@ -7,14 +7,16 @@
 
 namespace hlextract {
 
-uint32_t findItem(const hllib::Package& package, const NativeString& word) {
+hllib::Status findItem(const hllib::Package& package, const NativeString& word, uint32_t& item) {
+  item = HL_NO_ITEM;
   std::string path;
-  if (!toItemPath(word, path)) return HL_NO_ITEM;  // a character the code page lacks
+  if (!toItemPath(word, path)) return {};  // a character the code page lacks
   std::string head = path.substr(0, 5);
   for (char& c : head)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   if (head == "root" || head == "root\\" || head == "root/") path.erase(0, head.size());
-  return package.find(path);
+  hllib::Status status = package.find(path, item);
+  return status.code == HL_ITEM_NOT_FOUND ? hllib::Status() : status;
 }
 
 }  // namespace hlextract

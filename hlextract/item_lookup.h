@@ -9,7 +9,7 @@
 namespace hlextract {
 
 // The item whose path `word` names, beginning with the root's own name ("root\", "root/" or
-// "root", in any case); HL_NO_ITEM when there is none.
-uint32_t findItem(const hllib::Package& package, const NativeString& word);
+// "root", in any case); HL_NO_ITEM when there is none. A damaged entry on the way fails.
+hllib::Status findItem(const hllib::Package& package, const NativeString& word, uint32_t& item);
 
 }  // namespace hlextract

@@ -132,10 +132,13 @@ int runJobFile(const hllib::Package& package, const Arguments& options) {
     const Job& job = file.jobs[n - 1];
     hllib::Status status;
     hl_extract_summary summary{};
-    const uint32_t item = findItem(package, job.item);
+    uint32_t item = HL_NO_ITEM;
+    const hllib::Status found = findItem(package, job.item, item);
     if (item != HL_NO_ITEM && !opened)
       opened = destination.open(std::filesystem::path(file.destination));
-    if (item == HL_NO_ITEM) {
+    if (!found.ok()) {
+      status = found;
+    } else if (item == HL_NO_ITEM) {
       status = {HL_ITEM_NOT_FOUND, "no such item in the package"};
     } else if (!opened->ok()) {
       status = *opened;

@@ -120,11 +120,16 @@ hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts
       package, facts);
 }
 
+hl_status HLLIB_CALL hl_check(const hl_package* package) {
+  return call(
+      "checking the package", [&] { return package->package->check(); }, package);
+}
+
 hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t index, const char** text) {
   return call(
       "reading a warning",
       [&] {
-        const std::vector<std::string>& warnings = package->package->warnings();
+        const std::vector<std::string> warnings = package->package->warnings();
         if (index >= warnings.size()) return Status(ErrorCode::Invalid, "no such warning");
         *text = handOut(warnings[index]);
         return Status();
@@ -153,8 +158,7 @@ hl_status HLLIB_CALL hl_file_count_below(const hl_package* package, uint32_t fol
       [&] {
         const Package* p = nullptr;
         Status status = packageOf(package, folder, p);
-        if (status.ok()) *count = p->fileCountBelow(folder);
-        return status;
+        return status.ok() ? p->fileCountBelow(folder, *count) : status;
       },
       count);
 }
@@ -190,7 +194,11 @@ hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32
       "finding an item",
       [&] {
         std::string stored;
-        uint32_t found = utf8ToPackageName(path, stored) ? package->package->find(stored) : kNoItem;
+        uint32_t found = kNoItem;
+        if (utf8ToPackageName(path, stored)) {
+          Status status = package->package->find(stored, found);
+          if (!status.ok()) return status;
+        }
         if (found == kNoItem)
           return Status(ErrorCode::ItemNotFound, std::string("no item '") + path + "'");
         *item = found;

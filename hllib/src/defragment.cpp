@@ -97,6 +97,7 @@ Status run(const io::Path& given, const DefragmentOptions& options, uint64_t sto
     return {};
   }
   const PackageData& model = loadedModelOf(*original);
+  if (!(status = checkWholeTree(model)).ok()) return status;
   if (!(status = checkRewritable(model)).ok()) return status;
   DefragmentPlan plan;
   if (!(status = planDefragment(*original, plan)).ok()) return status;

@@ -130,8 +130,9 @@ Status planDefragment(const Package& package, DefragmentPlan& plan) {
   const PackageData& data = loadedModelOf(package);
   plan = DefragmentPlan();
   Planner planner(data, plan);
+  // The copy's tree is checked here, as the original's was before its plan.
+  Status status = checkWholeTree(data);
   // Files in the order of their directory entries, which is how a laid-out package is written.
-  Status status;
   for (uint32_t item = 0; item < data.itemCount && status.ok(); ++item)
     if (package.isFile(item)) status = planner.addFile(item);
   if (status.ok()) status = planner.addUnreachedEntries();

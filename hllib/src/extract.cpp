@@ -77,10 +77,10 @@ Status unsafe(std::string_view name, const char* kind = "item") {
                                      "': it could leave the destination folder"};
 }
 
-// ItemNotFound for a number past the package's last item.
-Status itemExists(const Package& package, uint32_t item) {
+// ItemNotFound for a number past the package's last item; the damage of the tree below it.
+Status extractable(const Package& package, uint32_t item) {
   return item < package.itemCount()
-             ? Status()
+             ? checkTreeBelow(modelOf(package), item)
              : Status{ErrorCode::ItemNotFound, "no item " + std::to_string(item)};
 }
 
@@ -90,24 +90,23 @@ Status clash(const std::string& name) {
 }
 
 // The bytes of the files that extracting `item` writes.
-uint64_t bytesBelow(const Package& package, uint32_t item) {
-  uint64_t total = package.isFile(item) ? package.itemSize(item) : 0;
-  walkItems(modelOf(package), item, '\\', [&](uint32_t child, const std::string&) {
+Status bytesBelow(const Package& package, uint32_t item, uint64_t& total) {
+  total = package.isFile(item) ? package.itemSize(item) : 0;
+  return walkItems(modelOf(package), item, '\\', [&](uint32_t child, const std::string&) {
     if (package.isFile(child)) total += package.itemSize(child);
   });
-  return total;
 }
 
 class TreeExtraction {
  public:
-  TreeExtraction(const Package& package, uint32_t item, const ExtractObserver& observer,
-                 ExtractSummary& summary, ExistingFiles existing, const ExtractProgress& progress)
+  TreeExtraction(const Package& package, const ExtractObserver& observer, ExtractSummary& summary,
+                 ExistingFiles existing, const ExtractProgress& progress, uint64_t total)
       : package_(package),
         observer_(observer),
         summary_(summary),
         existing_(existing),
         progress_(progress),
-        total_(progress ? bytesBelow(package, item) : 0) {}
+        total_(total) {}
 
   void file(uint32_t item, const io::Folder& folder, const io::Path& name,
             const std::string& shownPath) {
@@ -128,7 +127,7 @@ class TreeExtraction {
   // The folder's contents into `target`. The walk is depth first, so the open folders are
   // those on the way from `target` to the current item: one handle per level.
   // What the walk's visitor throws passes on to the caller's guard.
-  void contents(uint32_t folder, const io::Folder& target, const std::string& shownPrefix) {
+  Status contents(uint32_t folder, const io::Folder& target, const std::string& shownPrefix) {
     struct Level {
       uint32_t item;
       std::unique_ptr<io::Folder> owned;  // null for `target`
@@ -137,27 +136,28 @@ class TreeExtraction {
     };
     std::vector<Level> levels;
     levels.push_back({folder, nullptr, &target, {}});
-    walkItems(modelOf(package_), folder, '\\', [&](uint32_t item, const std::string& relative) {
-      if (stopped_) return;
-      uint32_t parent = package_.parent(item);
-      auto level = std::find_if(levels.rbegin(), levels.rend(),
-                                [&](const Level& l) { return l.item == parent; });
-      if (level == levels.rend()) return;  // below a folder that was refused
-      levels.erase(level.base(), levels.end());
-      Level& here = levels.back();
-      std::string shown = shownPrefix + relative;
-      std::string_view raw = package_.name(item);
-      if (!isSafeName(raw)) return report(shown, unsafe(raw));
-      io::Path name = io::fromPackageName(raw);
-      if (!here.names.insert(io::nameKey(name)).second)
-        return report(shown, clash(std::string(raw)));
-      if (package_.isFile(item)) return file(item, *here.folder, name, shown);
-      Status status;
-      std::unique_ptr<io::Folder> child = here.folder->child(name, status);
-      if (!child) return report(shown, status);
-      const io::Folder* open = child.get();
-      levels.push_back({item, std::move(child), open, {}});
-    });
+    return walkItems(modelOf(package_), folder, '\\',
+                     [&](uint32_t item, const std::string& relative) {
+                       if (stopped_) return;
+                       uint32_t parent = package_.parent(item);
+                       auto level = std::find_if(levels.rbegin(), levels.rend(),
+                                                 [&](const Level& l) { return l.item == parent; });
+                       if (level == levels.rend()) return;  // below a folder that was refused
+                       levels.erase(level.base(), levels.end());
+                       Level& here = levels.back();
+                       std::string shown = shownPrefix + relative;
+                       std::string_view raw = package_.name(item);
+                       if (!isSafeName(raw)) return report(shown, unsafe(raw));
+                       io::Path name = io::fromPackageName(raw);
+                       if (!here.names.insert(io::nameKey(name)).second)
+                         return report(shown, clash(std::string(raw)));
+                       if (package_.isFile(item)) return file(item, *here.folder, name, shown);
+                       Status status;
+                       std::unique_ptr<io::Folder> child = here.folder->child(name, status);
+                       if (!child) return report(shown, status);
+                       const io::Folder* open = child.get();
+                       levels.push_back({item, std::move(child), open, {}});
+                     });
   }
 
   void report(const std::string& shownPath, const Status& status) {
@@ -239,23 +239,25 @@ Status extractItem(const Package& package, uint32_t item, Destination& destinati
                    std::string_view below, const ExtractObserver& observer, ExtractSummary& summary,
                    ExistingFiles existing, const ExtractProgress& progress) {
   return guarded("extraction", [&]() -> Status {
-    Status status = itemExists(package, item);
+    Status status = extractable(package, item);
+    uint64_t total = 0;
+    if (status.ok() && progress) status = bytesBelow(package, item, total);
     const io::Folder* folder = status.ok() ? destination.folder(below, status) : nullptr;
     if (!folder) return status;
-    TreeExtraction extraction(package, item, observer, summary, existing, progress);
+    TreeExtraction extraction(package, observer, summary, existing, progress, total);
     std::string name(package.name(item));
     if (item == kRootItem) {
-      extraction.contents(item, *folder, "");
+      status = extraction.contents(item, *folder, "");
     } else if (!isSafeName(name)) {
       extraction.report(name, unsafe(name));
     } else if (package.isFile(item)) {
       extraction.file(item, *folder, io::fromPackageName(name), name);
     } else if (auto child = folder->child(io::fromPackageName(name), status)) {
-      extraction.contents(item, *child, name + "\\");
+      status = extraction.contents(item, *child, name + "\\");
     } else {
       extraction.report(name, status);
     }
-    return extraction.result();
+    return status.ok() ? extraction.result() : status;
   });
 }
 
@@ -263,8 +265,8 @@ Status extractItem(const Package& package, uint32_t item, const std::filesystem:
                    const ExtractObserver& observer, ExtractSummary& summary, ExistingFiles existing,
                    const ExtractProgress& progress) {
   return guarded("extraction", [&]() -> Status {
-    // Checked before the destination is made: a wrong number makes no folder.
-    Status status = itemExists(package, item);
+    // Checked before the destination is made: a wrong number or a damaged tree makes no folder.
+    Status status = extractable(package, item);
     std::unique_ptr<Destination> opened;
     if (status.ok()) opened = Destination::open(destination, status);
     return opened ? extractItem(package, item, *opened, {}, observer, summary, existing, progress)

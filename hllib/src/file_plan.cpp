@@ -147,9 +147,7 @@ Status planFromTables(const PackageData& d, uint32_t item, bool resolveRuns, Fil
 // Tables are read as they are first needed; a read that failed there (the package was cut
 // short) explains any damage it seemed to show.
 Status planFile(const PackageData& d, uint32_t item, bool resolveRuns, FilePlan& plan) {
-  Status status = planFromTables(d, item, resolveRuns, plan);
-  Status tables = d.metadata.status();
-  return tables.ok() ? status : tables;
+  return explainedByReads(d, planFromTables(d, item, resolveRuns, plan));
 }
 
 Status readable(const PackageData& d, uint32_t item, const FilePlan& plan) {

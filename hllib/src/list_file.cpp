@@ -17,21 +17,24 @@ Status writeLines(const Package& package, io::File& out, const io::Path& target,
   uint64_t offset = 0;
   uint32_t refused = 0;
   Status status;
-  walkItems(modelOf(package), kRootItem, '\\', [&](uint32_t item, const std::string& path) {
-    if (!package.isFile(item)) return;
-    if (!isListable(path)) {
-      ++refused;
-      if (unlistable) unlistable(path);
-    }
-    if (refused || !status.ok()) return;
-    lines += "root\\";
-    lines += path;
-    lines += "\r\n";
-    if (lines.size() < kSlice) return;
-    status = out.writeAt(offset, lines.data(), lines.size());
-    offset += lines.size();
-    lines.clear();
-  });
+  Status walked =
+      forEachItemBelow(modelOf(package), kRootItem, '\\',
+                       [&](uint32_t, const DirectoryEntry& entry, const std::string& path) {
+                         if (!entry.isFile()) return;
+                         if (!isListable(path)) {
+                           ++refused;
+                           if (unlistable) unlistable(path);
+                         }
+                         if (refused || !status.ok()) return;
+                         lines += "root\\";
+                         lines += path;
+                         lines += "\r\n";
+                         if (lines.size() < kSlice) return;
+                         status = out.writeAt(offset, lines.data(), lines.size());
+                         offset += lines.size();
+                         lines.clear();
+                       });
+  if (!walked.ok()) return walked;
   if (refused)
     return {ErrorCode::WriteFailed, "the list file " + io::describe(target) + " is not written: " +
                                         std::to_string(refused) + " file names hold a line break"};
@@ -44,11 +47,14 @@ Status writeLines(const Package& package, io::File& out, const io::Path& target,
 Status writeFileList(const Package& package, const std::filesystem::path& target,
                      const UnlistableObserver& unlistable) {
   return guarded("writing the list file", [&]() -> Status {
+    // A damaged tree is found before anything is made.
+    Status status = checkWholeTree(modelOf(package));
+    if (!status.ok()) return status;
     io::Path name = target.filename();
     if (name.empty())
       return {ErrorCode::WriteFailed,
               "cannot write the list file " + io::describe(target) + ": it names a folder"};
-    Status status = io::createFolder(target.parent_path());
+    status = io::createFolder(target.parent_path());
     std::unique_ptr<io::Folder> folder;
     if (status.ok()) folder = io::Folder::open(target.parent_path(), status);
     if (!folder) return status;

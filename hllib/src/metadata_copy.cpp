@@ -8,12 +8,9 @@
 
 namespace hl {
 
-Status MetadataCopy::open(const io::File& file, uint64_t size, uint64_t eagerStart,
-                          uint64_t eagerEnd) {
+Status MetadataCopy::open(const io::File& file, uint64_t size) {
   file_ = &file;
   size_ = size;
-  eagerStart_ = eagerStart;
-  eagerEnd_ = eagerEnd;
   uint64_t chunks = (size + kChunkSize - 1) / kChunkSize;
   if (size <= SIZE_MAX) {
     // Not zeroed: pages never read are never touched.
@@ -23,13 +20,23 @@ Status MetadataCopy::open(const io::File& file, uint64_t size, uint64_t eagerSta
   if (!bytes_ || !chunkRead_)
     return {ErrorCode::OpenFailed,
             "not enough memory to read the package's tables (" + std::to_string(size) + " bytes)"};
-  return file.readAt(eagerStart, bytes_.get() + eagerStart,
-                     static_cast<size_t>(eagerEnd - eagerStart));
+  return {};
 }
 
-const uint8_t* MetadataCopy::read(uint64_t offset, uint64_t size) const {
-  for (uint64_t chunk = offset / kChunkSize; chunk * kChunkSize < offset + size; ++chunk)
-    if (!chunkRead_[chunk].load(std::memory_order_acquire)) readChunk(chunk);
+const uint8_t* MetadataCopy::readChunks(uint64_t offset, uint64_t size) const {
+  const uint64_t last = (offset + size + kChunkSize - 1) / kChunkSize;
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Each run of chunks not read yet is read at once: a walk's whole directory in one call.
+  for (uint64_t chunk = offset / kChunkSize; chunk < last;) {
+    if (chunkRead_[chunk].load(std::memory_order_relaxed)) {
+      ++chunk;
+      continue;
+    }
+    uint64_t end = chunk + 1;
+    while (end < last && !chunkRead_[end].load(std::memory_order_relaxed)) ++end;
+    readRun(chunk, end);
+    chunk = end;
+  }
   return at(offset);
 }
 
@@ -53,21 +60,15 @@ Status MetadataCopy::status() const {
   return status_;
 }
 
-void MetadataCopy::readChunk(uint64_t chunk) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (chunkRead_[chunk].load(std::memory_order_relaxed)) return;
-  uint64_t start = chunk * kChunkSize, end = std::min(size_, start + kChunkSize);
-  // The range read at opening stays as it was checked, whatever the file holds now.
-  auto readRange = [&](uint64_t from, uint64_t to) {
-    if (from >= to) return;
-    Status result = file_->readAt(from, bytes_.get() + from, static_cast<size_t>(to - from));
-    if (result.ok()) return;
-    std::memset(bytes_.get() + from, 0, static_cast<size_t>(to - from));
+void MetadataCopy::readRun(uint64_t first, uint64_t end) const {
+  const uint64_t start = first * kChunkSize, stop = std::min(size_, end * kChunkSize);
+  Status result = file_->readAt(start, bytes_.get() + start, static_cast<size_t>(stop - start));
+  if (!result.ok()) {
+    std::memset(bytes_.get() + start, 0, static_cast<size_t>(stop - start));
     if (status_.ok()) status_ = result;
-  };
-  readRange(start, std::min(end, eagerStart_));
-  readRange(std::max(start, eagerEnd_), end);
-  chunkRead_[chunk].store(true, std::memory_order_release);
+  }
+  for (uint64_t chunk = first; chunk < end; ++chunk)
+    chunkRead_[chunk].store(true, std::memory_order_release);
 }
 
 }  // namespace hl

@@ -1,7 +1,7 @@
 // A package's metadata held in memory. A copy rather than a mapping: another program that
-// shortens or rewrites the file cannot pull it from under a walk. One range (the directory's
-// entries, which opening checks one by one) is read at once; the rest in chunks when first
-// needed, so a lookup or a listing reads little more than it uses.
+// shortens or rewrites the file cannot pull it from under a walk, and bytes once checked stay as
+// they were checked. Read in chunks as they are first needed, so a lookup reads little more
+// than the entries on its way; the room for the rest is reserved but never touched.
 #pragma once
 
 #include <atomic>
@@ -16,14 +16,22 @@ namespace hl {
 
 class MetadataCopy {
  public:
-  // Room for the first `size` bytes of `file`, of which [eagerStart, eagerEnd) are read now.
-  Status open(const io::File& file, uint64_t size, uint64_t eagerStart, uint64_t eagerEnd);
+  // Room for the first `size` bytes of `file`, none of them read yet.
+  Status open(const io::File& file, uint64_t size);
 
-  // Bytes of the range read at opening, or of a range already made sure of with read().
+  // Bytes of a range already made sure of with read().
   const uint8_t* at(uint64_t offset) const { return bytes_.get() + offset; }
   // Makes sure [offset, offset + size) has been read and gives its first byte. A read that
   // fails leaves zeros there, which no check takes for a valid table, and sets status().
-  const uint8_t* read(uint64_t offset, uint64_t size) const;
+  const uint8_t* read(uint64_t offset, uint64_t size) const {
+    // Inline for the common case, a few bytes of one chunk already read: walks decode entries
+    // by the hundred thousand.
+    const uint64_t chunk = offset / kChunkSize;
+    if (size != 0 && chunk == (offset + size - 1) / kChunkSize &&
+        chunkRead_[chunk].load(std::memory_order_acquire))
+      return at(offset);
+    return readChunks(offset, size);
+  }
   // The NUL-terminated text at `offset`, read as far as its NUL and never past `limit` bytes.
   std::string_view readText(uint64_t offset, uint64_t limit) const;
   void readAll() const;
@@ -31,14 +39,17 @@ class MetadataCopy {
   Status status() const;
 
  private:
-  static constexpr uint64_t kChunkSize = uint64_t{64} * 1024;
-  void readChunk(uint64_t chunk) const;
+  // A page: a lookup keeps little more than the entries and names on its way.
+  static constexpr uint64_t kChunkSize = 4096;
+  const uint8_t* readChunks(uint64_t offset, uint64_t size) const;
+  // Reads chunks [first, end), with mutex_ held.
+  void readRun(uint64_t first, uint64_t end) const;
 
   const io::File* file_ = nullptr;
-  uint64_t size_ = 0, eagerStart_ = 0, eagerEnd_ = 0;
+  uint64_t size_ = 0;
   std::unique_ptr<uint8_t[]> bytes_;
   std::unique_ptr<std::atomic<bool>[]> chunkRead_;
-  mutable std::mutex mutex_;  // guards chunk reads and status_
+  mutable std::mutex mutex_;  // guards reads and status_
   mutable Status status_;
 };
 

@@ -55,7 +55,12 @@ uint32_t Package::blockSize() const noexcept { return data_->blockSize; }
 uint32_t Package::blockCount() const noexcept { return data_->blockCount; }
 uint32_t Package::itemCount() const noexcept { return data_->itemCount; }
 uint32_t Package::fileCount() const noexcept { return data_->fileCount; }
-const std::vector<std::string>& Package::warnings() const noexcept { return data_->warnings; }
+std::vector<std::string> Package::warnings() const {
+  std::vector<std::string> all = data_->warnings;
+  if (data_->tree.done.load(std::memory_order_acquire))
+    all.insert(all.end(), data_->tree.warnings.begin(), data_->tree.warnings.end());
+  return all;
+}
 
 bool Package::isFile(uint32_t item) const noexcept {
   return item < data_->itemCount && data_->entry(item).isFile();

@@ -54,7 +54,10 @@ struct ChunkReport {
 
 class Package {
  public:
-  // Opens and checks the package's structure. Returns null and sets `status` on failure.
+  // Opens the package and checks its headers, the bounds of its tables and its root. Returns
+  // null and sets `status` on failure. What the tables hold is checked where it is used: a
+  // lookup checks the entries on its way, a walk the tree below its folder, a read the file's
+  // chains (ErrorCode::Damaged names what is wrong).
   static std::unique_ptr<Package> open(const std::filesystem::path& path, Status& status);
   // The same for a package's `size` bytes at `data`, which the caller keeps alive and unchanged
   // until the Package goes.
@@ -69,8 +72,11 @@ class Package {
   uint32_t blockCount() const noexcept;
   uint32_t itemCount() const noexcept;
   uint32_t fileCount() const noexcept;
-  // Inconsistencies that did not stop the package from being read.
-  const std::vector<std::string>& warnings() const noexcept;
+  // Inconsistencies that did not stop the package from being read: the headers', and the
+  // directory tree's once it has been checked whole (check(), or a walk of the root).
+  std::vector<std::string> warnings() const;
+  // Checks the whole directory tree, once: later calls give the same answer.
+  Status check() const;
 
   // Items are numbered 0 .. itemCount()-1; 0 is the root folder, whose name is empty.
   bool isFile(uint32_t item) const noexcept;
@@ -78,14 +84,16 @@ class Package {
   std::string_view name(uint32_t item) const;  // single-byte, as stored
   uint32_t itemSize(uint32_t item) const noexcept;
   uint32_t parent(uint32_t item) const noexcept;  // kNoItem for the root
-  uint32_t fileCountBelow(uint32_t folder) const;
+  Status fileCountBelow(uint32_t folder, uint32_t& count) const;
 
   // Finds an item by its path below the root, components separated by '\' or '/'. Names are
-  // matched exactly first, then without regard to ASCII case. "" names the root.
-  uint32_t find(std::string_view path) const;
+  // matched exactly first, then without regard to ASCII case. "" names the root. `item` is
+  // kNoItem, with an Ok status, when no item has the path.
+  Status find(std::string_view path, uint32_t& item) const;
   // The item's path from the root, components joined by `separator`; "" for the root.
   std::string path(uint32_t item, char separator = '\\') const;
-  // Every item below `folder`, depth first in directory order.
+  // Every item below `folder`, depth first in directory order, once the tree below it has been
+  // checked; nothing for an item that is no folder of the tree.
   Status walk(uint32_t folder, char separator, const ItemVisitor& visit) const;
 
   // NCF only: the folder that holds the package's files on disk; ErrorCode::Invalid for a GCF.

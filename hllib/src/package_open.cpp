@@ -1,5 +1,6 @@
-// Opening a package: reads the small headers in file order, checks every count and offset
-// against the real file before anything is allocated, then reads the directory into memory.
+// Opening a package: reads the small headers in file order and checks every count and offset
+// against the real file before anything is allocated. The tables themselves are read and
+// checked as they are used.
 #include <cstdio>
 #include <string>
 
@@ -310,11 +311,8 @@ std::unique_ptr<PackageData> openPackageData(std::unique_ptr<io::File> file, Sta
         "the file header gives a size of " + std::to_string(le32(header + fh::kFileSize)) +
         " bytes, the file has " + std::to_string(data->file->size()) + " bytes");
 
-  status =
-      data->metadata.open(*data->file, data->sections.metadataEnd, data->sections.directoryEntries,
-                          data->sections.names + data->nameSize);
-  if (!status.ok()) return nullptr;
-  if (!(status = checkDirectoryTree(*data)).ok()) return nullptr;
+  if (!(status = data->metadata.open(*data->file, data->sections.metadataEnd)).ok()) return nullptr;
+  if (!(status = checkRoot(*data)).ok()) return nullptr;
   return data;
 }
 

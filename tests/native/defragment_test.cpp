@@ -414,7 +414,7 @@ TEST(Defragment, NoBlockInUseAllocatesNoBlockSizedBuffer) {
   EXPECT_EQ(result, DefragmentResult::Rewritten);
   std::unique_ptr<hl::Package> package = openPackage(path);
   ASSERT_TRUE(package);
-  EXPECT_EQ(package->find("empty"), 1u);
+  EXPECT_EQ(itemAt(*package, "empty"), 1u);
 }
 
 }  // namespace

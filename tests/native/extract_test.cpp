@@ -17,7 +17,7 @@ hl::Status extract(const hl::Package& package, const std::string& path, const fs
                    hl::ExtractSummary& summary, std::vector<std::string>* failed = nullptr,
                    hl::ErrorCode code = hl::ErrorCode::Ok) {
   return hl::extractItem(
-      package, package.find(path), destination,
+      package, itemAt(package, path), destination,
       [&](const std::string& item, const hl::Status& result) {
         if (failed && result.code() == code) failed->push_back(item);
       },
@@ -121,10 +121,10 @@ TEST(Extract, AnItemWhoseNameIsTakenInItsFolderFails) {
   EXPECT_EQ(summary.failures, expected.size());
   EXPECT_EQ(filesOnDisk(scratch / "out"), written);
   // Lookups: the exact name first, then the first in another case; whole names; none below a file.
-  EXPECT_EQ(readAll(*package, package->find("case.txt")), std::vector<uint8_t>{'2'});
-  EXPECT_EQ(readAll(*package, package->find("CASE.TXT")), std::vector<uint8_t>{'1'});
+  EXPECT_EQ(readAll(*package, itemAt(*package, "case.txt")), std::vector<uint8_t>{'2'});
+  EXPECT_EQ(readAll(*package, itemAt(*package, "CASE.TXT")), std::vector<uint8_t>{'1'});
   for (const char* nothing : {"Case.txt\\same.txt", "CASE.TXTX", "CASE.TX"})
-    EXPECT_EQ(package->find(nothing), hl::kNoItem) << nothing;
+    EXPECT_EQ(itemAt(*package, nothing), hl::kNoItem) << nothing;
 }
 
 }  // namespace

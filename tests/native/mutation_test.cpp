@@ -106,7 +106,7 @@ class Mutation : public ::testing::TestWithParam<size_t> {
     if (package->type() == hl::PackageType::Ncf) package->setContentRoot(scratch_ / "content");
     package->walk(hl::kRootItem, '/', [&](uint32_t item, const std::string& path) {
       EXPECT_EQ(package->path(item, '/'), path) << what;
-      package->find(path);
+      itemAt(*package, path);
     });
     hl::ExtractSummary summary;
     expectClean(hl::extractItem(*package, hl::kRootItem, fence / "out", nullptr, summary), what);

@@ -8,6 +8,7 @@
 
 #include "extract.h"
 #include "layout.h"
+#include "list_file.h"
 #include "package_image.h"
 #include "test_support.h"
 
@@ -61,11 +62,11 @@ TEST(Read, NcfFilesComeFromTheContentFolder) {
   ASSERT_TRUE(package);
   EXPECT_EQ(package->type(), hl::PackageType::Ncf);
   EXPECT_EQ(package->warnings().size(), 1u);
-  uint32_t readme = package->find("readme.txt");
+  uint32_t readme = itemAt(*package, "readme.txt");
   EXPECT_EQ(package->read(readme, accept).code(), hl::ErrorCode::Invalid) << "no folder given yet";
   package->setContentRoot(scratch / "content");
   hl::FileInfo info;
-  ASSERT_TRUE(package->inspect(package->find("short.bin"), info).ok());
+  ASSERT_TRUE(package->inspect(itemAt(*package, "short.bin"), info).ok());
   EXPECT_EQ(info.storedBytes, 100u);
   fs::remove(scratch / "content" / "readme.txt");
   hl::ChunkReport report;
@@ -73,7 +74,7 @@ TEST(Read, NcfFilesComeFromTheContentFolder) {
   const uint32_t escaping = package_image::decode(path).itemNamed(outside);
   EXPECT_EQ(package->read(escaping, accept).code(), hl::ErrorCode::UnsafeName);
   std::ofstream(scratch / "content" / "sound" / "big.wav", std::ios::app) << "more";
-  EXPECT_EQ(readAll(*package, package->find("sound\\big.wav")),
+  EXPECT_EQ(readAll(*package, itemAt(*package, "sound\\big.wav")),
             contentOf(Content::pattern(70000, 4)))
       << "only the package's size of a longer file on disk";
 }
@@ -132,7 +133,6 @@ TEST_F(Damaged, BrokenStructureIsRefusedAtOpen) {
   namespace db = lo::data_block_header;
   const uint64_t directory = at_.directoryAt, data = at_.dataBlockHeaderAt;
   const uint64_t checksums = at_.checksumsAt + lo::checksum_header::kSize;
-  const uint32_t items = static_cast<uint32_t>(at_.items.size());
   struct Case {
     const char* what;
     package_image::Patch changes;
@@ -155,11 +155,6 @@ TEST_F(Damaged, BrokenStructureIsRefusedAtOpen) {
       {"name size huge", {{directory + dh::kNameSize, 0x7FFFFFFF}}},
       {"root marked a file", {{at_.itemAt(0) + kFlags, kFlagFile}}},
       {"root's name just past the table", {{at_.itemAt(0) + kNameOffset, at_.nameSize}}},
-      {"root child just past the last item", {{at_.itemAt(0) + kFirstIndex, items}}},
-      {"sibling cycle", {{at_.itemAt(1) + kNextIndex, 1}}},
-      {"parent mismatch", {{at_.itemAt(1) + kParentIndex, 2}}},
-      {"folder child cycle", {{at_.itemAt(2) + kFirstIndex, 2}}},
-      {"name just past the table", {{at_.itemAt(1) + kNameOffset, at_.nameSize}}},
       {"name table without final NUL", {{at_.namesAt() + at_.nameSize - 4, 0x41414141}}},
       {"checksum map magic", {{checksums, 0x12345678}}},
       {"checksum count", {{checksums + lo::checksum_map_header::kChecksumCount, 0x10000000}}},
@@ -172,6 +167,57 @@ TEST_F(Damaged, BrokenStructureIsRefusedAtOpen) {
     EXPECT_FALSE(openWith(c.changes, status)) << c.what << " was accepted";
     EXPECT_EQ(status.code(), c.expected) << c.what << ": " << status.message();
     EXPECT_FALSE(status.message().empty()) << c.what;
+  }
+}
+
+// A broken link of the tree shows where a lookup or a walk reaches it, at once and before
+// anything is made: a walk of the root, the whole check, a list file and an extraction fail;
+// a lookup that passes the damage fails, one that does not is answered, and its file reads.
+TEST_F(Damaged, BrokenTreeLinksFailWhereTheyAreReached) {
+  using namespace lo::directory_entry;
+  const uint32_t items = static_cast<uint32_t>(at_.items.size());
+  struct Case {
+    const char* what;
+    package_image::Patch changes;
+    const char* through;  // a path whose lookup meets the damage
+    const char* clear;    // one whose lookup does not, or null
+  };
+  // Items are numbered breadth first: 1 a.txt, 2 dir, 3 dir\b.bin.
+  // clang-format off
+  const Case cases[] = {
+      {"root child just past the last item", {{at_.itemAt(0) + kFirstIndex, items}}, "a.txt", nullptr},
+      {"sibling cycle", {{at_.itemAt(1) + kNextIndex, 1}}, "dir", "a.txt"},
+      {"parent mismatch", {{at_.itemAt(1) + kParentIndex, 2}}, "dir", nullptr},
+      {"folder child cycle", {{at_.itemAt(2) + kFirstIndex, 2}}, "dir\\b.bin", "a.txt"},
+      {"name just past the table", {{at_.itemAt(1) + kNameOffset, at_.nameSize}}, "a.txt", nullptr},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    hl::Status status;
+    std::unique_ptr<hl::Package> package = openWith(c.changes, status);
+    ASSERT_TRUE(package) << status.message();
+    uint32_t item = hl::kNoItem;
+    EXPECT_EQ(package->find(c.through, item).code(), hl::ErrorCode::Damaged);
+    EXPECT_EQ(item, hl::kNoItem);
+    if (c.clear) {
+      ASSERT_TRUE(package->find(c.clear, item).ok());
+      EXPECT_EQ(readAll(*package, item), contentOf(Content::pattern(1000, 1)));
+    }
+    int visited = 0;
+    for (uint32_t folder : {hl::kRootItem, 2u})  // the root, and dir, whose way passes the damage
+      EXPECT_EQ(
+          package->walk(folder, '\\', [&](uint32_t, const std::string&) { ++visited; }).code(),
+          hl::ErrorCode::Damaged);
+    EXPECT_EQ(visited, 0);
+    EXPECT_EQ(package->check().code(), hl::ErrorCode::Damaged);
+    EXPECT_EQ(hl::writeFileList(*package, scratch_ / "list" / "list.txt", nullptr).code(),
+              hl::ErrorCode::Damaged);
+    hl::ExtractSummary summary;
+    EXPECT_EQ(hl::extractItem(*package, hl::kRootItem, scratch_ / "out", nullptr, summary).code(),
+              hl::ErrorCode::Damaged);
+    EXPECT_FALSE(fs::exists(scratch_ / "list") || fs::exists(scratch_ / "out"))
+        << "nothing may be made";
   }
 }
 
@@ -226,7 +272,8 @@ TEST_F(Damaged, BrokenChainsFailWhenReadAndOnlyThere) {
     ScratchFolder out;
     EXPECT_FALSE(package->extractFile(a, out / "a.txt").ok()) << c.what;
     EXPECT_TRUE(fs::is_empty(out.path())) << c.what << ": nothing may be left behind";
-    EXPECT_EQ(readAll(*package, package->find("dir\\b.bin")), contentOf(Content::pattern(700, 2)))
+    EXPECT_EQ(readAll(*package, itemAt(*package, "dir\\b.bin")),
+              contentOf(Content::pattern(700, 2)))
         << c.what;
   }
 }
@@ -243,24 +290,30 @@ TEST_F(Damaged, AFolderOutsideTheTreeLeadsNowhere) {
                status);
   ASSERT_TRUE(package) << status.message();
   ASSERT_EQ(package->name(2), "dir");
-  EXPECT_EQ(package->fileCountBelow(2), 0u);
+  uint32_t files = 1;
+  EXPECT_TRUE(package->fileCountBelow(2, files).ok());
+  EXPECT_EQ(files, 0u);
   EXPECT_EQ(package->read(2, accept).code(), hl::ErrorCode::Invalid) << "a folder is no file";
   EXPECT_EQ(package->read(package->itemCount(), accept).code(), hl::ErrorCode::ItemNotFound);
   int calls = 0;  // a reader that asks to stop is given nothing more
   EXPECT_TRUE(package->read(3, [&](const uint8_t*, size_t) { return ++calls < 0; }).ok());
   EXPECT_EQ(calls, 1);
-  int visited = 0;
-  for (uint32_t folder : {2u, package->itemCount()})
-    package->walk(folder, '\\', [&](uint32_t, const std::string&) { ++visited; });
+  int visited = 0;  // before the whole tree is checked, and after, when its marks decide
+  for (bool whole : {false, true}) {
+    if (whole) ASSERT_TRUE(package->check().ok());
+    for (uint32_t folder : {2u, package->itemCount()})
+      package->walk(folder, '\\', [&](uint32_t, const std::string&) { ++visited; });
+  }
   EXPECT_EQ(visited, 0);
+  EXPECT_EQ(package->warnings().size(), 2u) << "items outside the tree, files it does not hold";
   hl::ExtractSummary summary;
   hl::extractItem(*package, 2, scratch_ / "out", nullptr, summary);
   EXPECT_EQ(summary.filesWritten, 0u);
-  EXPECT_EQ(package->find("dir"), hl::kNoItem);
+  EXPECT_EQ(itemAt(*package, "dir"), hl::kNoItem);
   // A file's child link, which nothing else follows, leads nowhere either.
   package = openWith({{at_.itemAt(1) + lo::directory_entry::kFirstIndex, 3}}, status);
   ASSERT_TRUE(package) << status.message();
-  EXPECT_EQ(package->find("a.txt\\b.bin"), hl::kNoItem);
+  EXPECT_EQ(itemAt(*package, "a.txt\\b.bin"), hl::kNoItem);
 }
 
 }  // namespace

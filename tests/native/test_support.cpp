@@ -85,6 +85,13 @@ std::unique_ptr<hl::Package> openPackage(const fs::path& path) {
   return package;
 }
 
+uint32_t itemAt(const hl::Package& package, std::string_view path) {
+  uint32_t item = hl::kNoItem;
+  const hl::Status status = package.find(path, item);
+  EXPECT_TRUE(status.ok()) << path << ": " << status.message();
+  return item;
+}
+
 std::vector<uint8_t> readAll(const hl::Package& package, uint32_t file) {
   std::vector<uint8_t> bytes;
   hl::Status status = package.read(file, [&](const uint8_t* data, size_t size) {

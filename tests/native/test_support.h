@@ -43,6 +43,8 @@ fs::path makePackage(const hl::write::Node& root, const hl::write::Options& opti
 hl::write::Options unsafeNames();  // the writer's defaults, taking names extraction refuses
 std::unique_ptr<hl::Package> openPackage(const fs::path& path);
 
+// The item at `path`, kNoItem when there is none; fails the calling test when the lookup fails.
+uint32_t itemAt(const hl::Package& package, std::string_view path);
 // A file's bytes through the library; fails the calling test when it cannot be read.
 std::vector<uint8_t> readAll(const hl::Package& package, uint32_t file);
 // Reads every complete file through the library, compares it with what was written and

@@ -159,6 +159,11 @@ TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
                        {{checksumIndex("readme.txt"), ~0u}, {checksumIndex("empty.dat"), ~0u}});
   bytes[std::string(bytes.begin(), bytes.end()).find("Welcome")] = 'w';
   writeFile(scratch_ / "unchecked.gcf", bytes);
+  // A folder's child chain that loops stops a walk through it before any output, as opening once
+  // did; what lies on other ways still extracts.
+  const uint32_t sub = image.itemNamed("sub");
+  const fs::path loop =
+      changed(package_, "loop.gcf", image.itemAt(sub) + hl::layout::directory_entry::kNextIndex, sub);
   for (uint64_t at = image.firstBlockOffset; at < bytes.size(); at += image.blockSize)
     bytes[at] ^= 0x80;
   writeFile(scratch_ / "damaged.gcf", bytes);
@@ -180,6 +185,11 @@ TEST_F(Tool, EachFailureExitsWithItsOwnCode) {
       {"older package cut in its directory", words("-p", oldCut, "-l"), 6, {}, {"package is truncated: the directory"}},
       {"damaged files", words("-p", scratch_ / "damaged.gcf", "-t", "root\\maps"), 6, {"damaged: root\\maps\\sub\\deep.txt"}, {}, kOutOnly},
       {"a checksum index past the map", words("-p", badIndex, "-t", "root\\readme.txt"), 6, {"damaged: root\\readme.txt"}, {}, kOutOnly},
+      {"a looping tree, -l", words("-p", loop, "-l"), 6, {""}, {"the directory tree has a cycle"}, kExact},
+      {"... -t root\\", words("-p", loop, "-t", "root\\"), 6, {""}, {"cycle"}, kExact},
+      {"... -f", words("-p", loop, "-f"), 6, {""}, {"cycle"}, kExact},
+      {"... -e of its folder", extract(loop, "root\\maps"), 6, {}, {"cycle"}},
+      {"... -e away from it", extract(loop, "root\\readme.txt"), 0, {"extracted 1 files"}, {}},
       {"item not found", extract(package_, "root\\nope"), 7, {}, {"root\\nope"}},
       {"a file not checked", words("-p", scratch_ / "unchecked.gcf", "-t", "root\\"), 17, {"not checked: root\\readme.txt", "validated 8 files below root\\: 7 intact, 0 not, 1 not checked"}, {}, kOutOnly},
       {"incomplete item", extract(states, "root\\partial.bin"), 8, {}, {}},

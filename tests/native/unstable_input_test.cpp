@@ -20,6 +20,7 @@
 #include <tuple>
 
 #include "defragment.h"
+#include "layout.h"
 #include "package_image.h"
 #include "test_support.h"
 
@@ -99,13 +100,40 @@ TEST(UnstableInput, AFileCutShortWhileOpenFailsWhole) {
   EXPECT_EQ(package->extractFile(1, scratch / "out" / "f").code(), hl::ErrorCode::Damaged);
   EXPECT_EQ(package->read(1, accept).code(), hl::ErrorCode::Damaged);
   EXPECT_TRUE(fs::is_empty(scratch / "out"));
-  // Tables past the first 64 KiB are read when first needed: their loss is the reason given.
+  // Tables past the first 64 KiB are read when first needed, here by the lookup: their loss is
+  // the reason given.
   const fs::path many = makePackage(manyFilesTree(4000, 500), Options(), scratch / "many.gcf");
   package = openPackage(many);
   fs::resize_file(many, 70000);
-  const hl::Status status = package->read(package->find("dir7\\file3999.txt"), accept);
+  uint32_t item = hl::kNoItem;
+  const hl::Status status = package->find("dir7\\file3999.txt", item);
   EXPECT_NE(status.message().find("shorter than when it was opened"), std::string::npos)
       << status.message();
+}
+
+// What was read and checked stays as it was: a directory rewritten in place while the package is
+// open, every folder's child link now far past the table, is not read again, and a later walk
+// follows only the links that were checked.
+TEST(UnstableInput, ADirectoryRewrittenWhileOpenIsWalkedAsChecked) {
+  ScratchFolder scratch;
+  const fs::path path = makePackage(mixedTree(4096), Options(), scratch / "p.gcf");
+  auto package = openPackage(path);
+  auto walk = [&] {
+    std::vector<std::string> paths;
+    EXPECT_TRUE(package
+                    ->walk(hl::kRootItem, '\\',
+                           [&](uint32_t, const std::string& item) { paths.push_back(item); })
+                    .ok());
+    return paths;
+  };
+  const std::vector<std::string> before = walk();
+  std::vector<uint8_t> bytes = readFile(path);
+  const package_image::Image image = package_image::decode(path);
+  for (uint32_t item = 0; item < image.items.size(); ++item)
+    package_image::patch(
+        bytes, {{image.itemAt(item) + hl::layout::directory_entry::kFirstIndex, 0x7FFFFFF0}});
+  writeFile(path, bytes);
+  EXPECT_EQ(walk(), before);
 }
 
 // Opens the FIFO for writing once `seconds` have passed, so a reader that waits for a writer

@@ -148,11 +148,13 @@ HLLIB_API const char* HLLIB_CALL hl_last_message(void);
  * damaged package, say). Never fails. */
 HLLIB_API long HLLIB_CALL hl_last_os_error(void);
 
-/* Opens the package file at `path` and checks it: its header, its tables and its directory
- * tree. On HL_OK *package is a new handle, which holds the file open (for reading only; other
- * programs may still read and write it) until hl_close. Fails with HL_OPEN_FAILED (the file
- * cannot be opened or read), HL_NOT_A_PACKAGE, HL_UNSUPPORTED or HL_DAMAGED, and then sets
- * nothing. */
+/* Opens the package file at `path` and checks its headers, the bounds of its tables and its
+ * root, reading no more: what the tables hold is checked where it is used (a lookup checks the
+ * entries on its way, a walk the tree below its folder, a read the file's chains, each failing
+ * with HL_DAMAGED), or whole by hl_check. On HL_OK *package is a new handle, which holds the
+ * file open (for reading only; other programs may still read and write it) until hl_close.
+ * Fails with HL_OPEN_FAILED (the file cannot be opened or read), HL_NOT_A_PACKAGE,
+ * HL_UNSUPPORTED or HL_DAMAGED, and then sets nothing. */
 HLLIB_API hl_status HLLIB_CALL hl_open(const char* path, hl_package** package);
 /* As hl_open, for a package's `size` bytes at `data`, which the caller keeps alive and
  * unchanged until hl_close. Messages name it "the package in memory". */
@@ -167,6 +169,10 @@ HLLIB_API hl_status HLLIB_CALL hl_set_content_root(hl_package* package, const ch
 /* Fills *facts with what the package is: its type and format, blocks, items, files, warnings,
  * and whether its file has shrunk since it was opened (see hl_package_facts). */
 HLLIB_API hl_status HLLIB_CALL hl_facts(const hl_package* package, hl_package_facts* facts);
+/* Checks the whole directory tree: every item reached once from the root, its links and name
+ * inside their tables. HL_DAMAGED names the first fault. Made once: later calls, and walks of
+ * the root, give the same answer. Afterwards hl_facts counts the tree's warnings too. */
+HLLIB_API hl_status HLLIB_CALL hl_check(const hl_package* package);
 /* Warning number `index` (below hl_package_facts.warning_count): an inconsistency that did not
  * keep the package from being read. *text is valid until the next call on this thread;
  * HL_INVALID for an index past the last. */
@@ -178,7 +184,7 @@ HLLIB_API hl_status HLLIB_CALL hl_warning(const hl_package* package, uint32_t in
  * as for every call below that takes an item. */
 HLLIB_API hl_status HLLIB_CALL hl_item_facts(const hl_package* package, uint32_t item,
                                              hl_item* facts);
-/* The files anywhere below `folder` (0 for a file): a walk of its whole tree. */
+/* The files anywhere below `folder` (0 for a file): a walk of its whole tree (see hl_walk). */
 HLLIB_API hl_status HLLIB_CALL hl_file_count_below(const hl_package* package, uint32_t folder,
                                                    uint32_t* count);
 /* The item's own name; "" for the root. *name is valid until the next call on this thread. */
@@ -190,11 +196,12 @@ HLLIB_API hl_status HLLIB_CALL hl_item_path(const hl_package* package, uint32_t 
                                             char separator, const char** path);
 /* The item at `path` below the root, names separated by '\' or '/', matched exactly first,
  * then without regard to ASCII case; "" is the root. *item is set on HL_OK;
- * HL_ITEM_NOT_FOUND when there is none. */
+ * HL_ITEM_NOT_FOUND when there is none, HL_DAMAGED when an entry on the way is. */
 HLLIB_API hl_status HLLIB_CALL hl_find(const hl_package* package, const char* path, uint32_t* item);
 /* Every item below `folder`, depth first in directory order, its path's names joined by
- * `separator` (not '\0'). The visitor is called once per item, until it cancels, and may call
- * this library; the text it gets is valid while it runs. */
+ * `separator` (not '\0'); none for an item that is no folder of the tree. The tree below
+ * `folder` is checked first (HL_DAMAGED, no item visited). The visitor is called once per item,
+ * until it cancels, and may call this library; the text it gets is valid while it runs. */
 HLLIB_API hl_status HLLIB_CALL hl_walk(const hl_package* package, uint32_t folder, char separator,
                                        hl_item_visitor visit, void* user);
 

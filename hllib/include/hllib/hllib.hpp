@@ -91,6 +91,7 @@ class Package {
     hl_facts(handle_, &facts);
     return facts;
   }
+  Status check() const { return statusOf(hl_check(handle_)); }
   std::string warning(uint32_t index) const {
     return copied([&](const char** text) { return hl_warning(handle_, index, text); });
   }
@@ -111,10 +112,15 @@ class Package {
   std::string path(uint32_t item, char separator = '\\') const {
     return copied([&](const char** text) { return hl_item_path(handle_, item, separator, text); });
   }
-  // HL_NO_ITEM when no item has that path.
+  // HL_NO_ITEM when no item has that path (or an entry on the way is damaged).
   uint32_t find(const std::string& path) const {
     uint32_t item = HL_NO_ITEM;
-    return hl_find(handle_, path.c_str(), &item) == HL_OK ? item : HL_NO_ITEM;
+    find(path, item);
+    return item;
+  }
+  Status find(const std::string& path, uint32_t& item) const {
+    item = HL_NO_ITEM;
+    return statusOf(hl_find(handle_, path.c_str(), &item));
   }
   // visit(uint32_t item, const std::string& relativePath) for every item below `folder`; one
   // that returns false cancels.
