@@ -4,8 +4,12 @@
 #    whole list, against the tool's own -lf of the same package (goal: at most 1.5x);
 #  - Extract whole GCF on a package of 10,000 files, against the tool's own -e root\ of the
 #    same package into an empty folder (goal: at most 1.5x); the same on 100,000 files for the
-#    absolute time; and the earlier way, one tool run per entry, on 1,000 files.
+#    absolute time; and the earlier way, one tool run per entry, on 1,000 files;
+#  - Info on one entry of the package of 100,000 files, from the command to its box, against a
+#    bare start of the tool (HLExtract.exe -h).
 #   bash bench/program.sh [scratch folder]
+#   BENCH_EARLIER=<git revision> bash bench/program.sh  also builds the program of that revision
+# and times its Info in the same run.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -29,8 +33,20 @@ thousand="$work/files1000.gcf"
 tenthousand="$work/files10k.gcf"
 [ -f "$tenthousand" ] || "$builds/bench/bin/hlmake" files 10000 "$tenthousand"
 timer="$work/program_timer.exe"
-x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -municode -static \
-  bench/windows/program_timer.cpp -o "$timer"
+info_timer="$work/info_timer.exe"
+for source in program_timer info_timer; do
+  x86_64-w64-mingw32-g++-posix -std=c++17 -O2 -Wall -Wextra -municode -static \
+    "bench/windows/$source.cpp" -o "$work/$source.exe"
+done
+if [ -n "${BENCH_EARLIER:-}" ]; then
+  earlier_src="$builds/bench-earlier-src"
+  rm -rf "$earlier_src"
+  mkdir -p "$earlier_src"
+  git archive "$BENCH_EARLIER" | tar -x -C "$earlier_src"
+  cmake -S "$earlier_src" -B "$builds/bench-earlier-win64" -G Ninja -DVAULTPICK_TARGET=win64 \
+    -DCMAKE_BUILD_TYPE=Release -DVAULTPICK_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$builds/bench-earlier-win64" -j 2 --target vaultpick >/dev/null
+fi
 
 # shellcheck source=scripts/windows-env.sh
 source scripts/windows-env.sh
@@ -50,3 +66,12 @@ for shape in "$tenthousand 10000 3 1000" "$files 100000 1 0"; do
     "$(windows "$thousand")" "$perEntry" "$(windows "$work/extract-whole")"
 done
 rm -rf "$work/extract-whole"
+info() {  # info BUILD'S BIN FOLDER
+  "$wine_bin" "$info_timer" "$(windows "$1/vaultpick.exe")" "$(windows "$1/HLExtract.exe")" \
+    "$(windows "$files")" 100000 10 "$(windows "$work/program-temp")"
+}
+info "$bin"
+if [ -n "${BENCH_EARLIER:-}" ]; then
+  echo "  the program of $BENCH_EARLIER:"
+  info "$builds/bench-earlier-win64/bin"
+fi

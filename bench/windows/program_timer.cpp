@@ -13,28 +13,7 @@
 
 namespace {
 
-using bench::mean;
-using bench::now;
-
-std::wstring quoted(const std::wstring& word) { return L"\"" + word + L"\""; }
-
-bool start(std::wstring line, PROCESS_INFORMATION& process) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process) != 0;
-}
-
-// The program's Form1 once it is visible: it shows only when its list is filled.
-HWND visibleForm1(DWORD process) {
-  for (HWND window = FindWindowExW(nullptr, nullptr, L"VaultpickForm1", nullptr); window;
-       window = FindWindowExW(nullptr, window, L"VaultpickForm1", nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == process && IsWindowVisible(window)) return window;
-  }
-  return nullptr;
-}
+using namespace bench;
 
 // Seconds from the program's start until its window shows a list of `files` entries (with no
 // package: until its empty window shows).
@@ -45,7 +24,7 @@ double timeProgram(const std::wstring& program, const std::wstring& package, LRE
     return -1;
   double took = -1;
   for (;;) {
-    HWND form = visibleForm1(process.dwProcessId);
+    HWND form = visibleWindowOf(process.dwProcessId, L"VaultpickForm1", nullptr);
     HWND list = form ? GetDlgItem(form, 1005 /* List1 */) : nullptr;
     if (list && SendMessageW(list, LB_GETCOUNT, 0, 0) == files) {
       took = now() - begin;
@@ -63,22 +42,7 @@ double timeProgram(const std::wstring& program, const std::wstring& package, LRE
 
 // Seconds for the tool alone to write the list file.
 double timeTool(const std::wstring& tool, const std::wstring& package, const std::wstring& list) {
-  PROCESS_INFORMATION process{};
-  double begin = now();
-  if (!start(quoted(tool) + L" -p " + quoted(package) + L" -lf " + quoted(list), process))
-    return -1;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  double took = now() - begin;
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  return took;
-}
-
-void summary(const char* label, std::vector<double> times) {
-  std::sort(times.begin(), times.end());
-  std::printf("%-44s mean %8.1f ms  median %8.1f ms  min %8.1f ms  (%zu runs)\n", label,
-              mean(times) * 1000, times[times.size() / 2] * 1000, times.front() * 1000,
-              times.size());
+  return timeRun(quoted(tool) + L" -p " + quoted(package) + L" -lf " + quoted(list));
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
-// Timing for the program's benchmarks under Wine.
+// Timing, processes and windows for the program's benchmarks under Wine.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace bench {
@@ -23,6 +26,45 @@ inline double mean(const std::vector<double>& times) {
   double sum = 0;
   for (double t : times) sum += t;
   return times.empty() ? 0 : sum / static_cast<double>(times.size());
+}
+
+inline std::wstring quoted(const std::wstring& word) { return L"\"" + word + L"\""; }
+
+inline bool start(std::wstring line, PROCESS_INFORMATION& process) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process) != 0;
+}
+
+// Seconds for a process started with `line` to end.
+inline double timeRun(const std::wstring& line) {
+  PROCESS_INFORMATION process{};
+  const double begin = now();
+  if (!start(line, process)) return -1;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  const double took = now() - begin;
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return took;
+}
+
+// The first visible top-level window of `process` with this class and title (any title: null).
+inline HWND visibleWindowOf(DWORD process, const wchar_t* windowClass, const wchar_t* title) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, title); window;
+       window = FindWindowExW(nullptr, window, windowClass, title)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+inline void summary(const char* label, std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  std::printf("%-44s mean %8.1f ms  median %8.1f ms  min %8.1f ms  (%zu runs)\n", label,
+              mean(times) * 1000, times[times.size() / 2] * 1000, times.front() * 1000,
+              times.size());
 }
 
 }  // namespace bench

@@ -136,7 +136,8 @@ Status reachFromRoot(const PackageData& data, uint32_t folder, std::vector<uint3
 
 Status checkWalk(const PackageData& data, uint32_t folder, bool& walkable) {
   walkable = false;
-  if (folder >= data.itemCount) return {};
+  if (folder >= data.itemCount)
+    return {ErrorCode::ItemNotFound, "no item " + std::to_string(folder) + " in the package"};
   if (folder == kRootItem) {
     const Status& status = checkWholeTree(data);
     walkable = status.ok();

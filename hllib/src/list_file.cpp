@@ -3,6 +3,9 @@
 // when complete.
 #include "list_file.h"
 
+#include <cstring>
+#include <memory>
+
 #include "call_guard.h"
 #include "package_data.h"
 
@@ -11,12 +14,18 @@ namespace {
 
 Status writeLines(const Package& package, io::File& out, const io::Path& target,
                   const UnlistableObserver& unlistable) {
+  // Lines gather in a slice, written whenever the next line would not fit.
   constexpr size_t kSlice = size_t{256} * 1024;
-  std::string lines;
-  lines.reserve(kSlice + 4096);
+  constexpr std::string_view kPrefix = "root\\", kEnd = "\r\n";
+  std::unique_ptr<char[]> slice(new char[kSlice]);
+  size_t used = 0;
   uint64_t offset = 0;
   uint32_t refused = 0;
   Status status;
+  auto flush = [&](const char* bytes, size_t size) {
+    if (status.ok()) status = out.writeAt(offset, bytes, size);
+    offset += size;
+  };
   Status walked =
       forEachItemBelow(modelOf(package), kRootItem, '\\',
                        [&](uint32_t, const DirectoryEntry& entry, const std::string& path) {
@@ -26,19 +35,26 @@ Status writeLines(const Package& package, io::File& out, const io::Path& target,
                            if (unlistable) unlistable(path);
                          }
                          if (refused || !status.ok()) return;
-                         lines += "root\\";
-                         lines += path;
-                         lines += "\r\n";
-                         if (lines.size() < kSlice) return;
-                         status = out.writeAt(offset, lines.data(), lines.size());
-                         offset += lines.size();
-                         lines.clear();
+                         const size_t size = kPrefix.size() + path.size() + kEnd.size();
+                         if (used + size > kSlice) {
+                           flush(slice.get(), used);
+                           used = 0;
+                         }
+                         if (size > kSlice) {  // a line that no slice holds goes on its own
+                           const std::string line = std::string(kPrefix).append(path).append(kEnd);
+                           return flush(line.data(), line.size());
+                         }
+                         char* at = slice.get() + used;
+                         std::memcpy(at, kPrefix.data(), kPrefix.size());
+                         std::memcpy(at + kPrefix.size(), path.data(), path.size());
+                         std::memcpy(at + kPrefix.size() + path.size(), kEnd.data(), kEnd.size());
+                         used += size;
                        });
   if (!walked.ok()) return walked;
   if (refused)
     return {ErrorCode::WriteFailed, "the list file " + io::describe(target) + " is not written: " +
                                         std::to_string(refused) + " file names hold a line break"};
-  if (status.ok()) status = out.writeAt(offset, lines.data(), lines.size());
+  flush(slice.get(), used);
   return status;
 }
 

@@ -40,7 +40,7 @@ const uint8_t* MetadataCopy::readChunks(uint64_t offset, uint64_t size) const {
   return at(offset);
 }
 
-std::string_view MetadataCopy::readText(uint64_t offset, uint64_t limit) const {
+std::string_view MetadataCopy::readTextAcrossChunks(uint64_t offset, uint64_t limit) const {
   const uint64_t end = offset + limit;
   for (uint64_t from = offset; from < end;) {
     uint64_t to = std::min(end, (from / kChunkSize + 1) * kChunkSize);

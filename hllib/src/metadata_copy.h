@@ -4,8 +4,10 @@
 // than the entries on its way; the room for the rest is reserved but never touched.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -33,7 +35,18 @@ class MetadataCopy {
     return readChunks(offset, size);
   }
   // The NUL-terminated text at `offset`, read as far as its NUL and never past `limit` bytes.
-  std::string_view readText(uint64_t offset, uint64_t limit) const;
+  std::string_view readText(uint64_t offset, uint64_t limit) const {
+    // Inline for the common case, a name that ends inside a chunk already read.
+    const uint64_t chunk = offset / kChunkSize;
+    if (limit != 0 && chunkRead_[chunk].load(std::memory_order_acquire)) {
+      const size_t inChunk =
+          static_cast<size_t>(std::min(limit, (chunk + 1) * kChunkSize - offset));
+      const char* text = reinterpret_cast<const char*>(at(offset));
+      if (const void* nul = std::memchr(text, 0, inChunk))
+        return {text, static_cast<size_t>(static_cast<const char*>(nul) - text)};
+    }
+    return readTextAcrossChunks(offset, limit);
+  }
   void readAll() const;
   // The first read that failed, or Ok.
   Status status() const;
@@ -42,6 +55,7 @@ class MetadataCopy {
   // A page: a lookup keeps little more than the entries and names on its way.
   static constexpr uint64_t kChunkSize = 4096;
   const uint8_t* readChunks(uint64_t offset, uint64_t size) const;
+  std::string_view readTextAcrossChunks(uint64_t offset, uint64_t limit) const;
   // Reads chunks [first, end), with mutex_ held.
   void readRun(uint64_t first, uint64_t end) const;
 

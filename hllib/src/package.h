@@ -93,7 +93,8 @@ class Package {
   // The item's path from the root, components joined by `separator`; "" for the root.
   std::string path(uint32_t item, char separator = '\\') const;
   // Every item below `folder`, depth first in directory order, once the tree below it has been
-  // checked; nothing for an item that is no folder of the tree.
+  // checked; nothing for an item that is no folder of the tree, ErrorCode::ItemNotFound for a
+  // number past the last item.
   Status walk(uint32_t folder, char separator, const ItemVisitor& visit) const;
 
   // NCF only: the folder that holds the package's files on disk; ErrorCode::Invalid for a GCF.

@@ -5,13 +5,6 @@ namespace hl {
 
 namespace be = layout::block_entry;
 
-std::string_view PackageData::name(uint32_t item) const {
-  // Names are read as they are first needed, and never past the end of their table.
-  uint32_t offset = entry(item).nameOffset;
-  if (offset >= nameSize) return {};
-  return metadata.readText(sections.names + offset, nameSize - offset);
-}
-
 BlockEntry PackageData::blockEntry(uint32_t index) const {
   const uint8_t* p = metadata.read(sections.blockEntries + uint64_t{index} * be::kSize, be::kSize);
   return {le16(p + be::kFlags),

@@ -106,7 +106,12 @@ class PackageData {
             le32(p + de::kFlags),      le32(p + de::kParentIndex), le32(p + de::kNextIndex),
             le32(p + de::kFirstIndex)};
   }
-  std::string_view name(uint32_t item) const;
+  std::string_view name(uint32_t item) const { return nameAt(entry(item).nameOffset); }
+  // The name an entry's offset gives, read as it is first needed and never past its table.
+  std::string_view nameAt(uint32_t nameOffset) const {
+    if (nameOffset >= nameSize) return {};
+    return metadata.readText(sections.names + nameOffset, nameSize - nameOffset);
+  }
   BlockEntry blockEntry(uint32_t index) const;
   uint32_t nextDataBlock(uint32_t block) const;
   uint32_t firstBlockEntry(uint32_t item) const;  // == blockEntryCount: none
@@ -132,7 +137,7 @@ const PackageData& loadedModelOf(const Package& package);
 // failure explains whatever damage the zeros it left seemed to show.
 Status explainedByReads(const PackageData& data, const Status& status);
 // Checks the tree below `folder` before a walk of it; `walkable` is false for an item that is
-// no folder of the tree, whose links are never followed.
+// no folder of the tree, whose links are never followed. ItemNotFound past the last item.
 Status checkWalk(const PackageData& data, uint32_t folder, bool& walkable);
 // Package::walk without its guard, for the library's own calls: checks the tree below `folder`
 // (see checkWalk), then visits it. What `visit` throws passes through to the caller's guard,
@@ -163,14 +168,14 @@ Status forEachItemBelow(const PackageData& data, uint32_t folder, char separator
     level.nextChild = entry.next;
     path.resize(level.pathLength);
     if (!path.empty()) path += separator;
-    path += data.name(child);
+    path += data.nameAt(entry.nameOffset);
     visit(child, entry, path);
     if (!entry.isFile()) levels.push_back({entry.first, path.size()});
   }
   return {};
 }
 // Checks the tree below `folder` as a walk of it does: Ok, reading nothing more, for a file or
-// an item outside the tree, whose links are never followed.
+// an item outside the tree, whose links are never followed; ItemNotFound past the last item.
 Status checkTreeBelow(const PackageData& data, uint32_t folder);
 // Package::find without its guard: `item` is kNoItem when no item has the path. The entries on
 // the way are checked as the tree check would.

@@ -31,6 +31,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 #include "hllib/export.h"
 #include "hllib/version.h"
@@ -253,11 +254,10 @@ HLLIB_API hl_status HLLIB_CALL hl_extract_into(const hl_package* package, uint32
                                                hl_progress progress, void* user,
                                                hl_extract_summary* summary);
 /* Nonzero when `path` fits on one line of the list file: it holds no CR or LF, so it cannot
- * read back as two. A plain loop: memchr per character cost a fifth of a listing. */
+ * read back as two. One memchr per character kind over the whole path: a byte loop cost half
+ * of a listing's own work. */
 static inline int hl_path_is_listable(const char* path, size_t length) {
-  for (size_t i = 0; i < length; ++i)
-    if (path[i] == '\r' || path[i] == '\n') return 0;
-  return 1;
+  return memchr(path, '\r', length) == NULL && memchr(path, '\n', length) == NULL;
 }
 /* Writes the list file (every file's "root\..." path in the package's own bytes, CR LF after
  * each) to `target`, through a temporary that replaces it only once complete; its missing
