@@ -95,22 +95,22 @@ class Session final : public ConsoleHost {
   }
 
   void list() {
-    hllib::Status status =
-        package_.walk(HL_ROOT_ITEM, '\\', [&](uint32_t item, const std::string& name) {
-          std::string path = shownName(name);
-          hl_item facts = package_.item(item);
-          bool file = facts.is_file != 0;
-          if (!hl_path_is_listable(name.data(), name.size())) {
-            unlistable(path);
-          } else if (!args_.verbose) {
-            std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
-          } else if (file) {
-            std::printf("%12u  %-14s  root\\%s\n", facts.size, fileState(package_, item).c_str(),
-                        path.c_str());
-          } else {
-            std::printf("%12s  %-14s  root\\%s\\\n", "", "folder", path.c_str());
-          }
-        });
+    auto line = [&](uint32_t item, const std::string& name) {
+      std::string path = shownName(name);
+      hl_item facts = package_.item(item);
+      bool file = facts.is_file != 0;
+      if (!hl_path_is_listable(name.data(), name.size())) {
+        unlistable(path);
+      } else if (!args_.verbose) {
+        std::printf("root\\%s%s\n", path.c_str(), file ? "" : "\\");
+      } else if (file) {
+        std::printf("%12u  %-14s  root\\%s\n", facts.size, fileState(package_, item).c_str(),
+                    path.c_str());
+      } else {
+        std::printf("%12s  %-14s  root\\%s\\\n", "", "folder", path.c_str());
+      }
+    };
+    hllib::Status status = package_.walk(HL_ROOT_ITEM, '\\', line);
     if (!status.ok()) fail(status);
   }
 

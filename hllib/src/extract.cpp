@@ -136,28 +136,28 @@ class TreeExtraction {
     };
     std::vector<Level> levels;
     levels.push_back({folder, nullptr, &target, {}});
-    return walkItems(modelOf(package_), folder, '\\',
-                     [&](uint32_t item, const std::string& relative) {
-                       if (stopped_) return;
-                       uint32_t parent = package_.parent(item);
-                       auto level = std::find_if(levels.rbegin(), levels.rend(),
-                                                 [&](const Level& l) { return l.item == parent; });
-                       if (level == levels.rend()) return;  // below a folder that was refused
-                       levels.erase(level.base(), levels.end());
-                       Level& here = levels.back();
-                       std::string shown = shownPrefix + relative;
-                       std::string_view raw = package_.name(item);
-                       if (!isSafeName(raw)) return report(shown, unsafe(raw));
-                       io::Path name = io::fromPackageName(raw);
-                       if (!here.names.insert(io::nameKey(name)).second)
-                         return report(shown, clash(std::string(raw)));
-                       if (package_.isFile(item)) return file(item, *here.folder, name, shown);
-                       Status status;
-                       std::unique_ptr<io::Folder> child = here.folder->child(name, status);
-                       if (!child) return report(shown, status);
-                       const io::Folder* open = child.get();
-                       levels.push_back({item, std::move(child), open, {}});
-                     });
+    auto place = [&](uint32_t item, const std::string& relative) {
+      if (stopped_) return;
+      uint32_t parent = package_.parent(item);
+      auto level = std::find_if(levels.rbegin(), levels.rend(),
+                                [&](const Level& l) { return l.item == parent; });
+      if (level == levels.rend()) return;  // below a folder that was refused
+      levels.erase(level.base(), levels.end());
+      Level& here = levels.back();
+      std::string shown = shownPrefix + relative;
+      std::string_view raw = package_.name(item);
+      if (!isSafeName(raw)) return report(shown, unsafe(raw));
+      io::Path name = io::fromPackageName(raw);
+      if (!here.names.insert(io::nameKey(name)).second)
+        return report(shown, clash(std::string(raw)));
+      if (package_.isFile(item)) return file(item, *here.folder, name, shown);
+      Status status;
+      std::unique_ptr<io::Folder> child = here.folder->child(name, status);
+      if (!child) return report(shown, status);
+      const io::Folder* open = child.get();
+      levels.push_back({item, std::move(child), open, {}});
+    };
+    return walkItems(modelOf(package_), folder, '\\', place);
   }
 
   void report(const std::string& shownPath, const Status& status) {

@@ -3,7 +3,7 @@
 // when complete.
 #include "list_file.h"
 
-#include <cstring>
+#include <algorithm>
 #include <memory>
 
 #include "call_guard.h"
@@ -26,30 +26,28 @@ Status writeLines(const Package& package, io::File& out, const io::Path& target,
     if (status.ok()) status = out.writeAt(offset, bytes, size);
     offset += size;
   };
-  Status walked =
-      forEachItemBelow(modelOf(package), kRootItem, '\\',
-                       [&](uint32_t, const DirectoryEntry& entry, const std::string& path) {
-                         if (!entry.isFile()) return;
-                         if (!isListable(path)) {
-                           ++refused;
-                           if (unlistable) unlistable(path);
-                         }
-                         if (refused || !status.ok()) return;
-                         const size_t size = kPrefix.size() + path.size() + kEnd.size();
-                         if (used + size > kSlice) {
-                           flush(slice.get(), used);
-                           used = 0;
-                         }
-                         if (size > kSlice) {  // a line that no slice holds goes on its own
-                           const std::string line = std::string(kPrefix).append(path).append(kEnd);
-                           return flush(line.data(), line.size());
-                         }
-                         char* at = slice.get() + used;
-                         std::memcpy(at, kPrefix.data(), kPrefix.size());
-                         std::memcpy(at + kPrefix.size(), path.data(), path.size());
-                         std::memcpy(at + kPrefix.size() + path.size(), kEnd.data(), kEnd.size());
-                         used += size;
-                       });
+  auto list = [&](uint32_t, const DirectoryEntry& entry, const std::string& path) {
+    if (!entry.isFile()) return;
+    if (!isListable(path)) {
+      ++refused;
+      if (unlistable) unlistable(path);
+    }
+    if (refused || !status.ok()) return;
+    const size_t size = kPrefix.size() + path.size() + kEnd.size();
+    if (used + size > kSlice) {
+      flush(slice.get(), used);
+      used = 0;
+    }
+    if (size > kSlice) {  // a line that no slice holds goes on its own
+      const std::string line = std::string(kPrefix).append(path).append(kEnd);
+      return flush(line.data(), line.size());
+    }
+    char* at = std::copy(kPrefix.begin(), kPrefix.end(), slice.get() + used);
+    at = std::copy(path.begin(), path.end(), at);
+    std::copy(kEnd.begin(), kEnd.end(), at);
+    used += size;
+  };
+  Status walked = forEachItemBelow(modelOf(package), kRootItem, '\\', list);
   if (!walked.ok()) return walked;
   if (refused)
     return {ErrorCode::WriteFailed, "the list file " + io::describe(target) + " is not written: " +
