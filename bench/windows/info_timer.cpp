@@ -1,5 +1,6 @@
 // Times the program's Info on one entry of a package, from the command to its box, against a
-// bare start of the tool (-h), both under the same Wine (used by bench/program.sh):
+// bare start of the tool (-h, started as the program starts it), both under the same Wine (used
+// by bench/program.sh):
 //   info_timer.exe <vaultpick.exe> <HLExtract.exe> <package> <files> <runs> <scratch folder>
 // The program is started with the package once; each run selects the middle entry, asks for
 // Info as a double-click does, and closes the box when it shows.
@@ -77,7 +78,7 @@ int wmain(int argc, wchar_t** argv) {
     waitFor(process.hProcess, [&] { return IsWindow(box) ? nullptr : form; });
     if (i == 0) continue;
     infoTimes.push_back(took);
-    bareTimes.push_back(timeRun(quoted(tool) + L" -h"));
+    bareTimes.push_back(timeRun(quoted(tool) + L" -h", Output::Nul));
   }
   PostMessageW(form, WM_CLOSE, 0, 0);
   WaitForSingleObject(process.hProcess, 10000);

@@ -42,7 +42,8 @@ double timeProgram(const std::wstring& program, const std::wstring& package, LRE
 
 // Seconds for the tool alone to write the list file.
 double timeTool(const std::wstring& tool, const std::wstring& package, const std::wstring& list) {
-  return timeRun(quoted(tool) + L" -p " + quoted(package) + L" -lf " + quoted(list));
+  return timeRun(quoted(tool) + L" -p " + quoted(package) + L" -lf " + quoted(list),
+                 Output::Console);
 }
 
 }  // namespace

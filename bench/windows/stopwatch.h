@@ -37,11 +37,29 @@ inline bool start(std::wstring line, PROCESS_INFORMATION& process) {
                         &startup, &process) != 0;
 }
 
-// Seconds for a process started with `line` to end.
-inline double timeRun(const std::wstring& line) {
+// Seconds for a console program started with `line` to end: on this program's console, or as
+// the program starts the tool, with no console (Wine would start a console host for one) and its
+// output going to NUL.
+enum class Output { Console, Nul };
+inline double timeRun(std::wstring line, Output output) {
+  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+  HANDLE nul = output == Output::Nul
+                   ? CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 &inherited, OPEN_EXISTING, 0, nullptr)
+                   : nullptr;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (nul) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = nul;
+  }
   PROCESS_INFORMATION process{};
   const double begin = now();
-  if (!start(line, process)) return -1;
+  const BOOL started =
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, nul != nullptr,
+                     nul ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup, &process);
+  if (nul) CloseHandle(nul);
+  if (!started) return -1;
   WaitForSingleObject(process.hProcess, INFINITE);
   const double took = now() - begin;
   CloseHandle(process.hProcess);
