@@ -75,8 +75,10 @@ typedef struct hl_package_facts {
   uint32_t block_count; /* data blocks; 0 for an NCF */
   uint32_t item_count;  /* items are numbered 0 .. item_count - 1 */
   uint32_t file_count;
-  uint32_t warning_count; /* inconsistencies that did not stop the package from being read */
-  int32_t file_shrank;    /* the file is now shorter than when it was opened: reads fail */
+  /* inconsistencies that did not stop the package from being read: the headers', and the
+   * directory tree's once it has been checked whole (hl_check, or a walk of the root) */
+  uint32_t warning_count;
+  int32_t file_shrank; /* the file is now shorter than when it was opened: reads fail */
 } hl_package_facts;
 
 typedef struct hl_item {
