@@ -281,13 +281,13 @@ TEST_F(Damaged, BrokenChainsFailWhenReadAndOnlyThere) {
 // below such a folder read a directory entry far past the table.
 TEST_F(Damaged, AFolderOutsideTheTreeLeadsNowhere) {
   // Items are numbered breadth first: 1 a.txt, 2 dir, 3 dir\b.bin. Ending a.txt's sibling chain
-  // cuts dir off the tree; its child link then points far past the last item, and its parent
-  // link to b.bin, whose own leads back to dir.
+  // cuts dir off the tree; its child link then points far past the last item. b.bin names
+  // itself as its parent.
   hl::Status status;
   std::unique_ptr<hl::Package> package =
       openWith({{at_.itemAt(1) + lo::directory_entry::kNextIndex, 0},
                 {at_.itemAt(2) + lo::directory_entry::kFirstIndex, 0x7FFFFFF0},
-                {at_.itemAt(2) + lo::directory_entry::kParentIndex, 3}},
+                {at_.itemAt(3) + lo::directory_entry::kParentIndex, 3}},
                status);
   ASSERT_TRUE(package) << status.message();
   ASSERT_EQ(package->name(2), "dir");
