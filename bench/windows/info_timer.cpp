@@ -78,7 +78,7 @@ int wmain(int argc, wchar_t** argv) {
     waitFor(process.hProcess, [&] { return IsWindow(box) ? nullptr : form; });
     if (i == 0) continue;
     infoTimes.push_back(took);
-    bareTimes.push_back(timeRun(quoted(tool) + L" -h", Output::Nul));
+    bareTimes.push_back(timeRun(quoted(tool) + L" -h", scratch + L"\\bare-start.txt"));
   }
   PostMessageW(form, WM_CLOSE, 0, 0);
   WaitForSingleObject(process.hProcess, 10000);

@@ -42,8 +42,7 @@ double timeProgram(const std::wstring& program, const std::wstring& package, LRE
 
 // Seconds for the tool alone to write the list file.
 double timeTool(const std::wstring& tool, const std::wstring& package, const std::wstring& list) {
-  return timeRun(quoted(tool) + L" -p " + quoted(package) + L" -lf " + quoted(list),
-                 Output::Console);
+  return timeRun(quoted(tool) + L" -p " + quoted(package) + L" -lf " + quoted(list));
 }
 
 }  // namespace

@@ -37,28 +37,29 @@ inline bool start(std::wstring line, PROCESS_INFORMATION& process) {
                         &startup, &process) != 0;
 }
 
-// Seconds for a console program started with `line` to end: on this program's console, or as
-// the program starts the tool, with no console (Wine would start a console host for one) and its
-// output going to NUL.
-enum class Output { Console, Nul };
-inline double timeRun(std::wstring line, Output output) {
+// Seconds for a console program started with `line` to end: on this program's console (no
+// `outputFile`), or as the program starts the tool, with no console (Wine would start a console
+// host for one) and its output going to `outputFile`, replaced. Not NUL: Wine takes a few
+// milliseconds for each write there.
+inline double timeRun(std::wstring line, const std::wstring& outputFile = {}) {
   SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-  HANDLE nul = output == Output::Nul
-                   ? CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &inherited, OPEN_EXISTING, 0, nullptr)
-                   : nullptr;
+  HANDLE output = outputFile.empty()
+                      ? INVALID_HANDLE_VALUE
+                      : CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                    CREATE_ALWAYS, 0, nullptr);
+  const bool redirected = output != INVALID_HANDLE_VALUE;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (nul) {
+  if (redirected) {
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = nul;
+    startup.hStdOutput = startup.hStdError = output;
   }
   PROCESS_INFORMATION process{};
   const double begin = now();
   const BOOL started =
-      CreateProcessW(nullptr, line.data(), nullptr, nullptr, nul != nullptr,
-                     nul ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup, &process);
-  if (nul) CloseHandle(nul);
+      CreateProcessW(nullptr, line.data(), nullptr, nullptr, redirected,
+                     redirected ? DETACHED_PROCESS : 0, nullptr, nullptr, &startup, &process);
+  if (redirected) CloseHandle(output);
   if (!started) return -1;
   WaitForSingleObject(process.hProcess, INFINITE);
   const double took = now() - begin;
