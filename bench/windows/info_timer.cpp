@@ -34,19 +34,12 @@ HWND waitFor(HANDLE process, Find&& found) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 7) {
-    std::fprintf(stderr,
-                 "usage: info_timer <vaultpick.exe> <HLExtract.exe> <package> <files> <runs> "
-                 "<scratch folder>\n");
-    return 2;
-  }
-  const std::wstring program = argv[1], tool = argv[2], package = argv[3], scratch = argv[6];
-  const LRESULT files = std::wcstol(argv[4], nullptr, 10);
-  const int runs = std::max(1, static_cast<int>(std::wcstol(argv[5], nullptr, 10)));
-  SetEnvironmentVariableW(L"TEMP", scratch.c_str());
-  // Keeps Wine's desktop process up between the tool's runs, as the desktop always is.
-  CreateWindowExW(0, L"STATIC", L"info_timer", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                  nullptr);
+  TimerArguments arguments;
+  if (!prepareTimer("info_timer", argc, argv, arguments)) return 2;
+  const std::wstring &program = arguments.program, &tool = arguments.tool,
+                     &package = arguments.package, &scratch = arguments.scratch;
+  const LRESULT files = arguments.files;
+  const int runs = arguments.runs;
 
   PROCESS_INFORMATION process{};
   if (!start(quoted(program) + L" " + quoted(package), process)) return 1;

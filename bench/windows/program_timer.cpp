@@ -48,21 +48,12 @@ double timeTool(const std::wstring& tool, const std::wstring& package, const std
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 7) {
-    std::fprintf(stderr,
-                 "usage: program_timer <vaultpick.exe> <HLExtract.exe> <package> <files> <runs> "
-                 "<scratch folder>\n");
-    return 2;
-  }
-  const std::wstring program = argv[1], tool = argv[2], package = argv[3], scratch = argv[6];
-  const LRESULT files = std::wcstol(argv[4], nullptr, 10);
-  const int runs = std::max(1, static_cast<int>(std::wcstol(argv[5], nullptr, 10)));
-  // The program lists into its TEMP; keep that apart from the caller's.
-  SetEnvironmentVariableW(L"TEMP", scratch.c_str());
-  // A hidden window of our own keeps Wine's desktop process up between the runs, as the desktop
-  // always is on Windows; otherwise every start of the program would pay for starting it.
-  CreateWindowExW(0, L"STATIC", L"program_timer", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                  nullptr);
+  TimerArguments arguments;
+  if (!prepareTimer("program_timer", argc, argv, arguments)) return 2;
+  const std::wstring &program = arguments.program, &tool = arguments.tool,
+                     &package = arguments.package, &scratch = arguments.scratch;
+  const LRESULT files = arguments.files;
+  const int runs = arguments.runs;
 
   std::vector<double> programTimes, toolTimes, bareTimes;
   timeProgram(program, package, files);  // warm-up: the tool files are written, caches filled

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,37 @@ inline HWND visibleWindowOf(DWORD process, const wchar_t* windowClass, const wch
     if (owner == process && IsWindowVisible(window)) return window;
   }
   return nullptr;
+}
+
+// The arguments both program timers take:
+//   <vaultpick.exe> <HLExtract.exe> <package> <files> <runs> <scratch folder>
+struct TimerArguments {
+  std::wstring program, tool, package, scratch;
+  LRESULT files = 0;
+  int runs = 1;
+};
+
+// Reads the arguments (false, after the usage, when they are not all there) and prepares the
+// run: the program's TEMP is the scratch folder, apart from the caller's, and a hidden window of
+// our own keeps Wine's desktop process up between the runs, as the desktop always is on Windows;
+// otherwise every start of the program would pay for starting it.
+inline bool prepareTimer(const char* name, int argc, wchar_t** argv, TimerArguments& arguments) {
+  if (argc != 7) {
+    std::fprintf(stderr,
+                 "usage: %s <vaultpick.exe> <HLExtract.exe> <package> <files> <runs> "
+                 "<scratch folder>\n",
+                 name);
+    return false;
+  }
+  arguments = {argv[1],
+               argv[2],
+               argv[3],
+               argv[6],
+               std::wcstol(argv[4], nullptr, 10),
+               std::max(1, static_cast<int>(std::wcstol(argv[5], nullptr, 10)))};
+  SetEnvironmentVariableW(L"TEMP", arguments.scratch.c_str());
+  CreateWindowExW(0, L"STATIC", L"timer", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  return true;
 }
 
 inline void summary(const char* label, std::vector<double> times) {
