@@ -6,7 +6,8 @@
 #   build/win32   i686 MinGW     built, tests run under 32-bit Wine (a 32-bit prefix of its own)
 #   build/asan    Debian g++     with AddressSanitizer and UBSan, native tests run again
 # runs every shell example of README.md against the native build (scripts/readme-examples.sh),
-# and makes and checks the release artefacts (scripts/package-test.sh).
+# builds the fuzz harnesses (build/fuzz, clang; scripts/fuzz.sh runs them), and makes and checks
+# the release artefacts (scripts/package-test.sh).
 # Exits non-zero when any build or test fails; every step still runs so one report shows all.
 set -uo pipefail
 
@@ -72,6 +73,8 @@ done
 [ "$native_built" = 1 ] && step "README examples" bash scripts/readme-examples.sh "$root/build/native"
 # cmake --install into an empty prefix, and the README's C and C++ examples built against it.
 [ "$native_built" = 1 ] && step "install" bash scripts/install-test.sh "$root/build/native"
+# The fuzz harnesses call the library as a caller does: built here, they follow its changes.
+step "build fuzz harnesses" bash scripts/fuzz.sh 0
 
 # clang-tidy (.clang-tidy) over our own sources: those the native build compiles, then the
 # Windows-only ones (*_win32.cpp) from the win64 build, parsed by clang for the MinGW target
