@@ -39,13 +39,10 @@ for source in program_timer info_timer; do
     "bench/windows/$source.cpp" -o "$work/$source.exe"
 done
 if [ -n "${BENCH_EARLIER:-}" ]; then
-  earlier_src="$builds/bench-earlier-src"
-  rm -rf "$earlier_src"
-  mkdir -p "$earlier_src"
-  git archive "$BENCH_EARLIER" | tar -x -C "$earlier_src"
-  cmake -S "$earlier_src" -B "$builds/bench-earlier-win64" -G Ninja -DVAULTPICK_TARGET=win64 \
-    -DCMAKE_BUILD_TYPE=Release -DVAULTPICK_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$builds/bench-earlier-win64" -j 2 --target vaultpick >/dev/null
+  # shellcheck source=bench/earlier.sh
+  source bench/earlier.sh
+  build_earlier "$BENCH_EARLIER" "$builds/bench-earlier-src" "$builds/bench-earlier-win64" \
+    vaultpick -DVAULTPICK_TARGET=win64
 fi
 
 # shellcheck source=scripts/windows-env.sh

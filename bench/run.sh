@@ -24,13 +24,10 @@ cc -O2 -Wall -Wextra bench/list_floor.c -o "$root/build/bench/list_floor"
 
 earlier=()  # the earlier tool's commands join each run after the baseline, when asked for
 if [ -n "${BENCH_EARLIER:-}" ]; then
-  earlier_src="$root/build/bench-earlier-src"
-  rm -rf "$earlier_src"
-  mkdir -p "$earlier_src"
-  git archive "$BENCH_EARLIER" | tar -x -C "$earlier_src"
-  cmake -S "$earlier_src" -B "$root/build/bench-earlier" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DVAULTPICK_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$root/build/bench-earlier" -j 2 --target hlextract >/dev/null
+  # shellcheck source=bench/earlier.sh
+  source bench/earlier.sh
+  build_earlier "$BENCH_EARLIER" "$root/build/bench-earlier-src" "$root/build/bench-earlier" \
+    hlextract
   earlier_bin="$root/build/bench-earlier/bin"
 fi
 with_earlier() {  # with_earlier COMMAND: the same command run by the earlier tool, when asked for
